@@ -1,0 +1,211 @@
+#include "analysis/text.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace trevanix {
+
+bool starts_with_exact(std::string_view line, std::string_view keyword) noexcept
+{
+    return line.size() >= keyword.size() && line.substr(0, keyword.size()) == keyword;
+}
+
+bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept
+{
+    if (line.size() < keyword.size())
+        return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (to_lower_ascii(line[i]) != keyword[i])
+            return false;
+    return true;
+}
+
+bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept
+{
+    if (line.size() < keyword.size())
+        return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (to_upper_ascii(line[i]) != keyword[i])
+            return false;
+    return true;
+}
+
+std::size_t position_of(std::string_view text, std::string_view what, std::size_t from) noexcept
+{
+    if (from == 0)
+        from = 1;
+    if (from > text.size() + 1)
+        return 0;
+    const auto found = text.find(what, from - 1);
+    return found == std::string_view::npos ? 0 : found + 1;
+}
+
+std::size_t position_of(std::string_view text, char what, std::size_t from) noexcept
+{
+    if (from == 0)
+        from = 1;
+    if (from > text.size())
+        return 0;
+    const void* hit = std::memchr(text.data() + (from - 1), what, text.size() - (from - 1));
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) + 1 : 0;
+}
+
+std::string_view mid(std::string_view text, std::size_t start, std::size_t length) noexcept
+{
+    if (start == 0 || start > text.size())
+        return {};
+    return text.substr(start - 1, length);
+}
+
+std::string_view mid(std::string_view text, std::size_t start) noexcept
+{
+    if (start == 0 || start > text.size())
+        return {};
+    return text.substr(start - 1);
+}
+
+namespace {
+
+bool is_ignored_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n'; }
+bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+} // namespace
+
+double number_value(std::string_view text) noexcept
+{
+    // Gather the number's characters, skipping the ignored blanks, into a small
+    // buffer; long digit runs are kept up to the buffer's size (further digits
+    // only change the exponent, which is counted separately).
+    char buf[128];
+    std::size_t n = 0;
+    long extra_exponent = 0; // integer digits dropped for lack of room
+    std::size_t i = 0;
+    auto next = [&]() -> int {
+        while (i < text.size() && is_ignored_blank(text[i]))
+            ++i;
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : -1;
+    };
+    auto put = [&](char c) {
+        if (n < sizeof buf - 24)
+            buf[n++] = c;
+    };
+
+    int c = next();
+    if (c == '+' || c == '-') {
+        put(static_cast<char>(c));
+        ++i;
+        c = next();
+    }
+    bool digits = false;
+    while (c >= 0 && is_digit(static_cast<char>(c))) {
+        digits = true;
+        if (n < sizeof buf - 24)
+            buf[n++] = static_cast<char>(c);
+        else
+            ++extra_exponent;
+        ++i;
+        c = next();
+    }
+    if (c == '.') {
+        put('.');
+        ++i;
+        c = next();
+        while (c >= 0 && is_digit(static_cast<char>(c))) {
+            digits = true;
+            put(static_cast<char>(c));
+            ++i;
+            c = next();
+        }
+    }
+    if (!digits)
+        return 0.0;
+    long exponent = 0;
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
+        ++i;
+        c = next();
+        bool negative = false;
+        if (c == '+' || c == '-') {
+            negative = c == '-';
+            ++i;
+            c = next();
+        }
+        while (c >= 0 && is_digit(static_cast<char>(c))) {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (c - '0');
+            ++i;
+            c = next();
+        }
+        if (negative)
+            exponent = -exponent;
+    }
+    exponent += extra_exponent;
+    if (exponent != 0) {
+        buf[n++] = 'e';
+        const auto r = std::to_chars(buf + n, buf + sizeof buf - 1, exponent);
+        n = static_cast<std::size_t>(r.ptr - buf);
+    }
+    buf[n] = '\0';
+    // strtod saturates to HUGE_VAL on overflow and gives 0 on underflow.
+    return std::strtod(buf, nullptr);
+}
+
+namespace {
+
+template <typename Int>
+std::optional<Int> round_half_even(double value) noexcept
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value); // default mode: halves to even
+    if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
+        rounded > static_cast<double>(std::numeric_limits<Int>::max()))
+        return std::nullopt;
+    if constexpr (sizeof(Int) == 8) {
+        // 2^63 itself is representable as a double but not as int64.
+        if (rounded >= 9223372036854775808.0)
+            return std::nullopt;
+    }
+    return static_cast<Int>(rounded);
+}
+
+} // namespace
+
+std::optional<std::int16_t> to_int16(double value) noexcept { return round_half_even<std::int16_t>(value); }
+std::optional<std::int32_t> to_int32(double value) noexcept { return round_half_even<std::int32_t>(value); }
+std::optional<std::int64_t> to_int64(double value) noexcept { return round_half_even<std::int64_t>(value); }
+
+std::string format_number(std::int64_t value)
+{
+    std::string out;
+    append_decimal(out, value);
+    return out;
+}
+
+std::string format_number(double value)
+{
+    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.0e15)
+        return format_number(static_cast<std::int64_t>(value));
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+std::string to_lower_copy(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = to_lower_ascii(c);
+    return out;
+}
+
+void append_decimal(std::string& out, std::int64_t value)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+} // namespace trevanix

@@ -1,0 +1,68 @@
+#pragma once
+// Byte-level text helpers shared by every reader and writer of scene files.
+//
+// Scene files are 8-bit text: these helpers never decode UTF-8 and only map
+// the ASCII letters when they change case, so every other byte passes through
+// untouched. Positions are 1-based, as the line rules of the readers count
+// them; 0 means "not found".
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trevanix {
+
+constexpr char to_lower_ascii(char c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+constexpr char to_upper_ascii(char c) noexcept
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Prefix tests on the first keyword.size() characters of a line. A line shorter
+// than the keyword is compared whole, so it never matches.
+bool starts_with_exact(std::string_view line, std::string_view keyword) noexcept;
+// The line's first characters, lower-cased, equal keyword (given in lower case).
+bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept;
+// The line's first characters, upper-cased, equal keyword (given in upper case).
+bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept;
+
+// 1-based position of the first occurrence of `what` at or after position
+// `from` (1-based), case-sensitive; 0 when it does not occur.
+std::size_t position_of(std::string_view text, std::string_view what, std::size_t from = 1) noexcept;
+// Same, for a single character.
+std::size_t position_of(std::string_view text, char what, std::size_t from = 1) noexcept;
+
+// The `length` characters starting at 1-based position `start`, clipped to the
+// text: a start past the end or a length of 0 gives an empty text.
+std::string_view mid(std::string_view text, std::size_t start, std::size_t length) noexcept;
+// Everything from 1-based position `start` to the end of the text.
+std::string_view mid(std::string_view text, std::size_t start) noexcept;
+
+// Lenient number reading: blanks, tabs and line feeds are ignored wherever they
+// stand; a sign, a decimal point and an exponent (E or D) are accepted; reading
+// stops at the first character that cannot continue the number; a text without
+// a number reads 0. Results beyond the double range saturate to +-infinity.
+double number_value(std::string_view text) noexcept;
+
+// Round to the nearest integer, halves to even. nullopt when the value is not
+// finite or falls outside the target range.
+std::optional<std::int16_t> to_int16(double value) noexcept;
+std::optional<std::int32_t> to_int32(double value) noexcept;
+std::optional<std::int64_t> to_int64(double value) noexcept;
+
+// Plain decimal text of a count: integers without sign padding, leading zeros
+// or exponent; other values in their shortest round-trip form.
+std::string format_number(double value);
+std::string format_number(std::int64_t value);
+
+std::string to_lower_copy(std::string_view text);
+
+// Appends the decimal digits of value to out (no allocation beyond growth of out).
+void append_decimal(std::string& out, std::int64_t value);
+
+} // namespace trevanix

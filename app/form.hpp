@@ -1,0 +1,48 @@
+#pragma once
+// The main window's click actions over one session, without any widget. The
+// Qt window, the command line and the tests all drive the program through
+// this class.
+#include <string>
+
+#include "app/session.hpp"
+
+namespace trevanix {
+
+class Form {
+public:
+    Form(UserServices& services, EngineSettings settings);
+
+    Session& session() noexcept { return session_; }
+    const Session& session() const noexcept { return session_; }
+    SceneState& scene() noexcept { return session_.scene; }
+    Controls& controls() noexcept { return session_.controls; }
+
+    // Start-up: runs the analysis of the command-line scene when one is given.
+    // Surrounding double quotes are removed only when both are there.
+    void start_up(const std::string& command_line);
+
+    void click_Analize_filename();
+    void click_Target_filename();
+    void click_Start_process();
+    // The click has already toggled Check_all's value (as a check box does).
+    void click_Check_all();
+    void click_Clear_statistics();
+    void click_Open_error_log();
+    void change_Text2(const std::string& text);
+
+    // True while an analysis or a conversion runs; a second long action is
+    // refused meanwhile, since both rewrite the same scene state.
+    bool busy() const noexcept { return busy_; }
+    // Asks a running analysis or conversion to stop at its next line step,
+    // leaving no half-written output (used when the window closes).
+    void request_stop() noexcept { session_.stop_requested = true; }
+
+private:
+    template <typename Action>
+    void run_guarded(Action action);
+
+    Session session_;
+    bool busy_ = false;
+};
+
+} // namespace trevanix

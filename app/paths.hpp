@@ -1,0 +1,31 @@
+#pragma once
+// Path pieces, as the file dialogs and the readers need them. Real paths use the
+// platform's separator; texture texts read from scene files may hold Windows
+// paths, so their helpers split at both "\" and "/".
+#include <string>
+#include <string_view>
+
+namespace trevanix {
+
+// Folder part of a path, without the trailing separator ("" when there is none).
+std::string parent_folder_of(std::string_view path);
+// File name without folder.
+std::string file_name_of(std::string_view path);
+// File name without folder and without its last extension.
+std::string base_name_of(std::string_view path);
+// Text after the last dot of the file name, without the dot ("" when none).
+std::string extension_of(std::string_view path);
+// Folder and file name joined with the platform's separator.
+std::string join_path(std::string_view folder, std::string_view name);
+
+// Texture texts: the same pieces, with "\" and "/" both taken as separators.
+std::string texture_file_name(std::string_view text);
+std::string texture_base_name(std::string_view text);
+bool texture_has_folder(std::string_view text);
+
+bool file_exists(const std::string& path);
+// Same file on disk (after resolving links and relative parts), or the same
+// text when either does not exist yet.
+bool same_file(const std::string& a, const std::string& b);
+
+} // namespace trevanix

@@ -1,0 +1,78 @@
+#pragma once
+// One open scene session: the scene state, the control state, the error log
+// and the user services, shared by every click action of the window and the
+// command line.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/controls.hpp"
+#include "app/error_log.hpp"
+#include "app/scene_state.hpp"
+#include "app/user_services.hpp"
+
+namespace trevanix {
+
+struct EngineSettings {
+    std::string program_folder; // initial folder of the open dialog
+    std::string log_path;       // where the error log lives
+    bool lf_ends_line = false;  // also end lines at a lone line feed
+    std::size_t read_block_size = std::size_t{1} << 20;
+};
+
+// What the last analysis ended with, for the command line and the tests.
+struct AnalysisReport {
+    bool ran = false;        // got past the file choice
+    bool completed = false;  // reached its verdict
+    bool problems = false;   // some object failed a check
+    bool not_analysable = false; // unreadable, no objects, or broken structure
+    bool no_objects = false;
+    bool input_has_lone_line_feeds = false;
+};
+
+enum class ConversionStatus {
+    NotRun,
+    Completed,     // ran to its end
+    Declined,      // stopped by a No answer
+    RefusedTarget, // an output would have replaced the input
+    WriteFailed,   // an output could not be written
+    InputFailed,   // the input could not be read again
+};
+
+struct ConversionReport {
+    ConversionStatus status = ConversionStatus::NotRun;
+    std::int64_t objects_written = 0;
+    std::vector<std::string> outputs; // ".asc" files written, in order
+    std::string mat_file;             // the material file written, or ""
+};
+
+struct Session {
+    explicit Session(UserServices& services, EngineSettings engine_settings = {});
+
+    UserServices& ui;
+    EngineSettings settings;
+    SceneState scene;
+    Controls controls;
+    MaterialTemplates templates;
+    ErrorLog log;
+
+    AnalysisReport analysis_report;
+    ConversionReport conversion_report;
+
+    // Started by an express analysis; wired by the form to the conversion.
+    std::function<void()> start_conversion;
+    // The conversion's closing "close the program?" message; the command line
+    // leaves it out.
+    bool show_final_message = true;
+    // Set when the window closes during long work: the running action stops at
+    // its next line step and leaves no half-written output.
+    bool stop_requested = false;
+
+    // Shows a message and tells the views that the controls may have changed.
+    bool ask(const std::string& caption, const std::string& text, MessageIcon icon = MessageIcon::None);
+    void tell(const std::string& caption, const std::string& text, MessageIcon icon);
+    void refresh() { ui.controls_changed(); }
+};
+
+} // namespace trevanix

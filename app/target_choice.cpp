@@ -1,0 +1,56 @@
+#include "app/target_choice.hpp"
+
+#include "analysis/text.hpp"
+#include "app/messages.hpp"
+#include "app/paths.hpp"
+
+namespace trevanix {
+
+std::string normalised_target(const std::string& chosen)
+{
+    if (to_lower_copy(extension_of(chosen)) == "asc")
+        return chosen;
+    return chosen + ".asc";
+}
+
+void choose_target(Session& session)
+{
+    FileDialogRequest request;
+    request.title = messages::save_dialog_title;
+    request.filter = messages::save_dialog_filter;
+    request.initial_folder = parent_folder_of(session.scene.fich);
+    request.confirm_overwrite = true;
+    const FileDialogResult choice = session.ui.save_file_dialog(request);
+    if (choice.cancelled)
+        return;
+    if (choice.path.empty() || choice.title.empty()) {
+        session.tell("Warning", messages::no_target_chosen, MessageIcon::Critical);
+        return;
+    }
+    const std::string target = normalised_target(choice.path);
+    if (to_lower_copy(session.scene.fich) == to_lower_copy(choice.path) ||
+        (!session.scene.fich.empty() && same_file(session.scene.fich, target))) {
+        session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
+        return;
+    }
+    session.scene.chosen_target = target;
+    session.scene.fich_dest = target;
+    session.controls.Start_process.enabled = true;
+    session.controls.Text_savefile.text = session.scene.fich_dest;
+}
+
+void check_text2(Session& session, const std::string& text)
+{
+    TextBoxState& box = session.controls.Text2;
+    box.text = text;
+    if (box.text.find('!') != std::string::npos) {
+        session.tell("Error", messages::text2_exclamation, MessageIcon::Critical);
+        box.text = "Group";
+    }
+    if (box.text.find('\\') != std::string::npos) {
+        session.tell("Error", messages::text2_backslash, MessageIcon::Critical);
+        box.text = "Group";
+    }
+}
+
+} // namespace trevanix

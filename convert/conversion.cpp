@@ -1,0 +1,10 @@
+#include "convert/conversion.hpp"
+
+namespace trevanix {
+
+void start_process(Session& session)
+{
+    (void)session;
+}
+
+} // namespace trevanix

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis/text.hpp"
+
+using namespace trevanix;
+
+TEST(PrefixTests, CompareTheFirstCharactersAfterCaseMapping)
+{
+    struct Case {
+        const char* line;
+        const char* keyword;
+        bool lower, upper;
+    };
+    const Case cases[] = {
+        {"Named Object: \"a\"", "named object", true, false},
+        {"NAMED OBJECT", "named object", true, false},
+        {"named objec", "named object", false, false},
+        {" named object", "named object", false, false},
+        {"*geomobject {", "*GEOMOBJECT", false, true},
+        {"\t\t*mesh_numvertex 8", "\t\t*MESH_NUMVERTEX ", false, true},
+        {"\t*MESH_NUMVERTEX 8", "\t\t*MESH_NUMVERTEX ", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(starts_with_lower(c.line, c.keyword), c.lower) << c.line;
+        EXPECT_EQ(starts_with_upper(c.line, c.keyword), c.upper) << c.line;
+    }
+    EXPECT_TRUE(starts_with_exact("\t\t*NUMSUBMTLS 3", "\t\t*NUMSUBMTLS "));
+    EXPECT_FALSE(starts_with_exact("\t\t*numsubmtls 3", "\t\t*NUMSUBMTLS "));
+}
+
+TEST(PrefixTests, BytesAboveAsciiAreNeverCaseMapped)
+{
+    EXPECT_FALSE(starts_with_lower("\xC9t", "\xE9t"));
+    EXPECT_TRUE(starts_with_lower("\xC9T", "\xC9t"));
+}
+
+TEST(Positions, AreOneBasedAndCaseSensitive)
+{
+    EXPECT_EQ(position_of("Named object: \"box\"", '"'), 15u);
+    EXPECT_EQ(position_of("Named object: \"box\"", '"', 16), 19u);
+    EXPECT_EQ(position_of("abc", '"'), 0u);
+    EXPECT_EQ(position_of("Tri-mesh, Vertices: 8     Faces: 12", "Faces"), 27u);
+    EXPECT_EQ(position_of("Tri-mesh, Vertices: 8     Faces: 12", "faces"), 0u);
+    EXPECT_EQ(position_of("abc", "c", 4), 0u);
+    EXPECT_EQ(position_of("", 'x'), 0u);
+    EXPECT_EQ(mid("abcdef", 2, 3), "bcd");
+    EXPECT_EQ(mid("abcdef", 5, 10), "ef");
+    EXPECT_EQ(mid("abcdef", 7, 1), "");
+    EXPECT_EQ(mid("abcdef", 3), "cdef");
+}
+
+TEST(NumberValue, ReadsLenientlyLikeTheSceneReaders)
+{
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"8", 8},
+        {" 8     F", 8},
+        {"\t 12", 12},
+        {"1 2 3", 123},
+        {"1\n2", 12},
+        {"-3.5", -3.5},
+        {"+7", 7},
+        {"- 4", -4},
+        {".5", 0.5},
+        {"1e3", 1000},
+        {"1E+2x", 100},
+        {"2.5d1", 25},
+        {"1e", 1},
+        {"12abc", 12},
+        {"1.2.3", 1.2},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {".", 0},
+        {"0065535", 65535},
+        {"\"12\"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(number_value(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(NumberValue, HugeValuesSaturateInsteadOfFailing)
+{
+    EXPECT_TRUE(std::isinf(number_value("1e999999")));
+    EXPECT_EQ(number_value("1e-999999"), 0.0);
+    const std::string long_digits(400, '9');
+    EXPECT_GT(number_value(long_digits), 1e300);
+}
+
+TEST(IntegerConversion, RoundsHalvesToEvenAndRefusesOverflow)
+{
+    EXPECT_EQ(to_int16(2.5), 2);
+    EXPECT_EQ(to_int16(3.5), 4);
+    EXPECT_EQ(to_int16(-2.5), -2);
+    EXPECT_EQ(to_int16(0.49), 0);
+    EXPECT_EQ(to_int16(32767.0), 32767);
+    EXPECT_FALSE(to_int16(32767.5).has_value()); // rounds to 32768
+    EXPECT_EQ(to_int16(-32768.0), -32768);
+    EXPECT_FALSE(to_int16(-32769.0).has_value());
+    EXPECT_FALSE(to_int16(NAN).has_value());
+    EXPECT_EQ(to_int32(2147483647.0), 2147483647);
+    EXPECT_FALSE(to_int32(2147483648.0).has_value());
+    EXPECT_FALSE(to_int64(9.3e18).has_value());
+}
+
+TEST(Formatting, WritesPlainDecimal)
+{
+    EXPECT_EQ(format_number(12.0), "12");
+    EXPECT_EQ(format_number(-3.0), "-3");
+    EXPECT_EQ(format_number(0.0), "0");
+    EXPECT_EQ(format_number(2.5), "2.5");
+    EXPECT_EQ(format_number(std::int64_t{65536}), "65536");
+}
