@@ -10,12 +10,18 @@
 
 namespace trevanix {
 
+// A long texture text and the short name that replaced it.
+struct ShortTextureName {
+    std::string long_text;
+    std::string short_name;
+};
+
 struct MaterialCatalogue {
     // mat_table[m][s]: "" or "first text , second text".
     std::vector<std::vector<std::string>> mat_table;
     std::vector<int> last_submat; // 0 .. nr_mapped_objs
     std::vector<int> submats;     // 0 .. material count - 1 (at least index 0)
-    std::vector<std::string> bigmat; // "long texture text , short name", in order met
+    std::vector<ShortTextureName> bigmat; // long texture texts met so far, in order
     int nr_mapped_objs = 0;
     int nr_max_mats2 = 0; // never reset
     int nr_materials = 0;
@@ -24,7 +30,7 @@ struct MaterialCatalogue {
 
     // The cell (m, s), or an empty text when outside the table.
     const std::string& cell(int m, int s) const noexcept;
-    // Sub-material count of material m; nullopt-like -1 when m is outside `submats`.
+    // Sub-material count of material m; -1 when m is outside `submats`.
     int submaterial_count(int m) const noexcept;
 };
 

@@ -1,0 +1,343 @@
+#include "analysis/material_catalogue.hpp"
+
+#include <algorithm>
+
+#include "analysis/text.hpp"
+
+namespace trevanix {
+
+namespace {
+
+constexpr const char* empty_pair = "[{empty material}] , [{empty material}]";
+constexpr std::string_view geometry_start = "*GEOMOBJECT {";
+
+// A count after a keyword, as a 16-bit integer; nullopt when it does not fit.
+std::optional<int> count_after(std::string_view line, std::size_t keyword_length)
+{
+    const auto value = to_int16(number_value(mid(line, keyword_length + 1)));
+    if (!value)
+        return std::nullopt;
+    return *value;
+}
+
+// The quoted value at the end of a keyword line, taken by position: from the
+// character after the opening quote to the line's last character, excluded.
+std::string quoted_value(std::string_view line, std::size_t keyword_length)
+{
+    const std::size_t start = keyword_length + 2;
+    if (line.size() < start)
+        return {};
+    return std::string(line.substr(start - 1, line.size() - start));
+}
+
+// One pass over the material list, line by line, with the reading rules of
+// both passes. Reads return false at the end of the file; every caller then
+// stops, so a list cut short never makes the reading run on.
+class MaterialListReader {
+public:
+    MaterialListReader(const CatalogueInput& input, MaterialCatalogue& catalogue, CatalogueOutcome& outcome)
+        : input_(input), catalogue_(catalogue), outcome_(outcome), source_(input.reading)
+    {
+    }
+
+    bool open()
+    {
+        if (!source_.open(input_.path, outcome_.error)) {
+            outcome_.readable = false;
+            return false;
+        }
+        return true;
+    }
+
+    bool read()
+    {
+        if (!source_.next(line_)) {
+            line_ = {};
+            ended_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool read_until(auto&& matches)
+    {
+        while (read())
+            if (matches(line_))
+                return true;
+        return false;
+    }
+
+    bool keep_going() const { return !input_.keep_going || input_.keep_going(); }
+    std::string_view line() const { return line_; }
+    bool ended() const { return ended_ || source_.read_failed(); }
+    void note_read_failure()
+    {
+        if (source_.read_failed()) {
+            outcome_.readable = false;
+            outcome_.error = "The file \"" + input_.path + "\" could not be read to its end.";
+        }
+    }
+
+private:
+    const CatalogueInput& input_;
+    MaterialCatalogue& catalogue_;
+    CatalogueOutcome& outcome_;
+    LineSource source_;
+    std::string_view line_;
+    bool ended_ = false;
+};
+
+bool is_exactly(std::string_view line, std::string_view text) { return line == text; }
+
+class CataloguePass {
+public:
+    CataloguePass(MaterialListReader& reader, MaterialCatalogue& catalogue, TextureShortNamer& namer,
+                  CatalogueOutcome& outcome)
+        : in_(reader), catalogue_(catalogue), namer_(namer), outcome_(outcome)
+    {
+    }
+
+    void run()
+    {
+        while (!is_exactly(in_.line(), geometry_start)) {
+            if (!in_.keep_going() || !in_.read())
+                return;
+            if (starts_with_upper(in_.line(), "*MATERIAL_LIST {")) {
+                if (!read_list())
+                    return;
+            }
+        }
+    }
+
+private:
+    bool read_list()
+    {
+        if (!in_.read())
+            return false;
+        // The count follows the first "T " of the line (the end of "*MATERIAL_COUNT ").
+        const std::size_t t_at = position_of(in_.line(), "T ");
+        const auto count = to_int16(number_value(mid(in_.line(), t_at + 2)));
+        if (!count || *count < 0) {
+            outcome_.counts_in_range = false;
+            return false;
+        }
+        if (*count == 0) {
+            outcome_.project_mapped = 0;
+            return false; // the pass ends at once
+        }
+        outcome_.project_mapped = 1;
+        const int materials = *count;
+        catalogue_.mat_table.assign(static_cast<std::size_t>(materials) + 1, {});
+        catalogue_.last_submat.assign(static_cast<std::size_t>(materials) + 1, 0);
+        catalogue_.nr_mapped_objs = materials;
+        if (!in_.read() || !in_.read())
+            return false;
+        for (int m = 0; m < materials; ++m)
+            if (!read_material(m))
+                return false;
+        return true;
+    }
+
+    void store(int m, int s, std::string cell)
+    {
+        auto& row = catalogue_.mat_table[static_cast<std::size_t>(m)];
+        if (row.size() <= static_cast<std::size_t>(s))
+            row.resize(static_cast<std::size_t>(s) + 1);
+        row[static_cast<std::size_t>(s)] = std::move(cell);
+    }
+
+    static std::string pair(const std::string& first, const std::string& second) { return first + " , " + second; }
+
+    // Reading material m; on entry the current line should be its name line.
+    bool read_material(int m)
+    {
+        if (starts_with_exact(in_.line(), "\t\t*MATERIAL_NAME ")) {
+            name_ = quoted_value(in_.line(), 17);
+            if (!in_.read())
+                return false;
+            if (starts_with_exact(in_.line(), "\t\t*MATERIAL_CLASS ")) {
+                catalogue_.kind_mat = quoted_value(in_.line(), 18);
+                if (!read_material_by_class(m, to_lower_copy(catalogue_.kind_mat)))
+                    return false;
+            }
+        }
+        return in_.read();
+    }
+
+    bool read_material_by_class(int m, const std::string& kind)
+    {
+        if (kind == "standard") {
+            if (!in_.read_until([](std::string_view l) {
+                    return starts_with_exact(l, "\t\t\t*BITMAP ") || is_exactly(l, "\t}");
+                }))
+                return false;
+            if (is_exactly(in_.line(), "\t}")) {
+                store(m, 0, empty_pair);
+                return in_.read();
+            }
+            store(m, 0, pair(name_, quoted_value(in_.line(), 11)));
+            return skip_to_material_end();
+        }
+        if (kind == "gta material") {
+            if (!in_.read_until([](std::string_view l) {
+                    return starts_with_exact(l, "\t\t\t*MAP_NAME ") || is_exactly(l, "\t}");
+                }))
+                return false;
+            if (is_exactly(in_.line(), "\t}")) {
+                store(m, 0, empty_pair);
+                return in_.read();
+            }
+            const std::string map_name = quoted_value(in_.line(), 13);
+            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t\t\t*BITMAP "); }))
+                return false;
+            store(m, 0, pair(map_name, namer_.apply(quoted_value(in_.line(), 11))));
+            return skip_to_material_end();
+        }
+        if (kind == "multi/sub-object") {
+            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t\t*NUMSUBMTLS "); }))
+                return false;
+            const auto count = count_after(in_.line(), 14);
+            if (!count) {
+                outcome_.counts_in_range = false;
+                return false;
+            }
+            catalogue_.nr_materials = *count;
+            catalogue_.last_submat[static_cast<std::size_t>(m)] = *count - 1;
+            if (!in_.read() || !in_.read())
+                return false;
+            for (int s = 0; s < *count; ++s)
+                if (!read_submaterial(m, s, *count))
+                    return false;
+            return true;
+        }
+        // Other classes (blend, double-sided, ...): skip the block to the next
+        // material and give the cell an empty pair, so readers always find one.
+        store(m, 0, empty_pair);
+        return skip_to_material_end();
+    }
+
+    // To the material's closing line, then one more line.
+    bool skip_to_material_end()
+    {
+        if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t}"); }))
+            return false;
+        return in_.read();
+    }
+
+    bool read_submaterial(int m, int s, int count)
+    {
+        if (starts_with_exact(in_.line(), "\t\t\t*MATERIAL_NAME "))
+            name_ = quoted_value(in_.line(), 18);
+        if (!in_.read())
+            return false;
+        if (starts_with_exact(in_.line(), "\t\t\t*MATERIAL_CLASS ")) {
+            const std::string kind = to_lower_copy(quoted_value(in_.line(), 19));
+            auto closes_submaterial = [](std::string_view l) { return starts_with_exact(l, "\t\t}"); };
+            if (kind == "standard") {
+                if (!in_.read_until([&](std::string_view l) {
+                        return closes_submaterial(l) || starts_with_exact(l, "\t\t\t\t*BITMAP ");
+                    }))
+                    return false;
+                if (closes_submaterial(in_.line())) {
+                    store(m, s, empty_pair);
+                    return in_.read() && in_.read();
+                }
+                store(m, s, pair(name_, quoted_value(in_.line(), 12)));
+            } else if (kind == "gta material") {
+                if (!in_.read_until([&](std::string_view l) {
+                        return closes_submaterial(l) || starts_with_exact(l, "\t\t\t\t*MAP_NAME ");
+                    }))
+                    return false;
+                if (closes_submaterial(in_.line())) {
+                    store(m, s, empty_pair);
+                    return in_.read() && in_.read();
+                }
+                const std::string map_name = quoted_value(in_.line(), 14);
+                for (int i = 0; i < 4; ++i)
+                    if (!in_.read())
+                        return false;
+                store(m, s, pair(map_name, namer_.apply(quoted_value(in_.line(), 12))));
+            } else {
+                store(m, s, empty_pair);
+            }
+        }
+        // Skip to the next sub-material, or to the material's closing line.
+        const bool last = s >= count - 1;
+        if (!in_.read_until([last](std::string_view l) {
+                return last ? starts_with_exact(l, "\t}") : starts_with_exact(l, "\t\t*SUBMATERIAL ");
+            }))
+            return false;
+        return in_.read();
+    }
+
+    MaterialListReader& in_;
+    MaterialCatalogue& catalogue_;
+    TextureShortNamer& namer_;
+    CatalogueOutcome& outcome_;
+    std::string name_; // kept from one material to the next, as a missing name line leaves it
+};
+
+} // namespace
+
+CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue)
+{
+    CatalogueOutcome outcome;
+    MaterialListReader in(input, catalogue, outcome);
+    if (!in.open())
+        return outcome;
+    catalogue.nr_mapped_objs = 0;
+    catalogue.submats.assign(1, 0);
+    if (!in.read_until([](std::string_view l) { return position_of(l, "*MATERIAL_COUNT ") != 0; })) {
+        in.note_read_failure();
+        return outcome; // no material list: no materials
+    }
+    const std::size_t at = position_of(in.line(), "*MATERIAL_COUNT ");
+    const auto count = to_int16(number_value(mid(in.line(), at + 16)));
+    if (!count || *count < 0) {
+        outcome.counts_in_range = false;
+        return outcome;
+    }
+    catalogue.nr_mapped_objs = std::max(0, *count - 1);
+    catalogue.submats.assign(static_cast<std::size_t>(catalogue.nr_mapped_objs) + 1, 0);
+    std::size_t k = 0;
+    while (!is_exactly(in.line(), geometry_start)) {
+        if (!in.keep_going() || !in.read())
+            break;
+        if (!starts_with_exact(in.line(), "\t\t*MATERIAL_WIRESIZE"))
+            continue;
+        if (!in.read())
+            break;
+        int submaterials = 0;
+        if (starts_with_exact(in.line(), "\t\t*NUMSUBMTLS ")) {
+            const auto value = count_after(in.line(), 14);
+            if (!value) {
+                outcome.counts_in_range = false;
+                return outcome;
+            }
+            submaterials = *value;
+            catalogue.nr_max_mats2 = std::max(catalogue.nr_max_mats2, submaterials);
+        }
+        // Materials beyond the announced count have no slot; they are never read.
+        if (k < catalogue.submats.size())
+            catalogue.submats[k] = submaterials;
+        ++k;
+    }
+    in.note_read_failure();
+    return outcome;
+}
+
+CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue)
+{
+    CatalogueOutcome outcome;
+    MaterialListReader in(input, catalogue, outcome);
+    if (!in.open())
+        return outcome;
+    catalogue.bigmat.clear();
+    TextureShortNamer namer(catalogue.bigmat, input.tiff_folder);
+    CataloguePass(in, catalogue, namer, outcome).run();
+    in.note_read_failure();
+    outcome.rename_failures = namer.failures();
+    return outcome;
+}
+
+} // namespace trevanix

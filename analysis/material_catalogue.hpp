@@ -1,0 +1,39 @@
+#pragma once
+// Reading the material list of an ".ase" scene into the material catalogue:
+// a sizing pass (sub-material counts) and a catalogue pass (material and
+// texture names per material and sub-material).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analysis/line_source.hpp"
+#include "analysis/texture_short_names.hpp"
+#include "app/scene_state.hpp"
+
+namespace trevanix {
+
+struct CatalogueOutcome {
+    bool readable = true;       // false: the file could not be read, see error
+    bool counts_in_range = true; // false: a material or sub-material count does not fit 16 bits
+    std::string error;
+    int project_mapped = 0;
+    std::vector<PictureRenameFailure> rename_failures;
+};
+
+struct CatalogueInput {
+    std::string path;        // the scene file
+    std::string tiff_folder; // the TIFFRGB folder beside it
+    LineSourceOptions reading;
+    // Called once per line of the outer scan, so a window can stay responsive;
+    // returns false to stop reading.
+    std::function<bool()> keep_going;
+};
+
+// The sizing pass: fills catalogue.submats and raises nr_max_mats2.
+CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue);
+
+// The catalogue pass: fills mat_table, last_submat and bigmat, renames the
+// pictures of shortened texture names, and tells whether the scene has materials.
+CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue);
+
+} // namespace trevanix

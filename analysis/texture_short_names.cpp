@@ -1,0 +1,94 @@
+#include "analysis/texture_short_names.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "analysis/text.hpp"
+#include "app/paths.hpp"
+
+namespace trevanix {
+
+namespace {
+
+// Unicode code points of the Windows-1252 bytes 0x80 to 0x9F (0 where the
+// code page leaves the byte undefined; those keep their Latin-1 meaning).
+constexpr char16_t cp1252_high_controls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void append_utf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string without_last_three(const std::string& text)
+{
+    return text.size() >= 3 ? text.substr(0, text.size() - 3) : std::string();
+}
+
+} // namespace
+
+std::string file_name_from_scene_text(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + 4);
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out.push_back(c);
+        } else if (byte < 0xA0 && cp1252_high_controls[byte - 0x80] != 0) {
+            append_utf8(out, cp1252_high_controls[byte - 0x80]);
+        } else {
+            append_utf8(out, byte);
+        }
+    }
+    return out;
+}
+
+std::string TextureShortNamer::apply(const std::string& texture)
+{
+    if (texture.size() <= 19)
+        return texture;
+    for (const ShortTextureName& known : bigmat_)
+        if (known.long_text == texture)
+            return known.short_name;
+    std::string short_name = texture.substr(0, 11);
+    short_name.push_back('\xAB');
+    append_decimal(short_name, static_cast<std::int64_t>(bigmat_.size()));
+    short_name += ".tga";
+    bigmat_.push_back({texture, short_name});
+    rename_picture(texture, short_name);
+    return short_name;
+}
+
+void TextureShortNamer::rename_picture(const std::string& texture, const std::string& short_name)
+{
+    // A texture text that holds a folder does not name a picture of the
+    // TIFFRGB folder: the built paths would point elsewhere.
+    if (texture_has_folder(texture))
+        return;
+    const std::string from = join_path(tiff_folder_, file_name_from_scene_text(without_last_three(texture) + "tif"));
+    const std::string to = join_path(tiff_folder_, file_name_from_scene_text(without_last_three(short_name) + "tif"));
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(from, ec))
+        return; // no such picture (or already renamed by an earlier analysis)
+    if (std::filesystem::exists(to, ec))
+        return; // never replace a picture that is already there
+    std::filesystem::rename(from, to, ec);
+    if (ec)
+        failures_.push_back({from, to, ec.message()});
+}
+
+} // namespace trevanix

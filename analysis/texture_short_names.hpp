@@ -1,0 +1,45 @@
+#pragma once
+// Short replacement names for long texture texts of "gta material" materials,
+// and the renaming of their pictures in the scene's TIFFRGB folder.
+#include <string>
+#include <vector>
+
+#include "app/scene_state.hpp"
+
+namespace trevanix {
+
+struct PictureRenameFailure {
+    std::string from;
+    std::string to;
+    std::string reason;
+};
+
+class TextureShortNamer {
+public:
+    // tiff_folder: the TIFFRGB folder beside the scene (it need not exist).
+    TextureShortNamer(std::vector<ShortTextureName>& bigmat, std::string tiff_folder)
+        : bigmat_(bigmat), tiff_folder_(std::move(tiff_folder))
+    {
+    }
+
+    // A text of 19 characters or fewer is kept. A longer one gets the short
+    // name given to the same text before, or a new one: its first 11
+    // characters, the byte AB, a serial number and ".tga"; the matching
+    // picture is then renamed to the short name.
+    std::string apply(const std::string& texture);
+
+    const std::vector<PictureRenameFailure>& failures() const noexcept { return failures_; }
+
+private:
+    void rename_picture(const std::string& texture, const std::string& short_name);
+
+    std::vector<ShortTextureName>& bigmat_;
+    std::string tiff_folder_;
+    std::vector<PictureRenameFailure> failures_;
+};
+
+// File names on disk are UTF-8 here, while scene texts are Windows-1252
+// bytes: converts a scene text to the name a file manager shows.
+std::string file_name_from_scene_text(std::string_view text);
+
+} // namespace trevanix
