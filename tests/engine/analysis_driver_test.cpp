@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include "app/messages.hpp"
+#include "support/analysis_harness.hpp"
+#include "support/ase_builder.hpp"
+
+using namespace trevanix;
+using namespace trevanix::testing;
+
+namespace {
+
+const std::string good_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
+                                   "Vertex 0:  X:1     Y:2     Z:3", "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1",
+                                   "Smoothing: 1", ""});
+const std::string bad_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 0", ""});
+
+std::string good_ase() { return ase_header() + material_list({standard_material("m", "m.bmp")}) + ase_object({}); }
+std::string bad_ase()
+{
+    AseObject o;
+    o.faces = 0;
+    return ase_header() + material_list({standard_material("m", "m.bmp")}) + ase_object(o) + ase_object({});
+}
+
+struct Buttons {
+    bool start, log, target, clear;
+    bool operator==(const Buttons&) const = default;
+};
+
+Buttons buttons(Harness& h)
+{
+    const Controls& c = h.controls();
+    return {c.Start_process.enabled, c.Open_error_log.enabled, c.Target_filename.enabled, c.Clear_statistics.enabled};
+}
+
+std::ostream& operator<<(std::ostream& os, const Buttons& b)
+{
+    return os << "start=" << b.start << " log=" << b.log << " target=" << b.target << " clear=" << b.clear;
+}
+
+} // namespace
+
+TEST(AnalysisVerdict, ButtonsAndMessageFollowTheOutcome)
+{
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string content;
+        bool target_chosen;
+        bool start_before; // Start_process state before the analysis ("unchanged" rows)
+        Buttons after;
+        std::string caption;
+        std::string message;
+        MessageIcon icon;
+    };
+    const std::vector<Case> cases = {
+        {"asc ok, target", "s.asc", good_asc, true, false, {true, false, true, true}, "Finished", messages::finished, MessageIcon::Information},
+        {"asc ok, no target", "s.asc", good_asc, false, true, {true, false, true, true}, "Finished", messages::finished_choose_target, MessageIcon::Information},
+        {"asc problems", "s.asc", bad_asc, true, true, {false, true, false, true}, "Finished", messages::asc_finished_with_problems, MessageIcon::Information},
+        {"ase ok, target", "s.ase", good_ase(), true, false, {true, false, true, true}, "Finished", messages::finished, MessageIcon::Information},
+        {"ase ok, no target", "s.ase", good_ase(), false, false, {false, false, true, true}, "Finished", messages::finished_choose_target, MessageIcon::Information},
+        {"ase problems, target", "s.ase", bad_ase(), true, false, {true, true, true, true}, "Warning", messages::ase_finished_with_problems, MessageIcon::Critical},
+        {"ase problems, no target", "s.ase", bad_ase(), false, true, {true, true, true, true}, "Warning", messages::ase_finished_with_problems_choose_target, MessageIcon::Critical},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        if (c.target_chosen)
+            h.scene().fich_dest = h.dir.file("target.asc");
+        h.controls().Start_process.enabled = c.start_before;
+        h.analyse(c.file, c.content);
+        EXPECT_EQ(buttons(h), c.after) << c.what;
+        ASSERT_FALSE(h.services.messages.empty()) << c.what;
+        const Message& last = h.services.messages.back().message;
+        EXPECT_EQ(last.caption, c.caption) << c.what;
+        EXPECT_EQ(last.text, c.message) << c.what;
+        EXPECT_EQ(last.icon, c.icon) << c.what;
+        EXPECT_EQ(h.scene().file_loaded, 1) << c.what;
+        EXPECT_FALSE(h.controls().Check_createmat.enabled) << c.what;
+        EXPECT_FALSE(h.controls().Check_vtextures.enabled) << c.what;
+        EXPECT_FALSE(h.controls().Text_comments.enabled) << c.what;
+    }
+}
+
+TEST(AnalysisVerdict, AseInputAsksForAnExpressRunUnlessItsAscNamesakeExists)
+{
+    Harness asked;
+    asked.analyse("city.ase", good_ase());
+    ASSERT_FALSE(asked.services.messages.empty());
+    EXPECT_EQ(asked.services.messages.front().message.caption, "Question");
+    EXPECT_EQ(asked.services.messages.front().message.text, messages::express_question);
+
+    Harness not_asked;
+    not_asked.dir.write("city.asc", "");
+    not_asked.analyse("city.ase", good_ase());
+    for (const auto& m : not_asked.services.messages)
+        EXPECT_NE(m.message.text, messages::express_question);
+}
+
+TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
+{
+    for (const bool problems : {false, true}) {
+        Harness h;
+        int conversions = 0;
+        h.session().start_conversion = [&] {
+            ++conversions;
+            EXPECT_EQ(h.scene().express, 1);
+        };
+        h.services.answers = {true};
+        h.analyse("city.ase", problems ? bad_ase() : good_ase());
+        EXPECT_EQ(conversions, problems ? 0 : 1);
+        EXPECT_EQ(h.scene().express, 0);
+        if (!problems) { // no verdict box in an express run: the question was the only message
+            EXPECT_EQ(h.services.messages.size(), 1u);
+        }
+    }
+}
+
+TEST(AnalysisStart, ALoadedSceneIsKeptWhenTheUserSaysNo)
+{
+    Harness h;
+    h.analyse("s.asc", bad_asc);
+    const std::string log_before = h.log_text();
+    const std::string boxes = h.stat_boxes();
+    h.services.answers = {false};
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.services.messages.back().message.text, messages::discard_question);
+    EXPECT_EQ(h.services.open_requests.size(), 1u);
+    EXPECT_EQ(h.stat_boxes(), boxes);
+    EXPECT_EQ(h.log_text(), log_before);
+    EXPECT_EQ(h.scene().file_loaded, 1);
+}
+
+TEST(AnalysisStart, YesThenCancelLeavesAnEmptyUnloadedScene)
+{
+    Harness h;
+    h.analyse("s.asc", bad_asc);
+    h.services.answers = {true};
+    h.form().click_Analize_filename(); // the dialog is cancelled: no choice queued
+    EXPECT_EQ(h.scene().file_loaded, 0);
+    EXPECT_EQ(h.stat_boxes(), "/////");
+    EXPECT_EQ(h.scene().fich, "");
+    EXPECT_FALSE(std::filesystem::exists(h.log_path()));
+    EXPECT_FALSE(h.controls().Clear_statistics.enabled);
+    const FileDialogRequest& request = h.services.open_requests.back();
+    EXPECT_EQ(request.title, messages::open_dialog_title);
+    EXPECT_EQ(request.filter, messages::open_dialog_filter);
+    EXPECT_TRUE(request.must_exist);
+}
+
+TEST(AnalysisStart, AnEmptyChoiceIsRefused)
+{
+    Harness h;
+    FileDialogResult empty;
+    empty.cancelled = false;
+    h.services.open_choices.push_back(empty);
+    h.form().click_Analize_filename();
+    ASSERT_EQ(h.services.messages.size(), 1u);
+    EXPECT_EQ(h.services.messages[0].message.caption, "Warning");
+    EXPECT_EQ(h.services.messages[0].message.text, messages::no_file_selected);
+    EXPECT_EQ(h.services.messages[0].message.icon, MessageIcon::Critical);
+}
+
+TEST(AnalysisStart, TheCommandLineSceneIsAnalysedWithoutQuestions)
+{
+    Harness h;
+    const std::string path = h.dir.write("Cmd Line.ASC", good_asc);
+    h.form().start_up("\"" + path + "\"");
+    EXPECT_EQ(h.scene().fich, path);
+    EXPECT_EQ(h.scene().file_type, "asc");
+    EXPECT_TRUE(h.session().analysis_report.completed);
+    EXPECT_EQ(h.scene().impo, "");
+    EXPECT_TRUE(h.services.open_requests.empty());
+    // The next click asks for a file again.
+    h.services.answers = {true};
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.services.open_requests.size(), 1u);
+}
+
+TEST(AnalysisStart, APathWithoutQuotesIsTakenWhole)
+{
+    Harness h;
+    const std::string path = h.dir.write("plain.asc", good_asc);
+    h.form().start_up(path);
+    EXPECT_EQ(h.scene().fich, path);
+    EXPECT_TRUE(h.session().analysis_report.completed);
+}
+
+TEST(AnalysisStart, AMissingFileGetsAClearMessageAndNothingElseChanges)
+{
+    Harness h;
+    h.form().start_up(h.dir.file("missing.ase"));
+    ASSERT_EQ(h.services.messages.size(), 1u);
+    EXPECT_EQ(h.services.messages[0].message.caption, "Error");
+    EXPECT_NE(h.services.messages[0].message.text.find("missing.ase"), std::string::npos);
+    EXPECT_TRUE(h.session().analysis_report.not_analysable);
+    EXPECT_EQ(h.scene().file_loaded, 0);
+    EXPECT_FALSE(h.controls().Analize_bar.visible);
+}
+
+TEST(AnalysisStart, OtherExtensionsLeaveAnEmptyLog)
+{
+    Harness h;
+    h.analyse("notes.txt", good_asc);
+    EXPECT_TRUE(h.services.messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(h.log_path()));
+    EXPECT_EQ(h.log_text(), "");
+    EXPECT_FALSE(h.session().analysis_report.completed);
+}
+
+TEST(AnalysisStart, AFileWithoutObjectsIsRejected)
+{
+    // ".asc": the rejection, then the clearing question (answered No here).
+    Harness asc;
+    asc.analyse("empty.asc", crlf({"nothing here"}));
+    ASSERT_EQ(asc.services.messages.size(), 2u);
+    EXPECT_EQ(asc.services.messages[0].message.text, messages::no_objects);
+    EXPECT_EQ(asc.services.messages[1].message.text, messages::clear_question);
+    EXPECT_TRUE(asc.session().analysis_report.no_objects);
+
+    // ".ase": the rejection only.
+    Harness ase;
+    ase.dir.write("empty.asc", "");
+    ase.analyse("empty.ase", crlf({"*3DSMAX_ASCIIEXPORT 200"}));
+    ASSERT_EQ(ase.services.messages.size(), 1u);
+    EXPECT_EQ(ase.services.messages[0].message.caption, "Error");
+    EXPECT_EQ(ase.services.messages[0].message.text, messages::no_objects);
+}
+
+TEST(AnalysisStart, UnixLineEndsAreNoticed)
+{
+    Harness h;
+    std::string text = "Ambient light color: Red=0.3\r\n" + good_asc;
+    std::erase(text, '\r');
+    h.analyse("unix.asc", text);
+    EXPECT_TRUE(h.session().analysis_report.no_objects);
+    EXPECT_TRUE(h.session().analysis_report.input_has_lone_line_feeds);
+
+    Harness lf;
+    lf.session().settings.lf_ends_line = true;
+    lf.analyse("unix.asc", text);
+    EXPECT_TRUE(lf.session().analysis_report.completed);
+    EXPECT_EQ(lf.stat_boxes(), "1/1/1/1/1/");
+}
+
+TEST(AnalysisStart, TwoAnalysesOfOneFileGiveTheSameTotals)
+{
+    Harness h;
+    h.services.default_answer = true;
+    h.dir.write("s.asc", "");
+    h.analyse("s.ase", bad_ase());
+    const std::string first = h.stat_boxes();
+    h.services.open_choices.push_back(ScriptedServices::chosen(h.dir.file("s.ase")));
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.stat_boxes(), first);
+    EXPECT_EQ(h.log_lines().size(), 1u);
+}

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "analysis/material_catalogue.hpp"
+#include "support/ase_builder.hpp"
+#include "support/temp_dir.hpp"
+
+using namespace trevanix;
+using namespace trevanix::testing;
+
+namespace {
+
+const char* const empty_pair = "[{empty material}] , [{empty material}]";
+
+struct Catalogued {
+    MaterialCatalogue catalogue;
+    CatalogueOutcome outcome;
+};
+
+Catalogued catalogue_of(const TempDir& dir, const std::string& materials, MaterialCatalogue start = {})
+{
+    const std::string path = dir.write("scene.ase", ase_header() + materials + ase_object({}));
+    CatalogueInput input;
+    input.path = path;
+    input.tiff_folder = dir.file("TIFFRGB");
+    Catalogued result{std::move(start), {}};
+    const CatalogueOutcome sized = size_material_list(input, result.catalogue);
+    EXPECT_TRUE(sized.readable && sized.counts_in_range);
+    result.outcome = read_material_catalogue(input, result.catalogue);
+    return result;
+}
+
+std::vector<std::string> row(const MaterialCatalogue& c, int m, int upto)
+{
+    std::vector<std::string> out;
+    for (int s = 0; s <= upto; ++s)
+        out.push_back(c.cell(m, s));
+    return out;
+}
+
+} // namespace
+
+TEST(MaterialCatalogue, FillsOneCellPerMaterialAndSubmaterial)
+{
+    TempDir dir;
+    const auto r = catalogue_of(
+        dir, material_list({standard_material("stone", "C:\\maps\\wall.bmp"), gta_material("grass", "grass.bmp"),
+                            multi_material("multi", {standard_submaterial("a", "a.bmp"), standard_submaterial("b", ""),
+                                                     gta_submaterial("c_map", "c.bmp")}),
+                            standard_material("bare", "")}));
+    const MaterialCatalogue& c = r.catalogue;
+    EXPECT_EQ(r.outcome.project_mapped, 1);
+    EXPECT_EQ(c.nr_mapped_objs, 4);
+    EXPECT_EQ(c.submats, (std::vector<int>{0, 0, 3, 0}));
+    EXPECT_EQ(c.last_submat, (std::vector<int>{0, 0, 2, 0, 0}));
+    EXPECT_GE(c.nr_max_mats2, 3);
+    EXPECT_EQ(row(c, 0, 1), (std::vector<std::string>{"stone , C:\\maps\\wall.bmp", ""}));
+    EXPECT_EQ(c.cell(1, 0), "grass , grass.bmp");
+    EXPECT_EQ(row(c, 2, 3), (std::vector<std::string>{"a , a.bmp", empty_pair, "c_map , c.bmp", ""}));
+    EXPECT_EQ(c.cell(3, 0), empty_pair);
+    EXPECT_EQ(c.cell(4, 0), "");
+}
+
+TEST(MaterialCatalogue, LongGtaTexturesGetShortNamesAndTheirPicturesAreRenamed)
+{
+    TempDir dir;
+    dir.write("TIFFRGB/brickwall_pattern_large.tif", "picture");
+    dir.write("TIFFRGB/brickwall_pattern_small.tif", "other");
+    dir.write("TIFFRGB/exactly_19_chars.tif", "kept");
+    const auto r = catalogue_of(dir, material_list({gta_material("m0", "brickwall_pattern_large.bmp"),
+                                                    gta_material("m1", "brickwall_pattern_large.bmp"),
+                                                    gta_material("m2", "brickwall_pattern_small.bmp"),
+                                                    gta_material("m3", "exactly_19_chars.bm"),
+                                                    standard_material("m4", "a_standard_texture_name_that_is_long.bmp")}));
+    const MaterialCatalogue& c = r.catalogue;
+    EXPECT_EQ(c.cell(0, 0), "m0 , brickwall_p\xAB" "0.tga");
+    EXPECT_EQ(c.cell(1, 0), "m1 , brickwall_p\xAB" "0.tga");
+    EXPECT_EQ(c.cell(2, 0), "m2 , brickwall_p\xAB" "1.tga");
+    EXPECT_EQ(c.cell(3, 0), "m3 , exactly_19_chars.bm");
+    EXPECT_EQ(c.cell(4, 0), "m4 , a_standard_texture_name_that_is_long.bmp");
+    ASSERT_EQ(c.bigmat.size(), 2u);
+    // On disk the mark is written in the file system's own encoding.
+    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "0.tif")), "picture");
+    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "1.tif")), "other");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("TIFFRGB/brickwall_pattern_large.tif")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("TIFFRGB/exactly_19_chars.tif")));
+    EXPECT_TRUE(r.outcome.rename_failures.empty());
+}
+
+TEST(MaterialCatalogue, RenamesNeverReplaceAFileNorLeaveTheFolder)
+{
+    TempDir dir;
+    dir.write("TIFFRGB/brickwall_pattern_large.tif", "new");
+    dir.write("TIFFRGB/brickwall_p\xC2\xAB" "0.tif", "existing");
+    dir.write("TIFFRGB/sub/folder_texture_long_name.tif", "nested");
+    const auto r = catalogue_of(dir, material_list({gta_material("m0", "brickwall_pattern_large.bmp"),
+                                                    gta_material("m1", "sub\\folder_texture_long_name.bmp")}));
+    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "0.tif")), "existing");
+    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_pattern_large.tif")), "new");
+    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/sub/folder_texture_long_name.tif")), "nested");
+    EXPECT_EQ(r.catalogue.cell(1, 0), "m1 , sub\\folder_\xAB" "1.tga");
+}
+
+TEST(MaterialCatalogue, ACountOfZeroKeepsTheEarlierTables)
+{
+    TempDir dir;
+    MaterialCatalogue earlier;
+    earlier.mat_table = {{"old , old.bmp"}};
+    earlier.last_submat = {0};
+    const auto r = catalogue_of(dir, "*MATERIAL_LIST {\r\n\t*MATERIAL_COUNT 0\r\n}\r\n", earlier);
+    EXPECT_EQ(r.outcome.project_mapped, 0);
+    EXPECT_EQ(r.catalogue.cell(0, 0), "old , old.bmp");
+    EXPECT_EQ(r.catalogue.nr_mapped_objs, 0);
+}
+
+TEST(MaterialCatalogue, OtherClassesGetAnEmptyPairAndTheNextMaterialIsRead)
+{
+    TempDir dir;
+    const std::string blend = "\t\t*MATERIAL_NAME \"mix\"\r\n\t\t*MATERIAL_CLASS \"Blend\"\r\n\t\t*MATERIAL_WIRESIZE 1.0\r\n"
+                              "\t\t*MAP_DIFFUSE {\r\n\t\t\t*BITMAP \"mix.bmp\"\r\n\t\t}\r\n";
+    const auto r = catalogue_of(dir, material_list({blend, standard_material("after", "after.bmp")}));
+    EXPECT_EQ(r.catalogue.cell(0, 0), empty_pair);
+    EXPECT_EQ(r.catalogue.cell(1, 0), "after , after.bmp");
+}
+
+TEST(MaterialCatalogue, AListCutShortStopsAtTheEndOfTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.write("cut.ase", ase_header() + "*MATERIAL_LIST {\r\n\t*MATERIAL_COUNT 3\r\n\t*MATERIAL 0 {\r\n"
+                                                              "\t\t*MATERIAL_NAME \"m\"\r\n\t\t*MATERIAL_CLASS \"Multi/Sub-Object\"\r\n");
+    CatalogueInput input;
+    input.path = path;
+    input.tiff_folder = dir.file("TIFFRGB");
+    MaterialCatalogue c;
+    EXPECT_TRUE(size_material_list(input, c).readable);
+    const auto outcome = read_material_catalogue(input, c);
+    EXPECT_TRUE(outcome.readable);
+    EXPECT_EQ(outcome.project_mapped, 1);
+}
