@@ -155,7 +155,6 @@ private:
         }
         if (source.read_failed())
             return unreadable("The file \"" + scene_.fich + "\" could not be read to its end.");
-        report_.input_has_lone_line_feeds = source.saw_lone_line_feed();
         scene_.nr_line2 = lines;
         scene_.nr_objects = objects;
         return true;
@@ -195,6 +194,7 @@ private:
         s_.tell("Error", messages::no_objects, MessageIcon::Critical);
         report_.no_objects = true;
         report_.not_analysable = true;
+        report_.input_has_lone_line_feeds = !s_.settings.lf_ends_line && file_has_lone_line_feed(scene_.fich);
         become_idle();
         if (clear_after)
             clear_statistics(s_);

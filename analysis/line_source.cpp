@@ -1,15 +1,33 @@
 #include "analysis/line_source.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace trevanix {
+
+namespace {
+
+std::string open_error(const std::string& path, int code)
+{
+    return "The file \"" + path + "\" could not be opened for reading (" +
+           std::generic_category().message(code ? code : EIO) + ").";
+}
+
+} // namespace
 
 LineSource::LineSource(LineSourceOptions options) : options_(options)
 {
     if (options_.block_size < 16)
         options_.block_size = 16;
+    // Mapped windows start at multiples of the page size.
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    options_.window_size = std::max(page, options_.window_size / page * page);
 }
 
 LineSource::~LineSource() { close(); }
@@ -17,127 +35,194 @@ LineSource::~LineSource() { close(); }
 bool LineSource::open(const std::string& path, std::string& error)
 {
     close();
-    errno = 0;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) {
-        const int code = errno;
-        error = "The file \"" + path + "\" could not be opened for reading (" +
-                std::generic_category().message(code ? code : EIO) + ").";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = open_error(path, errno);
         return false;
     }
-    std::setvbuf(file_, nullptr, _IONBF, 0); // we read in large blocks ourselves
-    buffer_.resize(options_.block_size);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = open_error(path, errno);
+        ::close(fd);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = open_error(path, EISDIR);
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    mapped_mode_ = options_.map_files && S_ISREG(info.st_mode);
+    file_size_ = mapped_mode_ ? static_cast<std::uint64_t>(info.st_size) : 0;
+    file_offset_ = 0;
+    data_ = nullptr;
     begin_ = end_ = 0;
+    carry_.clear();
     eof_ = false;
     skip_line_feed_ = false;
     read_failed_ = false;
-    saw_lone_lf_ = false;
     lines_read_ = 0;
     return true;
 }
 
+void LineSource::unmap() noexcept
+{
+    if (window_) {
+        ::munmap(window_, window_length_);
+        window_ = nullptr;
+        window_length_ = 0;
+    }
+}
+
 void LineSource::close() noexcept
 {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
+    unmap();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
+    data_ = nullptr;
     begin_ = end_ = 0;
     eof_ = true;
 }
 
-bool LineSource::refill()
+bool LineSource::map_next_window()
 {
-    if (eof_ || !file_)
+    unmap();
+    if (file_offset_ >= file_size_) {
+        eof_ = true;
         return false;
-    // Keep the unread tail, moved to the front; grow when a single line fills the block.
-    if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-        end_ -= begin_;
-        begin_ = 0;
     }
-    if (end_ == buffer_.size())
-        buffer_.resize(buffer_.size() * 2);
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-    if (got == 0) {
-        if (std::ferror(file_))
+    const std::size_t length = static_cast<std::size_t>(
+        std::min<std::uint64_t>(options_.window_size, file_size_ - file_offset_));
+    void* window = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_,
+                          static_cast<off_t>(file_offset_));
+    if (window == MAP_FAILED) {
+        // Fall back to plain reads from here on (a file system without mapping).
+        mapped_mode_ = false;
+        if (::lseek(fd_, static_cast<off_t>(file_offset_), SEEK_SET) < 0) {
+            read_failed_ = true;
+            eof_ = true;
+            return false;
+        }
+        return read_next_block();
+    }
+    ::madvise(window, length, MADV_SEQUENTIAL);
+    window_ = window;
+    window_length_ = length;
+    data_ = static_cast<const char*>(window);
+    begin_ = 0;
+    end_ = length;
+    file_offset_ += length;
+    return true;
+}
+
+bool LineSource::read_next_block()
+{
+    if (buffer_.size() < options_.block_size)
+        buffer_.resize(options_.block_size);
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+        if (got > 0) {
+            data_ = buffer_.data();
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(got);
+            file_offset_ += static_cast<std::uint64_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
             read_failed_ = true;
         eof_ = true;
         return false;
     }
-    end_ += got;
-    return true;
 }
 
-void LineSource::note_lone_line_feeds(const char* begin, const char* end) noexcept
+// Replaces what is held with the next stretch of the file; false at its end.
+bool LineSource::load_more()
 {
-    if (!saw_lone_lf_ && std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)))
-        saw_lone_lf_ = true;
-}
-
-std::size_t LineSource::find_line_end(std::size_t from) noexcept
-{
-    const char* base = buffer_.data();
-    const std::size_t length = end_ - from;
-    const void* cr = std::memchr(base + from, '\r', length);
-    if (!options_.lf_ends_line)
-        return cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : end_;
-    const std::size_t cr_at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : end_;
-    const void* lf = std::memchr(base + from, '\n', cr_at - from);
-    return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - base) : cr_at;
+    if (eof_ || fd_ < 0)
+        return false;
+    return mapped_mode_ ? map_next_window() : read_next_block();
 }
 
 bool LineSource::at_end()
 {
+    if (begin_ == end_ && !load_more())
+        return true;
     if (skip_line_feed_) {
-        if (begin_ == end_)
-            refill();
-        if (begin_ < end_ && buffer_[begin_] == '\n')
-            ++begin_;
         skip_line_feed_ = false;
+        if (data_[begin_] == '\n' && ++begin_ == end_)
+            return !load_more();
     }
-    if (begin_ < end_)
-        return false;
-    return !refill();
+    return false;
 }
 
-bool LineSource::next(std::string_view& line)
+bool LineSource::next_slow(std::string_view& line)
 {
     if (at_end())
         return false;
-    std::size_t scanned = begin_;
-    for (;;) {
-        const std::size_t stop = find_line_end(scanned);
-        if (stop < end_) {
-            const char* base = buffer_.data();
-            line = std::string_view(base + begin_, stop - begin_);
-            if (!options_.lf_ends_line)
-                note_lone_line_feeds(base + begin_, base + stop);
-            begin_ = stop + 1;
-            if (base[stop] == '\r') {
+    const std::size_t stop = find_line_end(data_, begin_, end_);
+    if (stop < end_) {
+        line = std::string_view(data_ + begin_, stop - begin_);
+        begin_ = stop + 1;
+        if (data_[stop] == '\r') {
+            if (begin_ < end_) {
+                if (data_[begin_] == '\n')
+                    ++begin_;
+            } else {
+                skip_line_feed_ = true;
+            }
+        }
+        ++lines_read_;
+        return true;
+    }
+    // The line runs past what is held: gather it across windows or blocks.
+    carry_.assign(data_ + begin_, end_ - begin_);
+    begin_ = end_;
+    while (load_more()) {
+        const std::size_t at = find_line_end(data_, 0, end_);
+        carry_.append(data_, at);
+        if (at < end_) {
+            begin_ = at + 1;
+            if (data_[at] == '\r') {
                 if (begin_ < end_) {
-                    if (base[begin_] == '\n')
+                    if (data_[begin_] == '\n')
                         ++begin_;
                 } else {
                     skip_line_feed_ = true;
                 }
             }
-            ++lines_read_;
-            return true;
+            break;
         }
-        // No line end in what is held: read more, unless the file is done.
-        const std::size_t held = end_ - begin_;
-        if (!refill()) {
-            const char* base = buffer_.data();
-            line = std::string_view(base + begin_, end_ - begin_);
-            if (!options_.lf_ends_line)
-                note_lone_line_feeds(base + begin_, base + end_);
-            begin_ = end_;
-            ++lines_read_;
-            return true;
-        }
-        scanned = begin_ + held; // refill moved the tail to the front
+        begin_ = end_;
     }
+    line = carry_;
+    ++lines_read_;
+    return true;
+}
+
+bool file_has_lone_line_feed(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    std::vector<char> block(std::size_t{1} << 20);
+    char previous = '\0';
+    bool found = false;
+    std::size_t got = 0;
+    while (!found && (got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+        for (std::size_t i = 0; i < got; ++i) {
+            if (block[i] == '\n' && previous != '\r') {
+                found = true;
+                break;
+            }
+            previous = block[i];
+        }
+    }
+    std::fclose(file);
+    return found;
 }
 
 } // namespace trevanix

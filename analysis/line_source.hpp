@@ -4,11 +4,13 @@
 // A line ends at a carriage return or at a carriage return and line feed pair;
 // neither belongs to the line. A lone line feed stays inside the line unless
 // the reader is told that line feeds end lines too (scenes written by Unix
-// tools). The file is read in large blocks and lines are handed out as views
-// into the block, so reading costs no allocation and no copy per line; memory
-// is bounded by the block size and the longest line.
+// tools). Lines are handed out as views, so reading costs no allocation and no
+// copy per line. Regular files are mapped into memory a window at a time (the
+// page cache is read in place, and memory stays bounded by the window and the
+// longest line); other files are read in large blocks.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +19,9 @@ namespace trevanix {
 
 struct LineSourceOptions {
     bool lf_ends_line = false;
-    std::size_t block_size = std::size_t{1} << 20;
+    std::size_t block_size = std::size_t{1} << 20;    // blocks of plain reads
+    std::size_t window_size = std::size_t{64} << 20;  // mapped windows (rounded to whole pages)
+    bool map_files = true;                             // false: always use plain reads
 };
 
 class LineSource {
@@ -31,11 +35,26 @@ public:
     // to a sentence the user can act on.
     bool open(const std::string& path, std::string& error);
     void close() noexcept;
-    bool is_open() const noexcept { return file_ != nullptr; }
+    bool is_open() const noexcept { return fd_ >= 0; }
 
     // Reads the next line into `line`; the view stays valid until the next call.
     // Returns false when no character is left (or on a read error).
-    bool next(std::string_view& line);
+    bool next(std::string_view& line)
+    {
+        // Fast path: the whole line lies in what is held.
+        if (begin_ < end_ && !skip_line_feed_) {
+            const std::size_t stop = find_line_end(data_, begin_, end_);
+            if (stop + 1 < end_) {
+                line = std::string_view(data_ + begin_, stop - begin_);
+                begin_ = stop + 1;
+                if (data_[stop] == '\r' && data_[begin_] == '\n')
+                    ++begin_;
+                ++lines_read_;
+                return true;
+            }
+        }
+        return next_slow(line);
+    }
 
     // True when no character is left to read.
     bool at_end();
@@ -44,24 +63,46 @@ public:
     std::int64_t lines_read() const noexcept { return lines_read_; }
     // True when the operating system reported an error while reading.
     bool read_failed() const noexcept { return read_failed_; }
-    // True when the file held at least one lone line feed (seen so far).
-    bool saw_lone_line_feed() const noexcept { return saw_lone_lf_; }
 
 private:
-    bool refill();
-    std::size_t find_line_end(std::size_t from) noexcept;
-    void note_lone_line_feeds(const char* begin, const char* end) noexcept;
+    bool next_slow(std::string_view& line);
+    bool load_more();
+    bool map_next_window();
+    bool read_next_block();
+    void unmap() noexcept;
+    std::size_t find_line_end(const char* data, std::size_t from, std::size_t end) const noexcept
+    {
+        const void* cr = std::memchr(data + from, '\r', end - from);
+        const std::size_t cr_at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : end;
+        if (!options_.lf_ends_line)
+            return cr_at;
+        const void* lf = std::memchr(data + from, '\n', cr_at - from);
+        return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : cr_at;
+    }
 
     LineSourceOptions options_;
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
+    int fd_ = -1;
+    bool mapped_mode_ = false;
+    std::uint64_t file_size_ = 0;
+    std::uint64_t file_offset_ = 0; // file offset of the next window or block
+
+    // The bytes held now: a mapped window or the read buffer.
+    const char* data_ = nullptr;
     std::size_t begin_ = 0; // first unread byte
     std::size_t end_ = 0;   // one past the last byte held
-    bool eof_ = false;
-    bool skip_line_feed_ = false; // the previous line ended with a CR at the block's end
+    void* window_ = nullptr;
+    std::size_t window_length_ = 0;
+    std::vector<char> buffer_;
+    std::string carry_; // a line that spans two windows
+
+    bool eof_ = true;
+    bool skip_line_feed_ = false; // the previous line ended with a CR at the end of what was held
     bool read_failed_ = false;
-    bool saw_lone_lf_ = false;
     std::int64_t lines_read_ = 0;
 };
+
+// True when the file holds a line feed that no carriage return precedes: a
+// scene written with Unix line ends.
+bool file_has_lone_line_feed(const std::string& path);
 
 } // namespace trevanix

@@ -47,32 +47,39 @@ TEST(LineSource, EndsLinesAtCrOrCrLfButNotAtALoneLf)
     for (std::size_t block : {16u, 17u, 1u << 20}) {
         for (const auto& c : cases) {
             const auto path = dir.write("scene.asc", c.bytes);
-            EXPECT_EQ(read_all(path, {false, block}), c.lines) << "block " << block;
+            EXPECT_EQ(read_all(path, {false, block, 4096, false}), c.lines) << "block " << block;
+            EXPECT_EQ(read_all(path, {false, block, 4096, true}), c.lines) << "mapped";
         }
     }
+}
+
+TEST(LineSource, LinesCrossingMappedWindowsAreWhole)
+{
+    TempDir dir;
+    // Place a CR LF pair and a long line across the 4096-byte window ends.
+    const std::string first(4095, 'a');
+    const std::string second(9000, 'b');
+    const std::string bytes = first + "\r\n" + second + "\r\nend\r" + std::string(3000, 'c');
+    const auto path = dir.write("windows.asc", bytes);
+    const std::vector<std::string> expected = {first, second, "end", std::string(3000, 'c')};
+    for (bool mapped : {true, false})
+        EXPECT_EQ(read_all(path, {false, 64, 4096, mapped}), expected) << mapped;
 }
 
 TEST(LineSource, CanAlsoEndLinesAtALoneLineFeed)
 {
     TempDir dir;
     const auto path = dir.write("unix.asc", "a\nb\r\nc\rd\n");
-    EXPECT_EQ(read_all(path, {true, 16}), (std::vector<std::string>{"a", "b", "c", "d"}));
+    for (bool mapped : {true, false})
+        EXPECT_EQ(read_all(path, {true, 16, 4096, mapped}), (std::vector<std::string>{"a", "b", "c", "d"}));
 }
 
 TEST(LineSource, NoticesLoneLineFeeds)
 {
     TempDir dir;
-    LineSource source;
-    std::string error;
-    ASSERT_TRUE(source.open(dir.write("a.ase", "one\ntwo\n"), error));
-    std::string_view line;
-    while (source.next(line)) {
-    }
-    EXPECT_TRUE(source.saw_lone_line_feed());
-    ASSERT_TRUE(source.open(dir.write("b.ase", "one\r\ntwo\r\n"), error));
-    while (source.next(line)) {
-    }
-    EXPECT_FALSE(source.saw_lone_line_feed());
+    EXPECT_TRUE(file_has_lone_line_feed(dir.write("a.ase", "one\r\ntwo\n")));
+    EXPECT_FALSE(file_has_lone_line_feed(dir.write("b.ase", "one\r\ntwo\r\n")));
+    EXPECT_FALSE(file_has_lone_line_feed(dir.file("missing.ase")));
 }
 
 TEST(LineSource, LongLinesGrowTheBlock)
@@ -80,7 +87,8 @@ TEST(LineSource, LongLinesGrowTheBlock)
     TempDir dir;
     const std::string long_line(100000, 'x');
     const auto path = dir.write("long.asc", long_line + "\r\nshort\r\n");
-    EXPECT_EQ(read_all(path, {false, 64}), (std::vector<std::string>{long_line, "short"}));
+    for (bool mapped : {true, false})
+        EXPECT_EQ(read_all(path, {false, 64, 4096, mapped}), (std::vector<std::string>{long_line, "short"}));
 }
 
 TEST(LineSource, MissingFileGivesAClearError)
