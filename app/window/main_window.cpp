@@ -1,0 +1,406 @@
+#include "app/window/main_window.hpp"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+#include <exception>
+
+#include "app/window/progress_scale.hpp"
+
+namespace trevanix::window {
+
+namespace {
+
+const QColor frame_green(0, 192, 0);
+
+QString qt_text(const std::string& text)
+{
+    return QString::fromLocal8Bit(text);
+}
+
+void place(QWidget* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+void paint_green(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, frame_green);
+    widget->setPalette(palette);
+    // Buttons (check boxes among them) fill with the Button role by default.
+    widget->setBackgroundRole(QPalette::Window);
+    widget->setAutoFillBackground(true);
+}
+
+// Breaks a caption into lines that fit `width` pixels, as the classic
+// buttons and check boxes wrap their captions when they are tall enough for
+// two lines. Captions that fit stay as they are; the "&" of the access key is
+// kept and not measured.
+QString wrap_caption(const QString& caption, const QFontMetrics& metrics, int width, int height)
+{
+    auto measure = [&](const QString& text) { return metrics.horizontalAdvance(QString(text).remove(QLatin1Char('&'))); };
+    if (measure(caption) <= width || height + 4 < 2 * metrics.height())
+        return caption;
+    QString wrapped;
+    QString line;
+    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && measure(candidate) > width) {
+            wrapped += line + QLatin1Char('\n');
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return wrapped + line;
+}
+
+} // namespace
+
+MainWindow::MainWindow(UserServices& services, EngineSettings settings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      form_(services, std::move(settings)), services_(services)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(captions::window));
+    // The classic dialog font; where it is missing, the metric-compatible and
+    // narrow faces come first, so captions fit the fixed control sizes, and
+    // then whatever sans-serif face the desktop has.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setFixedSize(px(8625), px(5985));
+    build();
+    bind();
+    set_tab_order();
+    sync_from_controls();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+// ---- construction --------------------------------------------------------
+
+QPushButton* MainWindow::button(QWidget* parent, const char* name, const char* caption, int left, int top,
+                                int width, int height, ButtonState Controls::*state)
+{
+    auto* widget = new QPushButton(parent);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    widget->setText(QString::fromLatin1(caption));
+    buttons_.push_back({widget, state});
+    return widget;
+}
+
+QLineEdit* MainWindow::text_box(QWidget* parent, const char* name, int left, int top, int width, int height,
+                                bool read_only, TextBoxState Controls::*state)
+{
+    auto* widget = new QLineEdit(parent);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    widget->setReadOnly(read_only);
+    texts_.push_back({widget, state});
+    return widget;
+}
+
+QLabel* MainWindow::label(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
+                          int height)
+{
+    auto* widget = new QLabel(QString::fromLatin1(caption), parent);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    paint_green(widget);
+    return widget;
+}
+
+QCheckBox* MainWindow::check_box(QWidget* parent, const char* name, const char* caption, int left, int top,
+                                 int width, int height, CheckBoxState Controls::*state)
+{
+    auto* widget = new QCheckBox(parent);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    paint_green(widget);
+    checks_.push_back({widget, state});
+    // The caption is set once the font is final (bold for Check_all).
+    widget->setText(QString::fromLatin1(caption));
+    return widget;
+}
+
+QGroupBox* MainWindow::frame(const char* name, const char* caption, int left, int top, int width, int height)
+{
+    auto* widget = new QGroupBox(QString::fromLatin1(caption), this);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    paint_green(widget);
+    return widget;
+}
+
+QProgressBar* MainWindow::progress_bar(QWidget* parent, const char* name, int left, int top, int width, int height,
+                                       ProgressBarState Controls::*state)
+{
+    auto* widget = new QProgressBar(parent);
+    widget->setObjectName(QLatin1String(name));
+    place(widget, left, top, width, height);
+    widget->setTextVisible(false);
+    widget->hide();
+    bars_.push_back({widget, state});
+    return widget;
+}
+
+void MainWindow::register_tab(QWidget* widget, int tab)
+{
+    tab_stops_.emplace_back(tab, widget);
+}
+
+void MainWindow::build()
+{
+    using C = Controls;
+    namespace k = captions;
+
+    // Top band: the analysis button, the input path, the analysis progress row.
+    auto* analize = button(this, "Analize_filename", k::Analize_filename, 120, 120, 2655, 255, &C::Analize_filename);
+    analize->setToolTip(QString::fromLatin1(k::tooltip_Analize_filename));
+    register_tab(analize, 0);
+    register_tab(text_box(this, "Text_loadfile", 2880, 120, 5655, 285, true, &C::Text_loadfile), 1);
+    label_analize_ = label(this, "Label_analize", k::Label_analize, 120, 480, 855, 255);
+    label_analize_->hide();
+    register_tab(label_analize_, 18);
+    register_tab(progress_bar(this, "Analize_bar", 1080, 480, 7455, 255, &C::Analize_bar), 17);
+
+    // Statistics frame.
+    QGroupBox* frame2 = frame("Frame2", k::Frame2, 120, 840, 8415, 2175);
+    register_tab(frame2, 2);
+    register_tab(label(frame2, "Label1", k::Label1, 120, 360, 1455, 255), 3);
+    register_tab(text_box(frame2, "Text_total_objects", 1680, 360, 735, 285, true, &C::Text_total_objects), 21);
+    register_tab(label(frame2, "Label2", k::Label2, 120, 600, 1455, 255), 4);
+    register_tab(text_box(frame2, "Text_valid_objects", 1680, 600, 735, 285, true, &C::Text_valid_objects), 27);
+    register_tab(label(frame2, "Label6", k::Label6, 2520, 360, 1935, 255), 6);
+    register_tab(text_box(frame2, "Text_faces", 4800, 360, 1335, 285, true, &C::Text_faces), 22);
+    register_tab(label(frame2, "Label7", k::Label7, 2520, 600, 2055, 255), 7);
+    register_tab(text_box(frame2, "Text_vertices", 4800, 600, 1335, 285, true, &C::Text_vertices), 23);
+    register_tab(label(frame2, "Label4", k::Label4, 2520, 1080, 2775, 255), 5);
+    register_tab(text_box(frame2, "Text_ascsplit", 5520, 1080, 615, 285, true, &C::Text_ascsplit), 28);
+    QLabel* label3 = label(frame2, "Label3", k::Label3, 120, 960, 1455, 615);
+    label3->setWordWrap(true);
+    register_tab(label3, 30);
+    register_tab(text_box(frame2, "Text1", 1680, 1320, 735, 285, false, &C::Text1), 31);
+    register_tab(label(frame2, "Label11", k::Label11, 120, 1680, 855, 255), 19);
+    register_tab(text_box(frame2, "Text_comments", 1080, 1680, 7215, 285, true, &C::Text_comments), 29);
+    register_tab(button(frame2, "Open_error_log", k::Open_error_log, 6240, 360, 2055, 495, &C::Open_error_log), 8);
+    register_tab(button(frame2, "Clear_statistics", k::Clear_statistics, 6240, 960, 2055, 495, &C::Clear_statistics),
+                 20);
+
+    // Settings frame.
+    QGroupBox* frame1 = frame("Frame1", k::Frame1, 120, 3120, 8415, 2775);
+    frame1->setToolTip(QString::fromLatin1(k::tooltip_Frame1));
+    register_tab(frame1, 9);
+    register_tab(button(frame1, "Target_filename", k::Target_filename, 120, 480, 2295, 495, &C::Target_filename), 24);
+    QLineEdit* savefile = text_box(frame1, "Text_savefile", 2520, 600, 5775, 375, true, &C::Text_savefile);
+    savefile->setToolTip(QString::fromLatin1(k::tooltip_Text_savefile));
+    register_tab(savefile, 25);
+    register_tab(check_box(frame1, "Check_createmat", k::Check_createmat, 120, 1080, 3855, 255, &C::Check_createmat),
+                 12);
+    QCheckBox* all = check_box(frame1, "Check_all", k::Check_all, 3960, 1080, 3495, 375, &C::Check_all);
+    register_tab(all, 26);
+    register_tab(check_box(frame1, "Check_splitasc", k::Check_splitasc, 120, 1320, 3615, 255, &C::Check_splitasc), 11);
+    register_tab(
+        check_box(frame1, "Check_flip3daxis", k::Check_flip3daxis, 120, 1560, 1935, 255, &C::Check_flip3daxis), 13);
+    register_tab(check_box(frame1, "Check_vtextures", k::Check_vtextures, 120, 1800, 2415, 255, &C::Check_vtextures),
+                 14);
+    QPushButton* start = button(frame1, "Start_process", k::Start_process, 6960, 2280, 1335, 375, &C::Start_process);
+    register_tab(start, 10);
+    register_tab(progress_bar(frame1, "Process_bar", 960, 2400, 5895, 255, &C::Process_bar), 16);
+
+    // Beyond the right edge of the client area: never seen, reached with Tab.
+    text2_ = text_box(this, "Text2", 8760, 4680, 375, 615, false, &C::Text2);
+    register_tab(text2_, 36);
+
+    for (QWidget* bold : std::initializer_list<QWidget*>{all, start}) {
+        QFont font = bold->font();
+        font.setWeight(QFont::Bold);
+        bold->setFont(font);
+    }
+
+    // Captions too long for their control wrap onto a second line, as they do
+    // in the classic controls these sizes were made for.
+    for (const ButtonBinding& b : buttons_)
+        b.widget->setText(
+            wrap_caption(b.widget->text(), b.widget->fontMetrics(), b.widget->width() - 8, b.widget->height()));
+    for (const CheckBinding& c : checks_)
+        c.widget->setText(
+            wrap_caption(c.widget->text(), c.widget->fontMetrics(), c.widget->width() - 20, c.widget->height()));
+}
+
+void MainWindow::bind()
+{
+    const std::pair<const char*, void (Form::*)()> clicks[] = {
+        {"Analize_filename", &Form::click_Analize_filename}, {"Target_filename", &Form::click_Target_filename},
+        {"Start_process", &Form::click_Start_process},       {"Clear_statistics", &Form::click_Clear_statistics},
+        {"Open_error_log", &Form::click_Open_error_log},
+    };
+    for (const auto& [name, click] : clicks) {
+        auto* widget = findChild<QPushButton*>(QLatin1String(name));
+        connect(widget, &QPushButton::clicked, this, [this, click = click] { run_action([&] { (form_.*click)(); }); });
+    }
+
+    // A click has toggled the box; the value goes to the control state, and
+    // Check_all's own action then enables or disables the four options.
+    for (const CheckBinding& binding : checks_) {
+        const bool is_all = binding.state == &Controls::Check_all;
+        connect(binding.widget, &QCheckBox::clicked, this, [this, state = binding.state, is_all](bool checked) {
+            run_action([&] {
+                (form_.controls().*state).value = checked ? 1 : 0;
+                if (is_all)
+                    form_.click_Check_all();
+            });
+        });
+    }
+
+    // What the user types into the editable Text1 is kept in the control
+    // state, so the view never disagrees with it.
+    auto* text1 = findChild<QLineEdit*>(QStringLiteral("Text1"));
+    connect(text1, &QLineEdit::textEdited, this,
+            [this](const QString& text) { form_.controls().Text1.text = text.toLocal8Bit().toStdString(); });
+
+    // Every change of Text2 runs its character check, except the changes the
+    // view makes itself when it shows the checked text ("Group").
+    connect(text2_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (syncing_)
+            return;
+        run_action([&] { form_.change_Text2(text.toLocal8Bit().toStdString()); });
+    });
+}
+
+void MainWindow::set_tab_order()
+{
+    std::stable_sort(tab_stops_.begin(), tab_stops_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Labels, frames and bars take no focus: the focus passes to the next stop.
+    QWidget* previous = nullptr;
+    for (const auto& [tab, widget] : tab_stops_) {
+        if (!(widget->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+// ---- running actions -----------------------------------------------------
+
+template <typename Action>
+void MainWindow::run_action(Action action)
+{
+    ++action_depth_;
+    try {
+        action();
+    } catch (const std::exception& e) {
+        // Whatever went wrong inside the engine reaches the user as a message,
+        // never as a crash of the window.
+        services_.set_busy_pointer(false);
+        services_.show_message({"Error", e.what(), MessageIcon::Critical, MessageButtons::Ok});
+    } catch (...) {
+        services_.set_busy_pointer(false);
+        services_.show_message({"Error", "Unexpected error.", MessageIcon::Critical, MessageButtons::Ok});
+    }
+    --action_depth_;
+    sync_from_controls();
+    close_if_pending();
+}
+
+void MainWindow::start_up(const std::string& command_line)
+{
+    run_action([&] { form_.start_up(command_line); });
+}
+
+void MainWindow::request_quit()
+{
+    // The program's own end (after the conversion's last question) lets the
+    // running action finish normally: no stop is requested.
+    quit_pending_ = true;
+    close_if_pending();
+}
+
+void MainWindow::close_if_pending()
+{
+    if ((close_pending_ || quit_pending_) && action_depth_ == 0 && !form_.busy())
+        close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (form_.busy() || action_depth_ > 0) {
+        // The running analysis or conversion stops at its next line step,
+        // leaving no half-written output; the window closes once it has
+        // returned.
+        form_.request_stop();
+        close_pending_ = true;
+        event->ignore();
+        return;
+    }
+    closed_ = true;
+    event->accept();
+}
+
+// ---- view of the control state -------------------------------------------
+
+void MainWindow::sync_from_controls()
+{
+    // A close that came in before the running action began (the start-up
+    // lets events run just before its analysis) must stop that action too.
+    if (close_pending_ && form_.busy())
+        form_.request_stop();
+    const Controls& c = form_.controls();
+    syncing_ = true;
+    for (const ButtonBinding& b : buttons_) {
+        const bool enabled = (c.*b.state).enabled;
+        if (b.widget->isEnabled() != enabled)
+            b.widget->setEnabled(enabled);
+    }
+    for (const TextBinding& t : texts_) {
+        const TextBoxState& state = c.*t.state;
+        const QString text = qt_text(state.text);
+        if (t.widget->text() != text) {
+            t.widget->setText(text);
+            // Show a long path or comment from its start, not its end.
+            if (t.widget->isReadOnly())
+                t.widget->setCursorPosition(0);
+        }
+        if (t.widget->isEnabled() != state.enabled)
+            t.widget->setEnabled(state.enabled);
+    }
+    for (const CheckBinding& k : checks_) {
+        const CheckBoxState& state = c.*k.state;
+        if (k.widget->isChecked() != state.checked())
+            k.widget->setChecked(state.checked());
+        if (k.widget->isEnabled() != state.enabled)
+            k.widget->setEnabled(state.enabled);
+    }
+    for (const BarBinding& b : bars_) {
+        const ProgressBarState& state = c.*b.state;
+        const BarRange range = scale_progress(state.min, state.max, state.value);
+        if (b.widget->minimum() != range.min || b.widget->maximum() != range.max)
+            b.widget->setRange(range.min, range.max);
+        b.widget->setValue(range.value);
+        if (b.widget->isHidden() == state.visible)
+            b.widget->setVisible(state.visible);
+    }
+    if (label_analize_->isHidden() == c.Label_analize.visible)
+        label_analize_->setVisible(c.Label_analize.visible);
+    syncing_ = false;
+}
+
+} // namespace trevanix::window

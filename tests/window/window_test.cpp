@@ -1,0 +1,849 @@
+// The desktop window on the offscreen platform: real widgets, bound to the
+// engine, with scripted answers in place of the person at the screen.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/messages.hpp"
+#include "app/window/dialog_filter.hpp"
+#include "app/window/main_window.hpp"
+#include "app/window/progress_scale.hpp"
+#include "app/window/qt_user_services.hpp"
+#include "support/scripted_services.hpp"
+#include "support/temp_dir.hpp"
+
+using namespace trevanix;
+using trevanix::testing::ScriptedServices;
+using trevanix::testing::TempDir;
+using trevanix::window::MainWindow;
+using trevanix::window::px;
+
+namespace {
+
+// Scripted services that can act while the engine waits on them, as a person
+// clicking during long work or while a message is up would.
+class HookedServices : public ScriptedServices {
+public:
+    std::function<void()> on_events;
+    std::function<void()> on_message;
+    std::function<void()> on_quit;
+
+    void let_events_run() override
+    {
+        ScriptedServices::let_events_run();
+        if (on_events)
+            on_events();
+    }
+    bool show_message(const Message& message) override
+    {
+        if (on_message)
+            on_message();
+        return ScriptedServices::show_message(message);
+    }
+    void quit() override
+    {
+        ScriptedServices::quit();
+        if (on_quit)
+            on_quit();
+    }
+};
+
+const std::string asc_scene = trevanix::testing::crlf({
+    "Ambient light color: Red=0.3 Green=0.3 Blue=0.3",
+    "",
+    "Named object: \"Box\"",
+    "Tri-mesh, Vertices: 3     Faces: 1",
+    "Vertex list:",
+    "Vertex 0:  X:0.0     Y:0.0     Z:0.0",
+    "Vertex 1:  X:1.0     Y:0.0     Z:0.0",
+    "Vertex 2:  X:0.0     Y:1.0     Z:0.0",
+    "Face list:",
+    "Face 0: A:0 B:1 C:2 AB:1 BC:1 CA:1",
+    "Smoothing: 1",
+    "",
+});
+
+const std::string ase_scene = trevanix::testing::crlf({
+    "*3DSMAX_ASCIIEXPORT\t200",
+    "*MATERIAL_LIST {",
+    "\t*MATERIAL_COUNT 0",
+    "}",
+    "*GEOMOBJECT {",
+    "\t*NODE_NAME \"Box01\"",
+    "\t*MESH {",
+    "\t\t*TIMEVALUE 0",
+    "\t\t*MESH_NUMVERTEX 3",
+    "\t\t*MESH_NUMFACES 1",
+    "\t\t*MESH_VERTEX_LIST {",
+    "\t\t\t*MESH_VERTEX    0\t0.0000\t0.0000\t0.0000",
+    "\t\t\t*MESH_VERTEX    1\t1.0000\t0.0000\t0.0000",
+    "\t\t\t*MESH_VERTEX    2\t0.0000\t1.0000\t0.0000",
+    "\t\t}",
+    "\t\t*MESH_FACE_LIST {",
+    "\t\t\t*MESH_FACE    0:    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    1\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0",
+    "\t\t}",
+    "\t\t*MESH_NUMTVERTEX 3",
+    "\t\t*MESH_TVERTLIST {",
+    "\t\t\t*MESH_TVERT 0\t0.0000\t0.0000\t0.0000",
+    "\t\t\t*MESH_TVERT 1\t1.0000\t0.0000\t0.0000",
+    "\t\t\t*MESH_TVERT 2\t0.0000\t1.0000\t0.0000",
+    "\t\t}",
+    "\t\t*MESH_NUMTVFACES 1",
+    "\t\t*MESH_TFACELIST {",
+    "\t\t\t*MESH_TFACE 0\t0\t1\t2",
+    "\t\t}",
+    "\t}",
+    "\t*PROP_MOTIONBLUR 0",
+    "\t*PROP_CASTSHADOW 1",
+    "\t*PROP_RECVSHADOW 1",
+    "\t*WIREFRAME_COLOR 0.1000\t0.2000\t0.3000",
+    "}",
+});
+
+// One window over scripted services, with its log in a fresh folder.
+struct Fixture {
+    TempDir dir;
+    HookedServices services;
+    std::unique_ptr<MainWindow> window;
+
+    Fixture()
+    {
+        EngineSettings settings;
+        settings.program_folder = dir.path().string();
+        settings.log_path = dir.file("testfile.txt");
+        window = std::make_unique<MainWindow>(services, settings);
+        window->show();
+    }
+
+    template <typename W>
+    W* widget(const char* name) const
+    {
+        auto* found = window->findChild<W*>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+    QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
+    QLineEdit* text(const char* name) const { return widget<QLineEdit>(name); }
+    QCheckBox* check(const char* name) const { return widget<QCheckBox>(name); }
+    QString shown(const char* name) const { return text(name)->text(); }
+
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click_check(const char* name) const
+    {
+        QCheckBox* box = check(name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+
+    // Analyses a scene chosen in the (scripted) open dialog.
+    std::string analyse(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = dir.write(name, bytes);
+        services.open_choices.push_back(ScriptedServices::chosen(path));
+        click("Analize_filename");
+        return path;
+    }
+    Controls& controls() const { return window->form().controls(); }
+    SceneState& scene() const { return window->form().scene(); }
+};
+
+QStringList shown_texts(const ScriptedServices& services)
+{
+    QStringList out;
+    for (const std::string& text : services.texts())
+        out << QString::fromStdString(text);
+    return out;
+}
+
+// Acts on the next modal dialog once it is up (the dialogs run their own loop).
+template <typename Dialog>
+void when_modal(std::function<void(Dialog*)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+            // A failed check inside `act` returns early: never leave the
+            // dialog waiting.
+            if (dialog->isVisible())
+                static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
+        }
+    });
+    timer->start();
+}
+
+QString caption_of(QAbstractButton* button) { return button->text().replace(QLatin1Char('\n'), QLatin1Char(' ')); }
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void progress_scaling_data()
+    {
+        QTest::addColumn<qint64>("min");
+        QTest::addColumn<qint64>("max");
+        QTest::addColumn<qint64>("value");
+        QTest::addColumn<int>("barMin");
+        QTest::addColumn<int>("barMax");
+        QTest::addColumn<int>("barValue");
+        const int steps = window::scaled_bar_steps;
+        QTest::newRow("fits int") << qint64{1} << qint64{500} << qint64{20} << 1 << 500 << 20;
+        QTest::newRow("value below") << qint64{1} << qint64{500} << qint64{0} << 1 << 500 << 1;
+        QTest::newRow("value above") << qint64{1} << qint64{500} << qint64{900} << 1 << 500 << 500;
+        QTest::newRow("one-line file") << qint64{1} << qint64{1} << qint64{1} << 0 << 1 << 1;
+        QTest::newRow("inverted, not done") << qint64{1} << qint64{0} << qint64{-5} << 0 << 1 << 0;
+        QTest::newRow("huge, half") << qint64{1} << qint64{8'000'000'001} << qint64{4'000'000'001} << 0 << steps
+                                    << steps / 2;
+        QTest::newRow("huge, end") << qint64{1} << qint64{8'000'000'001} << qint64{8'000'000'001} << 0 << steps
+                                   << steps;
+        QTest::newRow("full int64") << qint64{INT64_MIN} << qint64{INT64_MAX} << qint64{INT64_MAX} << 0 << steps << steps;
+    }
+    void progress_scaling()
+    {
+        QFETCH(qint64, min);
+        QFETCH(qint64, max);
+        QFETCH(qint64, value);
+        QFETCH(int, barMin);
+        QFETCH(int, barMax);
+        QFETCH(int, barValue);
+        QCOMPARE(window::scale_progress(min, max, value), (window::BarRange{barMin, barMax, barValue}));
+    }
+
+    void dialog_filters()
+    {
+        using window::qt_name_filters;
+        QCOMPARE(qt_name_filters(messages::open_dialog_filter),
+                 QStringList({"ASCII scene export (*.ase)", "3D studio ASCII Mesh file (*.asc)"}));
+        QCOMPARE(qt_name_filters("Pictures|*.tif;*.png|All"), QStringList({"Pictures (*.tif *.png)", "All (*)"}));
+        QCOMPARE(qt_name_filters("Scenes (any)|*.ase"), QStringList({"Scenes (any) (*.ase)"}));
+        QCOMPARE(qt_name_filters(""), QStringList());
+        QCOMPARE(window::first_pattern_suffix(messages::save_dialog_filter), QStringLiteral("asc"));
+        QCOMPARE(window::first_pattern_suffix("All|*"), QString());
+    }
+
+    void window_looks()
+    {
+        Fixture f;
+        MainWindow& w = *f.window;
+        QCOMPARE(w.objectName(), QStringLiteral("Form1"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Textured 3d scenes processor for Kolbrin2 v1.1.3"));
+        QCOMPARE(w.minimumSize(), QSize(575, 399));
+        QCOMPARE(w.maximumSize(), QSize(575, 399));
+        QVERIFY(!(w.windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
+
+        QCOMPARE(f.button("Analize_filename")->toolTip(), QString::fromLatin1(captions::tooltip_Analize_filename));
+        QVERIFY(f.button("Analize_filename")->toolTip().endsWith(QLatin1Char(' ')));
+        QCOMPARE(f.widget<QGroupBox>("Frame1")->toolTip(), QString::fromLatin1(captions::tooltip_Frame1));
+        QCOMPARE(f.text("Text_savefile")->toolTip(), QString::fromLatin1(captions::tooltip_Text_savefile));
+
+        QVERIFY(f.check("Check_all")->font().bold());
+        QVERIFY(f.button("Start_process")->font().bold());
+        QVERIFY(!f.button("Analize_filename")->font().bold());
+        QCOMPARE(w.font().families().value(0), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(w.font().pointSizeF(), 8.25);
+        QVERIFY(!f.check("Check_splitasc")->font().bold());
+
+        const QColor green(0, 192, 0);
+        for (const char* name : {"Frame1", "Frame2", "Label1", "Label_analize", "Check_all", "Check_vtextures"}) {
+            auto* widget = f.widget<QWidget>(name);
+            QVERIFY2(widget->autoFillBackground(), name);
+            QCOMPARE(widget->palette().color(widget->backgroundRole()), green);
+        }
+        // Text2 lies beyond the right edge of the client area.
+        QVERIFY(f.text("Text2")->x() >= w.width());
+    }
+
+    void startup_states_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<int>("checked"); // -1: not a check box
+        struct Row {
+            const char* name;
+            const char* container;
+            QRect twips;
+            const char* text;
+            bool enabled;
+            bool visible;
+            int checked;
+        };
+        const Row rows[] = {
+            {"Analize_filename", "Form1", {120, 120, 2655, 255}, captions::Analize_filename, true, true, -1},
+            {"Text_loadfile", "Form1", {2880, 120, 5655, 285}, "", true, true, -1},
+            {"Label_analize", "Form1", {120, 480, 855, 255}, "Analyzing...", true, false, -1},
+            {"Analize_bar", "Form1", {1080, 480, 7455, 255}, "", true, false, -1},
+            {"Frame2", "Form1", {120, 840, 8415, 2175}, captions::Frame2, true, true, -1},
+            {"Label1", "Frame2", {120, 360, 1455, 255}, captions::Label1, true, true, -1},
+            {"Text_total_objects", "Frame2", {1680, 360, 735, 285}, "", true, true, -1},
+            {"Label2", "Frame2", {120, 600, 1455, 255}, captions::Label2, true, true, -1},
+            {"Text_valid_objects", "Frame2", {1680, 600, 735, 285}, "", true, true, -1},
+            {"Label6", "Frame2", {2520, 360, 1935, 255}, captions::Label6, true, true, -1},
+            {"Text_faces", "Frame2", {4800, 360, 1335, 285}, "", true, true, -1},
+            {"Label7", "Frame2", {2520, 600, 2055, 255}, captions::Label7, true, true, -1},
+            {"Text_vertices", "Frame2", {4800, 600, 1335, 285}, "", true, true, -1},
+            {"Label4", "Frame2", {2520, 1080, 2775, 255}, captions::Label4, true, true, -1},
+            {"Text_ascsplit", "Frame2", {5520, 1080, 615, 285}, "", true, true, -1},
+            {"Label3", "Frame2", {120, 960, 1455, 615}, captions::Label3, true, true, -1},
+            {"Text1", "Frame2", {1680, 1320, 735, 285}, "", true, true, -1},
+            {"Label11", "Frame2", {120, 1680, 855, 255}, captions::Label11, true, true, -1},
+            {"Text_comments", "Frame2", {1080, 1680, 7215, 285}, "", true, true, -1},
+            {"Open_error_log", "Frame2", {6240, 360, 2055, 495}, captions::Open_error_log, false, true, -1},
+            {"Clear_statistics", "Frame2", {6240, 960, 2055, 495}, captions::Clear_statistics, false, true, -1},
+            {"Frame1", "Form1", {120, 3120, 8415, 2775}, captions::Frame1, true, true, -1},
+            {"Target_filename", "Frame1", {120, 480, 2295, 495}, captions::Target_filename, false, true, -1},
+            {"Text_savefile", "Frame1", {2520, 600, 5775, 375}, "", true, true, -1},
+            {"Check_createmat", "Frame1", {120, 1080, 3855, 255}, captions::Check_createmat, false, true, 0},
+            {"Check_all", "Frame1", {3960, 1080, 3495, 375}, captions::Check_all, true, true, 1},
+            {"Check_splitasc", "Frame1", {120, 1320, 3615, 255}, captions::Check_splitasc, false, true, 0},
+            {"Check_flip3daxis", "Frame1", {120, 1560, 1935, 255}, captions::Check_flip3daxis, false, true, 0},
+            {"Check_vtextures", "Frame1", {120, 1800, 2415, 255}, captions::Check_vtextures, false, true, 0},
+            {"Start_process", "Frame1", {6960, 2280, 1335, 375}, captions::Start_process, false, true, -1},
+            {"Process_bar", "Frame1", {960, 2400, 5895, 255}, "", true, false, -1},
+            {"Text2", "Form1", {8760, 4680, 375, 615}, "Text2", true, true, -1},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << QString::fromLatin1(r.name) << QString::fromLatin1(r.container) << r.twips
+                                  << QString::fromLatin1(r.text) << r.enabled << r.visible << r.checked;
+    }
+    void startup_states()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, container);
+        QFETCH(QRect, twips);
+        QFETCH(QString, text);
+        QFETCH(bool, enabled);
+        QFETCH(bool, visible);
+        QFETCH(int, checked);
+        Fixture f;
+        auto* widget = f.window->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->parentWidget()->objectName(), container);
+        QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QCOMPARE(widget->isEnabled(), enabled);
+        QCOMPARE(widget->isVisibleTo(f.window.get()), visible);
+        if (auto* b = qobject_cast<QAbstractButton*>(widget))
+            QCOMPARE(caption_of(b), text);
+        else if (auto* l = qobject_cast<QLineEdit*>(widget))
+            QCOMPARE(l->text(), text);
+        else if (auto* g = qobject_cast<QGroupBox*>(widget))
+            QCOMPARE(g->title(), text);
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            QCOMPARE(label->text(), text);
+        if (auto* l = qobject_cast<QLineEdit*>(widget))
+            QCOMPARE(l->isReadOnly(), name != QLatin1String("Text1") && name != QLatin1String("Text2"));
+        if (checked >= 0)
+            QCOMPARE(qobject_cast<QCheckBox*>(widget)->isChecked(), checked == 1);
+        QVERIFY(f.services.messages.empty());
+    }
+
+    void tab_walk_reaches_text2()
+    {
+        Fixture f;
+        QApplication::setActiveWindow(f.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.button("Analize_filename")->setFocus();
+        // The enabled stops at start-up, in tab-index order.
+        const QStringList expected = {"Text_loadfile", "Text_total_objects", "Text_faces", "Text_vertices",
+                                      "Text_savefile", "Check_all", "Text_valid_objects", "Text_ascsplit",
+                                      "Text_comments", "Text1", "Text2", "Analize_filename"};
+        QStringList walked;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walked, expected);
+        // Typing into the unseen Text2 runs its check.
+        QTest::keyClicks(f.text("Text2"), "!");
+        QCOMPARE(f.shown("Text2"), QStringLiteral("Group"));
+        QCOMPARE(shown_texts(f.services), QStringList{messages::text2_exclamation});
+
+        // Alt with the underlined letter clicks the button.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
+        QTRY_COMPARE(f.services.open_requests.size(), std::size_t{1});
+    }
+
+    void text2_check_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("result");
+        const QString excl = QString::fromLatin1(messages::text2_exclamation);
+        const QString back = QString::fromLatin1(messages::text2_backslash);
+        QTest::newRow("plain") << "Walls" << QStringList{} << "Walls";
+        QTest::newRow("exclamation") << "Wat!er" << QStringList{excl} << "Group";
+        QTest::newRow("backslash") << "a\\b" << QStringList{back} << "Group";
+        QTest::newRow("both, backslash first") << "\\!" << QStringList{excl} << "Group";
+    }
+    void text2_check()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, result);
+        Fixture f;
+        f.text("Text2")->setText(typed);
+        QCOMPARE(f.shown("Text2"), result);
+        QCOMPARE(QString::fromStdString(f.controls().Text2.text), result);
+        QCOMPARE(shown_texts(f.services), expected);
+        for (const auto& m : f.services.messages)
+            QCOMPARE(m.message.icon, MessageIcon::Critical);
+    }
+
+    void check_all_table_data()
+    {
+        QTest::addColumn<QString>("scene");
+        QTest::addColumn<bool>("materialOptions"); // Check_createmat, Check_vtextures
+        QTest::newRow("no scene") << "" << true;
+        QTest::newRow("ase scene") << "scene.ase" << true;
+        QTest::newRow("asc scene") << "scene.asc" << false;
+    }
+    void check_all_table()
+    {
+        QFETCH(QString, scene);
+        QFETCH(bool, materialOptions);
+        Fixture f;
+        if (!scene.isEmpty()) {
+            f.analyse(scene.toStdString(), scene.endsWith(QLatin1String("ase")) ? ase_scene : asc_scene);
+            if (!f.window->form().session().analysis_report.completed)
+                QSKIP("the analysis does not run yet");
+        }
+        f.click_check("Check_all");
+        QVERIFY(!f.check("Check_all")->isChecked());
+        QCOMPARE(f.controls().Check_all.value, 0);
+        QCOMPARE(f.check("Check_createmat")->isEnabled(), materialOptions);
+        QCOMPARE(f.check("Check_vtextures")->isEnabled(), materialOptions);
+        QVERIFY(f.check("Check_splitasc")->isEnabled());
+        QVERIFY(f.check("Check_flip3daxis")->isEnabled());
+
+        // The options only store their value.
+        f.click_check("Check_splitasc");
+        QCOMPARE(f.controls().Check_splitasc.value, 1);
+        QVERIFY(f.check("Check_splitasc")->isChecked());
+        f.click_check("Check_splitasc");
+        QCOMPARE(f.controls().Check_splitasc.value, 0);
+
+        f.click_check("Check_all");
+        QCOMPARE(f.controls().Check_all.value, 1);
+        for (const char* name : {"Check_createmat", "Check_splitasc", "Check_flip3daxis", "Check_vtextures"})
+            QVERIFY2(!f.check(name)->isEnabled(), name);
+    }
+
+    void clearing_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+    void clearing()
+    {
+        QFETCH(bool, yes);
+        Fixture f;
+        const std::string log = f.dir.write("testfile.txt", "Error in line 3 : x\r\n");
+        Controls& c = f.controls();
+        for (TextBoxState* box : {&c.Text_loadfile, &c.Text_total_objects, &c.Text_valid_objects, &c.Text_ascsplit,
+                                  &c.Text_faces, &c.Text_vertices, &c.Text1, &c.Text_comments, &c.Text_savefile})
+            box->text = "7";
+        c.Start_process.enabled = c.Open_error_log.enabled = c.Clear_statistics.enabled = true;
+        c.Target_filename.enabled = true;
+        f.scene().file_loaded = 1;
+        f.window->sync_from_controls();
+
+        f.services.answers = {yes};
+        f.click("Clear_statistics");
+        QCOMPARE(f.services.messages.size(), std::size_t{1});
+        QCOMPARE(f.services.messages[0].message.text, std::string(messages::clear_question));
+        QCOMPARE(f.services.messages[0].message.buttons, MessageButtons::YesNo);
+
+        const QString left = yes ? QString() : QStringLiteral("7");
+        for (const char* name : {"Text_loadfile", "Text_total_objects", "Text_valid_objects", "Text_ascsplit",
+                                 "Text_faces", "Text_vertices", "Text1", "Text_comments", "Text_savefile"})
+            QCOMPARE(f.shown(name), left);
+        for (const char* name : {"Start_process", "Open_error_log", "Clear_statistics"})
+            QCOMPARE(f.button(name)->isEnabled(), !yes);
+        QVERIFY(f.button("Target_filename")->isEnabled());
+        QCOMPARE(std::filesystem::exists(log), !yes);
+        QCOMPARE(f.scene().file_loaded, yes ? 0 : 1);
+    }
+
+    void target_choice_data()
+    {
+        QTest::addColumn<QString>("choice"); // "cancel" or a path under the folder
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("cancelled") << "cancel" << "" << false;
+        QTest::newRow("empty") << "" << messages::no_target_chosen << false;
+        QTest::newRow("the input, other case") << "TOWN.ASC" << messages::cannot_overwrite_input << false;
+        QTest::newRow("another file") << "out.asc" << "" << true;
+    }
+    void target_choice()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QString, message);
+        QFETCH(bool, accepted);
+        Fixture f;
+        f.scene().fich = f.dir.file("town.asc");
+        f.controls().Target_filename.enabled = true;
+        f.window->sync_from_controls();
+        if (choice == QLatin1String("cancel"))
+            f.services.save_choices.push_back({});
+        else if (choice.isEmpty())
+            f.services.save_choices.push_back({false, "", ""});
+        else
+            f.services.save_choices.push_back(ScriptedServices::chosen(f.dir.file(choice.toStdString())));
+
+        f.click("Target_filename");
+        QCOMPARE(f.services.save_requests.size(), std::size_t{1});
+        const FileDialogRequest& request = f.services.save_requests[0];
+        QCOMPARE(request.title, std::string(messages::save_dialog_title));
+        QCOMPARE(request.filter, std::string(messages::save_dialog_filter));
+        QVERIFY(request.confirm_overwrite);
+        QCOMPARE(std::filesystem::path(request.initial_folder), f.dir.path());
+
+        QCOMPARE(shown_texts(f.services), message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(f.button("Start_process")->isEnabled(), accepted);
+        QCOMPARE(f.shown("Text_savefile").isEmpty(), !accepted);
+    }
+
+    void analysis_by_click_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("asc") << "box.asc" << QStringList{messages::finished_choose_target};
+        QTest::newRow("ase") << "box.ase" << QStringList{messages::express_question, messages::finished_choose_target};
+    }
+    void analysis_by_click()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, expected);
+        Fixture f;
+        const std::string path = f.analyse(name.toStdString(), name.endsWith(QLatin1String("ase")) ? ase_scene : asc_scene);
+        if (!f.window->form().session().analysis_report.completed)
+            QSKIP("the analysis does not run yet");
+        QCOMPARE(f.services.open_requests.size(), std::size_t{1});
+        const FileDialogRequest& request = f.services.open_requests[0];
+        QCOMPARE(request.title, std::string(messages::open_dialog_title));
+        QCOMPARE(request.filter, std::string(messages::open_dialog_filter));
+        QVERIFY(request.must_exist);
+
+        QCOMPARE(shown_texts(f.services), expected);
+        QCOMPARE(f.shown("Text_loadfile"), QString::fromStdString(path));
+        QCOMPARE(f.shown("Text_total_objects"), QStringLiteral("1"));
+        QCOMPARE(f.shown("Text_valid_objects"), QStringLiteral("1"));
+        QCOMPARE(f.shown("Text_faces"), QStringLiteral("1"));
+        QCOMPARE(f.shown("Text_vertices"), QStringLiteral("3"));
+        QCOMPARE(f.shown("Text_ascsplit"), QStringLiteral("1"));
+        QVERIFY(f.button("Target_filename")->isEnabled());
+        QVERIFY(f.button("Clear_statistics")->isEnabled());
+        QVERIFY(!f.button("Open_error_log")->isEnabled());
+        QVERIFY(!f.check("Check_createmat")->isEnabled());
+        QVERIFY(!f.widget<QProgressBar>("Analize_bar")->isVisibleTo(f.window.get()));
+        QVERIFY(!f.widget<QLabel>("Label_analize")->isVisibleTo(f.window.get()));
+        QVERIFY(!f.services.busy);
+    }
+
+    void conversion_by_click_data()
+    {
+        QTest::addColumn<bool>("closeAtEnd");
+        QTest::newRow("stay open") << false;
+        QTest::newRow("close") << true;
+    }
+    void conversion_by_click()
+    {
+        QFETCH(bool, closeAtEnd);
+        Fixture f;
+        f.services.on_quit = [&f] { f.window->request_quit(); };
+        f.analyse("box.ase", ase_scene);
+        if (!f.window->form().session().analysis_report.completed)
+            QSKIP("the analysis does not run yet");
+        f.services.save_choices.push_back(ScriptedServices::chosen(f.dir.file("box.asc")));
+        f.click("Target_filename");
+        QVERIFY(f.button("Start_process")->isEnabled());
+
+        f.services.messages.clear();
+        f.services.default_answer = closeAtEnd; // the closing question is the last one
+        f.click("Start_process");
+        if (f.window->form().session().conversion_report.status == ConversionStatus::NotRun)
+            QSKIP("the conversion does not run yet");
+        QCOMPARE(f.window->form().session().conversion_report.status, ConversionStatus::Completed);
+        QVERIFY(std::filesystem::exists(f.dir.file("box.asc")));
+        QVERIFY(!f.services.messages.empty());
+        QCOMPARE(f.services.messages.back().message.text, std::string(messages::finished_close_question));
+        QCOMPARE(f.services.quit_called, closeAtEnd);
+        QCOMPARE(f.window->closed(), closeAtEnd);
+        QVERIFY(!f.widget<QProgressBar>("Process_bar")->isVisibleTo(f.window.get()));
+    }
+
+    // A second click while an action waits (on a question, or between line
+    // steps) must not start a second action.
+    void no_second_action_while_one_runs()
+    {
+        Fixture f;
+        f.controls().Clear_statistics.enabled = true;
+        f.window->sync_from_controls();
+        f.services.open_choices.push_back(ScriptedServices::chosen(f.dir.write("box.asc", asc_scene)));
+        f.services.on_message = [&f] {
+            f.services.on_message = nullptr;
+            f.click("Analize_filename");
+            f.click("Clear_statistics");
+        };
+        f.services.answers = {false};
+        f.click("Clear_statistics");
+        QCOMPARE(f.services.messages.size(), std::size_t{1});
+        QVERIFY(f.services.open_requests.empty());
+        QVERIFY(!f.window->form().busy());
+
+        // Now during the line steps of an analysis.
+        int clicks = 0;
+        f.services.on_events = [&] {
+            ++clicks;
+            f.click("Analize_filename");
+        };
+        f.click("Analize_filename");
+        if (f.services.events_run == 0)
+            QSKIP("the analysis does not run yet");
+        QVERIFY(clicks > 0);
+        QCOMPARE(f.services.open_requests.size(), std::size_t{1});
+    }
+
+    // Closing the window during an action stops the action and closes the
+    // window once it has returned; so does the program's own quit.
+    void close_during_action_data()
+    {
+        QTest::addColumn<bool>("byQuit");
+        QTest::newRow("window closed") << false;
+        QTest::newRow("program quits") << true;
+    }
+    void close_during_action()
+    {
+        QFETCH(bool, byQuit);
+        Fixture f;
+        f.controls().Clear_statistics.enabled = true;
+        f.window->sync_from_controls();
+        bool closed_while_busy = true;
+        f.services.on_message = [&] {
+            if (byQuit) {
+                f.window->request_quit();
+                // The engine repaints after asking to quit; the action must
+                // still end normally.
+                f.window->sync_from_controls();
+            } else
+                QVERIFY(!f.window->close());
+            closed_while_busy = f.window->closed() || !f.window->isVisible();
+        };
+        f.click("Clear_statistics");
+        QVERIFY(!closed_while_busy);
+        QCOMPARE(f.window->form().session().stop_requested, !byQuit);
+        QVERIFY(f.window->closed());
+        QVERIFY(!f.window->isVisible());
+    }
+
+    void open_error_log()
+    {
+        Fixture f;
+        f.controls().Open_error_log.enabled = true;
+        f.window->sync_from_controls();
+        f.click("Open_error_log");
+        QCOMPARE(f.services.opened_documents, std::vector<std::string>{f.dir.file("testfile.txt")});
+        QVERIFY(f.services.messages.empty());
+    }
+
+    void progress_rows_follow_controls()
+    {
+        Fixture f;
+        Controls& c = f.controls();
+        c.Label_analize.visible = true;
+        c.Analize_bar = {true, 1, 6'000'000'000, 3'000'000'000};
+        c.Process_bar = {true, 0, 10, 4};
+        f.window->sync_from_controls();
+        auto* analize = f.widget<QProgressBar>("Analize_bar");
+        QVERIFY(analize->isVisible());
+        QVERIFY(f.widget<QLabel>("Label_analize")->isVisible());
+        QVERIFY(std::abs(double(analize->value()) / analize->maximum() - 0.5) < 1e-6);
+        auto* process = f.widget<QProgressBar>("Process_bar");
+        QVERIFY(process->isVisible());
+        QCOMPARE(process->value(), 4);
+        c.Analize_bar.visible = c.Label_analize.visible = false;
+        f.window->sync_from_controls();
+        QVERIFY(!analize->isVisible());
+    }
+
+    // ---- the Qt services themselves ----------------------------------------
+
+    void qt_messages_data()
+    {
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<bool>("yesNo");
+        QTest::addColumn<bool>("clickYes");
+        QTest::addColumn<int>("qtIcon");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("critical OK") << int(MessageIcon::Critical) << false << false << int(QMessageBox::Critical)
+                                     << true;
+        QTest::newRow("exclamation OK") << int(MessageIcon::Exclamation) << false << false
+                                        << int(QMessageBox::Warning) << true;
+        QTest::newRow("information OK") << int(MessageIcon::Information) << false << false
+                                        << int(QMessageBox::Information) << true;
+        QTest::newRow("question Yes") << int(MessageIcon::None) << true << true << int(QMessageBox::NoIcon) << true;
+        QTest::newRow("question No") << int(MessageIcon::None) << true << false << int(QMessageBox::NoIcon) << false;
+    }
+    void qt_messages()
+    {
+        QFETCH(int, icon);
+        QFETCH(bool, yesNo);
+        QFETCH(bool, clickYes);
+        QFETCH(int, qtIcon);
+        QFETCH(bool, answer);
+        window::QtUserServices services;
+        QString title, text;
+        int shown_icon = -1;
+        QMessageBox::StandardButtons buttons;
+        when_modal<QMessageBox>([&](QMessageBox* box) {
+            title = box->windowTitle();
+            text = box->text();
+            shown_icon = int(box->icon());
+            buttons = box->standardButtons();
+            box->button(yesNo ? (clickYes ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Ok)->click();
+        });
+        const bool result = services.show_message(
+            {"Warning", "<b>a & b</b>", MessageIcon(icon), yesNo ? MessageButtons::YesNo : MessageButtons::Ok});
+        QCOMPARE(result, answer);
+        QCOMPARE(title, QStringLiteral("Warning"));
+        QCOMPARE(text, QStringLiteral("<b>a & b</b>"));
+        QCOMPARE(shown_icon, qtIcon);
+        QCOMPARE(buttons, yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void qt_file_dialogs()
+    {
+        TempDir dir;
+        const std::string scene = dir.write("town.ase", "x");
+        window::QtUserServices services;
+
+        FileDialogRequest open;
+        open.title = messages::open_dialog_title;
+        open.filter = messages::open_dialog_filter;
+        open.initial_folder = dir.path().string();
+        open.must_exist = true;
+        when_modal<QFileDialog>([&](QFileDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString::fromLatin1(messages::open_dialog_title));
+            QCOMPARE(dialog->nameFilters(),
+                     QStringList({"ASCII scene export (*.ase)", "3D studio ASCII Mesh file (*.asc)"}));
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
+            QCOMPARE(dialog->directory().absolutePath(), QString::fromStdString(dir.path().string()));
+            dialog->selectFile(QString::fromStdString(scene));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        FileDialogResult chosen = services.open_file_dialog(open);
+        QVERIFY(!chosen.cancelled);
+        QCOMPARE(chosen.path, scene);
+        QCOMPARE(chosen.title, std::string("town.ase"));
+
+        when_modal<QFileDialog>([](QFileDialog* dialog) { static_cast<QDialog*>(dialog)->done(QDialog::Rejected); });
+        QVERIFY(services.open_file_dialog(open).cancelled);
+
+        FileDialogRequest save;
+        save.title = messages::save_dialog_title;
+        save.filter = messages::save_dialog_filter;
+        save.initial_folder = dir.path().string();
+        save.confirm_overwrite = true;
+        when_modal<QFileDialog>([&](QFileDialog* dialog) {
+            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+            QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            QCOMPARE(dialog->defaultSuffix(), QStringLiteral("asc"));
+            dialog->selectFile(QString::fromStdString(dir.file("out")));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        chosen = services.save_file_dialog(save);
+        QVERIFY(!chosen.cancelled);
+        QCOMPARE(chosen.path, dir.file("out.asc"));
+        QCOMPARE(chosen.title, std::string("out.asc"));
+    }
+
+    void qt_services_plumbing()
+    {
+        window::QtUserServices services;
+        QWidget owner;
+        int syncs = 0;
+        int quits = 0;
+        services.attach(&owner, [&] { ++syncs; }, [&] { ++quits; });
+
+        services.controls_changed();
+        QCOMPARE(syncs, 1);
+        // Long work: the first line step repaints, the next thousand within the
+        // interval do not.
+        services.let_events_run();
+        QCOMPARE(syncs, 2);
+        for (int i = 0; i < 1000; ++i)
+            services.let_events_run();
+        QCOMPARE(syncs, 2);
+
+        services.set_busy_pointer(true);
+        services.set_busy_pointer(true);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        services.set_busy_pointer(false);
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        QVERIFY(services.set_clipboard_text("Vertex 2:  X:1.0"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Vertex 2:  X:1.0"));
+
+        services.quit();
+        QCOMPARE(quits, 1);
+    }
+    // With the real services: a close during an analysis stops it at a line
+    // step and closes the window once the action has returned.
+    void close_stops_real_analysis()
+    {
+        TempDir dir;
+        std::string scene;
+        for (int i = 0; i < 20000; ++i)
+            scene += "Named object: \"B" + std::to_string(i) + "\"\r\n" + asc_scene.substr(asc_scene.find("Tri-mesh"));
+        const std::string path = dir.write("big.asc", scene);
+        EngineSettings settings;
+        settings.program_folder = dir.path().string();
+        settings.log_path = dir.file("testfile.txt");
+        window::QtUserServices services;
+        MainWindow w(services, settings);
+        services.attach(&w, [&w] { w.sync_from_controls(); }, [&w] { w.request_quit(); });
+        w.show();
+        // Should a message come up after all, answer it rather than hang.
+        QTimer safety(&w);
+        QObject::connect(&safety, &QTimer::timeout, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->done(QDialog::Rejected);
+        });
+        safety.start(50);
+        QTimer::singleShot(0, &w, [&w] { QVERIFY(!w.close()); });
+
+        w.start_up(path);
+        QVERIFY(w.closed());
+        QVERIFY(w.form().session().stop_requested);
+        QVERIFY(!w.form().session().analysis_report.completed);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
