@@ -1,0 +1,289 @@
+// trevanix-bench: generates a large ".ase" and ".asc" scene and sets the
+// analysis and the conversion against the cheapest thing that reads (a
+// newline count) or writes (a plain copy) the same bytes. The engine should
+// stay within a small factor of both.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/form.hpp"
+#include "bench/scene_generator.hpp"
+#include "cli/cli_services.hpp"
+#include "cli/scene_run.hpp"
+
+namespace fs = std::filesystem;
+using namespace trevanix;
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr double kTargetRatio = 3.0;
+
+struct Settings {
+    std::uint64_t size_mb = 200;
+    int repeat = 3;
+    std::string dir;
+    bool keep = false;
+};
+
+double seconds_of(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double best_of(int repeat, const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    double best = 0;
+    for (int i = 0; i < repeat; ++i) {
+        prepare();
+        const double t = seconds_of(work);
+        best = i == 0 ? t : std::min(best, t);
+    }
+    return best;
+}
+
+long peak_rss_mib()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+std::uint64_t count_newlines(const std::string& path)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr)
+        throw std::runtime_error("cannot read " + path);
+    std::vector<char> buffer(kBlock);
+    std::uint64_t lines = 0;
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+        const char* p = buffer.data();
+        const char* end = p + n;
+        while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+            ++lines;
+            ++p;
+        }
+    }
+    std::fclose(in);
+    return lines;
+}
+
+void copy_file(const std::string& from, const std::string& to)
+{
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    std::FILE* out = std::fopen(to.c_str(), "wb");
+    if (in == nullptr || out == nullptr)
+        throw std::runtime_error("cannot copy " + from + " to " + to);
+    std::vector<char> buffer(kBlock);
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+        if (std::fwrite(buffer.data(), 1, n, out) != n)
+            throw std::runtime_error("cannot write " + to);
+    std::fclose(in);
+    if (std::fclose(out) != 0)
+        throw std::runtime_error("cannot write " + to);
+}
+
+// One form over one scene, driven as trevanix-cli drives it.
+struct Run {
+    explicit Run(const Settings& settings)
+        : form(services, [&] {
+              EngineSettings engine;
+              engine.program_folder = settings.dir;
+              engine.log_path = (fs::path(settings.dir) / "testfile.txt").string();
+              return engine;
+          }())
+    {
+    }
+    cli::CliServices services;
+    Form form;
+};
+
+void remove_outputs(const std::string& dir, const std::string& stem)
+{
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(stem, 0) == 0 && (entry.path().extension() == ".asc" || entry.path().extension() == ".mat"))
+            fs::remove(entry.path());
+    }
+}
+
+struct Row {
+    std::string scene;
+    std::string phase;
+    std::string baseline;
+    double baseline_s = 0;
+    double engine_s = 0;
+    long rss_mib = 0;
+    std::string note;
+};
+
+void print_rows(const std::vector<Row>& rows)
+{
+    std::printf("\n%-6s %-11s %-15s %12s %12s %8s %8s %14s  %s\n", "scene", "phase", "baseline", "baseline s",
+                "engine s", "ratio", "target", "peak RSS MiB", "note");
+    for (const auto& r : rows) {
+        const double ratio = r.baseline_s > 0 ? r.engine_s / r.baseline_s : 0;
+        std::printf("%-6s %-11s %-15s %12.3f %12.3f %7.2fx %7s %14ld  %s%s\n", r.scene.c_str(), r.phase.c_str(),
+                    r.baseline.c_str(), r.baseline_s, r.engine_s, ratio, "<= 3x", r.rss_mib,
+                    ratio > kTargetRatio ? "OVER TARGET " : "", r.note.c_str());
+    }
+}
+
+void bench_scene(const Settings& settings, const std::string& scene, const std::string& kind, std::vector<Row>& rows)
+{
+    const std::string copy = (fs::path(settings.dir) / ("copy-of-" + fs::path(scene).filename().string())).string();
+    count_newlines(scene); // warm the page cache
+
+    Row analysis;
+    analysis.scene = kind;
+    analysis.phase = "analysis";
+    analysis.baseline = "newline count";
+    analysis.baseline_s = best_of(settings.repeat, [] {}, [&] { count_newlines(scene); });
+    bool completed = true;
+    analysis.engine_s = best_of(
+        settings.repeat, [] {},
+        [&] {
+            Run run(settings);
+            cli::run_analysis(run.form, run.services, scene);
+            completed = completed && run.form.session().analysis_report.completed;
+        });
+    analysis.rss_mib = peak_rss_mib();
+    if (!completed)
+        analysis.note = "analysis did not complete";
+    rows.push_back(analysis);
+
+    Row conversion;
+    conversion.scene = kind;
+    conversion.phase = "conversion";
+    conversion.baseline = "copy";
+    conversion.baseline_s = best_of(
+        settings.repeat, [&] { fs::remove(copy); }, [&] { copy_file(scene, copy); });
+    fs::remove(copy);
+    // Output names never share a stem with an input, so clearing the outputs
+    // between runs cannot touch the scenes.
+    const std::string stem = kind == "asc" ? "asc-output" : fs::path(scene).stem().string();
+    const std::string target = (fs::path(settings.dir) / (stem + ".asc")).string();
+    std::unique_ptr<Run> run;
+    bool converted = true;
+    conversion.engine_s = best_of(
+        settings.repeat,
+        [&] {
+            remove_outputs(settings.dir, stem);
+            run = std::make_unique<Run>(settings);
+            cli::run_analysis(run->form, run->services, scene);
+            if (kind == "asc")
+                cli::choose_target(run->form, run->services, target);
+            cli::set_option_boxes(run->form, cli::OptionBoxes{}); // Check_all
+        },
+        [&] {
+            cli::run_conversion(run->form, run->services, true);
+            converted = converted && run->form.session().conversion_report.status == ConversionStatus::Completed;
+        });
+    run.reset();
+    conversion.rss_mib = peak_rss_mib();
+    if (!converted)
+        conversion.note = "conversion did not complete";
+    rows.push_back(conversion);
+    if (!settings.keep)
+        remove_outputs(settings.dir, stem);
+}
+
+int usage(const char* message)
+{
+    std::fprintf(stderr,
+                 "%s\nusage: trevanix-bench [--size-mb N] [--repeat N] [--dir DIR] [--keep]\n"
+                 "  --size-mb N  size of each generated scene in MB (default 200)\n"
+                 "  --repeat N   runs of each measurement; the fastest counts (default 3)\n"
+                 "  --dir DIR    folder for the generated scenes and outputs (default: a new temporary folder)\n"
+                 "  --keep       keep the generated files\n",
+                 message);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool has_value = i + 1 < argc;
+        try {
+            if (arg == "--size-mb" && has_value)
+                settings.size_mb = std::stoull(argv[++i]);
+            else if (arg == "--repeat" && has_value)
+                settings.repeat = std::max(1, std::stoi(argv[++i]));
+            else if (arg == "--dir" && has_value)
+                settings.dir = argv[++i];
+            else if (arg == "--keep")
+                settings.keep = true;
+            else if (arg == "--help" || arg == "-h")
+                return usage("trevanix-bench: analysis and conversion speed against plain reads and copies"), 0;
+            else
+                return usage(("trevanix-bench: unknown or incomplete option " + arg).c_str());
+        } catch (const std::exception&) {
+            return usage(("trevanix-bench: bad number for " + arg).c_str());
+        }
+    }
+    if (settings.size_mb == 0)
+        return usage("trevanix-bench: --size-mb must be at least 1");
+
+    bool own_dir = false;
+    try {
+        if (settings.dir.empty()) {
+            std::random_device rd;
+            settings.dir = (fs::temp_directory_path() / ("trevanix-bench-" + std::to_string(rd()))).string();
+            own_dir = true;
+        }
+        fs::create_directories(settings.dir);
+        const std::uint64_t bytes = settings.size_mb * 1000 * 1000;
+        const std::string ase = (fs::path(settings.dir) / "ase-scene.ase").string();
+        const std::string asc = (fs::path(settings.dir) / "asc-scene.asc").string();
+        std::printf("generating scenes of %llu MB in %s ...\n", static_cast<unsigned long long>(settings.size_mb),
+                    settings.dir.c_str());
+        std::fflush(stdout);
+        const auto ase_scene = bench::write_ase_scene(ase, bytes);
+        const auto asc_scene = bench::write_asc_scene(asc, bytes);
+        std::printf("ase-scene.ase: %.1f MB, %lld objects; asc-scene.asc: %.1f MB, %lld objects; best of %d runs\n",
+                    static_cast<double>(ase_scene.bytes) / 1e6, static_cast<long long>(ase_scene.objects),
+                    static_cast<double>(asc_scene.bytes) / 1e6, static_cast<long long>(asc_scene.objects),
+                    settings.repeat);
+        std::printf("peak RSS after generation: %ld MiB\n", peak_rss_mib());
+        std::fflush(stdout);
+
+        std::vector<Row> rows;
+        bench_scene(settings, ase, "ase", rows);
+        bench_scene(settings, asc, "asc", rows);
+        print_rows(rows);
+        if (!settings.keep) {
+            fs::remove(ase);
+            fs::remove(asc);
+            fs::remove(fs::path(settings.dir) / "testfile.txt");
+            if (own_dir)
+                fs::remove_all(settings.dir);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "trevanix-bench: %s\n", e.what());
+        if (own_dir && !settings.keep) {
+            std::error_code ec;
+            fs::remove_all(settings.dir, ec);
+        }
+        return 1;
+    }
+    return 0;
+}

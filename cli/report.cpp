@@ -1,0 +1,147 @@
+#include "cli/report.hpp"
+
+#include "app/controls.hpp"
+
+namespace trevanix::cli {
+
+namespace {
+
+bool is_valid_utf8(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        std::uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            code = c & 0x1Fu;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            code = c & 0x0Fu;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            code = c & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size())
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (d & 0x3Fu);
+        }
+        static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+        if (code < smallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+Json text_or_null(const std::string& text)
+{
+    return text.empty() ? Json(nullptr) : Json(json_text(text));
+}
+
+} // namespace
+
+std::string json_text(std::string_view bytes)
+{
+    if (is_valid_utf8(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out.push_back(ch);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+AnalysisSnapshot snapshot_analysis(const Session& session)
+{
+    AnalysisSnapshot s;
+    s.file_type = session.scene.file_type;
+    s.completed = session.analysis_report.completed;
+    s.problems = session.analysis_report.problems;
+    s.stats = session.scene.stats;
+    const Controls& c = session.controls;
+    s.boxes = {
+        {captions::Label1, c.Text_total_objects.text},
+        {captions::Label2, c.Text_valid_objects.text},
+        {captions::Label4, c.Text_ascsplit.text},
+        {captions::Label6, c.Text_faces.text},
+        {captions::Label7, c.Text_vertices.text},
+        {captions::Label3, c.Text1.text},
+    };
+    s.log_path = session.log.path().string();
+    return s;
+}
+
+void print_statistics(std::ostream& out, const AnalysisSnapshot& snapshot)
+{
+    for (const auto& [label, text] : snapshot.boxes) {
+        out << label;
+        if (!text.empty())
+            out << ' ' << text;
+        out << '\n';
+    }
+}
+
+void print_written_files(std::ostream& out, const ConversionReport& report)
+{
+    for (const auto& path : report.outputs)
+        out << path << '\n';
+    if (!report.mat_file.empty())
+        out << report.mat_file << '\n';
+}
+
+Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages)
+{
+    Json object;
+    object["file_type"] = json_text(snapshot.file_type);
+    object["analysis_completed"] = snapshot.completed;
+    object["problems"] = snapshot.problems;
+    object["objects_found"] = snapshot.stats[1];
+    object["valid_objects"] = snapshot.stats[2];
+    object["split_files"] = snapshot.stats[3];
+    object["faces"] = snapshot.stats[4];
+    object["vertices"] = snapshot.stats[5];
+    object["invalid_submaterial_objects"] = snapshot.stats[6];
+    object["log"] = json_text(snapshot.log_path);
+    Json list = Json::array();
+    for (const auto& m : messages) {
+        Json entry;
+        entry["caption"] = json_text(m.caption);
+        entry["text"] = json_text(m.text);
+        entry["answer"] = m.is_question() ? Json(m.answer ? "yes" : "no") : Json(nullptr);
+        list.push_back(std::move(entry));
+    }
+    object["messages"] = std::move(list);
+    return object;
+}
+
+void add_conversion_json(Json& object, const ConversionReport& report)
+{
+    object["converted"] = report.status == ConversionStatus::Completed;
+    object["objects_written"] = report.objects_written;
+    Json outputs = Json::array();
+    for (const auto& path : report.outputs)
+        outputs.push_back(json_text(path));
+    object["outputs"] = std::move(outputs);
+    object["mat_file"] = text_or_null(report.mat_file);
+}
+
+} // namespace trevanix::cli

@@ -1,0 +1,146 @@
+#include "cli/scene_run.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace trevanix::cli {
+
+std::optional<OptionBoxes> parse_option_list(std::string_view list)
+{
+    if (list == "all")
+        return OptionBoxes{};
+    OptionBoxes boxes;
+    boxes.all = false;
+    if (list == "none")
+        return boxes;
+    if (list.empty())
+        return std::nullopt;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = list.find(',', start);
+        const std::string_view word =
+            list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (word == "split")
+            boxes.split = true;
+        else if (word == "flip-axis")
+            boxes.flip_axis = true;
+        else if (word == "flip-textures")
+            boxes.flip_textures = true;
+        else if (word == "mat")
+            boxes.mat = true;
+        else
+            return std::nullopt;
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    return boxes;
+}
+
+std::string scene_path_of(const std::string& argument)
+{
+    if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
+        return argument.substr(1, argument.size() - 2);
+    return argument;
+}
+
+std::string unreadable_scene_reason(const std::string& path)
+{
+    if (path.empty())
+        return "no scene file given";
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return "\"" + path + "\" is a folder, not a scene file";
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        const int code = errno != 0 ? errno : EIO;
+        return "cannot read \"" + path + "\": " + std::generic_category().message(code);
+    }
+    std::fclose(file);
+    return {};
+}
+
+void run_analysis(Form& form, CliServices& services, const std::string& scene_argument)
+{
+    services.answer_questions(false);
+    form.start_up(scene_argument);
+}
+
+bool conversion_allowed(const Session& session)
+{
+    const AnalysisReport& report = session.analysis_report;
+    if (!report.completed)
+        return false;
+    if (session.scene.file_type == "ase")
+        return true;
+    return session.scene.file_type == "asc" && !report.problems;
+}
+
+bool choose_target(Form& form, CliServices& services, const std::string& target)
+{
+    services.answer_questions(false);
+    services.offer_save_choice(target);
+    form.scene().chosen_target.clear();
+    form.click_Target_filename();
+    return !form.scene().chosen_target.empty();
+}
+
+void set_option_boxes(Form& form, const OptionBoxes& boxes)
+{
+    Controls& c = form.controls();
+    const int all = boxes.all ? 1 : 0;
+    if (c.Check_all.value != all) {
+        c.Check_all.value = all;
+        form.click_Check_all();
+    }
+    if (boxes.all)
+        return;
+    c.Check_splitasc.value = boxes.split ? 1 : 0;
+    c.Check_flip3daxis.value = boxes.flip_axis ? 1 : 0;
+    c.Check_vtextures.value = boxes.flip_textures ? 1 : 0;
+    c.Check_createmat.value = boxes.mat ? 1 : 0;
+}
+
+void run_conversion(Form& form, CliServices& services, bool yes)
+{
+    form.session().show_final_message = false;
+    services.answer_questions(yes);
+    form.click_Start_process();
+}
+
+int analysis_exit_status(const Session& session)
+{
+    const AnalysisReport& report = session.analysis_report;
+    if (!report.completed)
+        return exit_status::not_analysable;
+    return report.problems ? exit_status::problems : exit_status::ok;
+}
+
+int conversion_exit_status(const Session& session, bool target_refused)
+{
+    if (!session.analysis_report.completed)
+        return exit_status::not_analysable;
+    if (!conversion_allowed(session))
+        return exit_status::problems;
+    if (target_refused)
+        return exit_status::usage;
+    switch (session.conversion_report.status) {
+    case ConversionStatus::Completed:
+        return session.analysis_report.problems ? exit_status::problems : exit_status::ok;
+    case ConversionStatus::Declined:
+        return exit_status::not_analysable;
+    case ConversionStatus::RefusedTarget:
+        return exit_status::usage;
+    case ConversionStatus::NotRun:
+    case ConversionStatus::WriteFailed:
+    case ConversionStatus::InputFailed:
+        break;
+    }
+    return exit_status::write_failed;
+}
+
+} // namespace trevanix::cli
