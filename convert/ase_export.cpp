@@ -1,0 +1,465 @@
+#include "convert/ase_export.hpp"
+
+#include <optional>
+
+#include "analysis/text.hpp"
+#include "convert/asc_text.hpp"
+#include "convert/vertex_lines.hpp"
+
+namespace trevanix {
+
+namespace {
+
+constexpr std::string_view geomobject = "*GEOMOBJECT";
+constexpr std::string_view numvertex = "\t\t*MESH_NUMVERTEX ";
+constexpr std::string_view numfaces = "\t\t*MESH_NUMFACES ";
+constexpr std::string_view vertex_list = "\t\t*MESH_VERTEX_LIST {";
+constexpr std::string_view face_list = "\t\t*MESH_FACE_LIST {";
+constexpr std::string_view numtvertex = "\t\t*MESH_NUMTVERTEX ";
+constexpr std::string_view numtvfaces = "\t\t*MESH_NUMTVFACES ";
+constexpr std::string_view tvert = "\t\t\t*MESH_TVERT ";
+constexpr std::string_view tface = "\t\t\t*MESH_TFACE ";
+constexpr std::string_view recvsha = "\t*PROP_RECVSHA";
+constexpr std::string_view material_ref = "\t*MATERIAL_REF ";
+
+bool matches(std::string_view line, std::string_view keyword) noexcept { return starts_with_upper(line, keyword); }
+
+// Reads lines until one matches the keyword; false at the end of the input.
+bool read_until(InputLines& in, std::string_view keyword)
+{
+    while (in.read()) {
+        if (matches(in.current(), keyword))
+            return true;
+    }
+    return false;
+}
+
+// The lenient number reading, with a shortcut for the common case of a plain
+// integer between blanks (face indices, edge flags, sub-material ids), which
+// reads the same either way.
+double quick_number(std::string_view text) noexcept
+{
+    std::size_t i = 0;
+    auto skip_blanks = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    };
+    skip_blanks();
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative)
+        ++i;
+    const std::size_t digits_start = i;
+    std::int64_t value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits_start < 15)
+        value = value * 10 + (text[i++] - '0');
+    if (i == digits_start)
+        return number_value(text);
+    skip_blanks();
+    if (i != text.size())
+        return number_value(text);
+    return static_cast<double>(negative ? -value : value);
+}
+
+void append_number_text(std::string& out, double value)
+{
+    if (value == static_cast<double>(static_cast<std::int64_t>(value)) && value > -1e15 && value < 1e15)
+        append_decimal(out, static_cast<std::int64_t>(value));
+    else
+        out += format_number(value);
+}
+
+std::optional<std::int64_t> count_after(std::string_view line, std::string_view keyword) noexcept
+{
+    return asc::whole_count(number_value(line.substr(keyword.size())));
+}
+
+// 1-based positions of the first occurrence of each face label, found in one
+// pass over the line (0 when a label does not occur).
+struct FaceLabels {
+    std::int64_t a = 0, b = 0, c = 0, ab = 0, bc = 0, ca = 0, smoothing = 0, mtlid = 0;
+};
+
+FaceLabels find_face_labels(std::string_view face) noexcept
+{
+    FaceLabels p;
+    auto first = [](std::int64_t& slot, std::size_t at) {
+        if (slot == 0)
+            slot = static_cast<std::int64_t>(at) + 1;
+    };
+    for (std::size_t i = face.find(':'); i != std::string_view::npos; i = face.find(':', i + 1)) {
+        if (i == 0)
+            continue;
+        const char one = face[i - 1];
+        if (one == 'A')
+            first(p.a, i - 1);
+        else if (one == 'B')
+            first(p.b, i - 1);
+        else if (one == 'C')
+            first(p.c, i - 1);
+        if (i < 2)
+            continue;
+        const char two = face[i - 2];
+        if (two == 'A' && one == 'B')
+            first(p.ab, i - 2);
+        else if (two == 'B' && one == 'C')
+            first(p.bc, i - 2);
+        else if (two == 'C' && one == 'A')
+            first(p.ca, i - 2);
+    }
+    p.smoothing = static_cast<std::int64_t>(position_of(face, "*MESH_SMOOTHING "));
+    p.mtlid = static_cast<std::int64_t>(position_of(face, "*MESH_MTLID "));
+    return p;
+}
+
+// Fields `first` to `first + count - 1` of a line cut at each TAB (field 0 is
+// what precedes the first TAB). False when the line has fewer fields.
+bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std::string_view* out) noexcept
+{
+    std::size_t field = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
+        if (field >= first && field < first + count)
+            out[field - first] = line.substr(start, end - start);
+        ++field;
+        if (field == first + count)
+            return true;
+        if (tab == std::string_view::npos)
+            return false;
+        start = tab + 1;
+    }
+}
+
+// The text from 1-based position `start` to `last` (inclusive); nullopt when
+// a label was missing or the range runs backwards.
+std::optional<std::string_view> text_between(std::string_view line, std::int64_t start, std::int64_t last) noexcept
+{
+    if (start < 1 || last < start - 1)
+        return std::nullopt;
+    return mid(line, static_cast<std::size_t>(start), static_cast<std::size_t>(last - start + 1));
+}
+
+std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limit) noexcept
+{
+    const auto value = asc::whole_count(quick_number(text));
+    if (!value || *value >= limit)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string_view AseObjectExporter::line(const Span& span) const noexcept
+{
+    return std::string_view(arena_).substr(span.begin, span.size);
+}
+
+std::string_view AseObjectExporter::field(const Fields& fields, std::size_t k) const noexcept
+{
+    return std::string_view(arena_).substr(fields.begin[k], fields.size[k]);
+}
+
+bool AseObjectExporter::read_lines(InputLines& in, std::int64_t count, std::vector<Span>& list)
+{
+    list.clear();
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (!in.read())
+            return false;
+        const std::string_view text = in.current();
+        list.push_back(Span{arena_.size(), text.size(), true});
+        arena_ += text;
+    }
+    return true;
+}
+
+bool AseObjectExporter::read_field_lines(InputLines& in, std::int64_t count, std::size_t wanted,
+                                         std::vector<Fields>& list, std::string_view keyword)
+{
+    list.clear();
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (!in.read())
+            return false;
+        const std::string_view text = in.current();
+        std::string_view values[3];
+        Fields fields;
+        // A line that fails its keyword test, or lacks a field, stays an empty
+        // slot; an object whose faces use such a slot is left out.
+        if ((keyword.empty() || matches(text, keyword)) && tab_fields(text, 4, wanted, values)) {
+            fields.present = true;
+            const std::size_t base = arena_.size();
+            arena_ += text;
+            for (std::size_t k = 0; k < wanted; ++k) {
+                fields.begin[k] = base + static_cast<std::size_t>(values[k].data() - text.data());
+                fields.size[k] = values[k].size();
+            }
+        }
+        list.push_back(fields);
+    }
+    return true;
+}
+
+bool AseObjectExporter::place_corner(const Corner& corner, bool mapped)
+{
+    const auto g = index_below(corner.geometric, nv_);
+    if (!g)
+        return false;
+    const Fields& position = verts_[static_cast<std::size_t>(*g)];
+    if (!position.present)
+        return false;
+    VertexSlot slot{field(position, 0), field(position, 1), field(position, 2), {}, {}, true};
+    std::int64_t at = *g;
+    if (mapped) {
+        const auto t = index_below(corner.texture, ntv_);
+        if (!t)
+            return false;
+        const Fields& texture = tverts_[static_cast<std::size_t>(*t)];
+        if (!texture.present)
+            return false;
+        slot.u = field(texture, 0);
+        slot.v = field(texture, 1);
+        at = *t;
+    }
+    slots_[static_cast<std::size_t>(at)] = slot;
+    return true;
+}
+
+bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
+{
+    const SceneState& scene = run.session.scene;
+    const int submaterials = mapped ? scene.catalogue.submaterial_count(scene.mat_ref) : 0;
+    if (mapped && submaterials < 0)
+        return false;
+    face_text_.clear();
+    for (std::int64_t j = 0; j < ntf_; ++j) {
+        const std::string_view face = line(faces_[static_cast<std::size_t>(j)]);
+        std::string_view texture_corners[3];
+        if (mapped) {
+            const Fields& t = tfaces_[static_cast<std::size_t>(j)];
+            if (!t.present)
+                return false;
+            for (std::size_t k = 0; k < 3; ++k)
+                texture_corners[k] = field(t, k);
+        }
+        const FaceLabels labels = find_face_labels(face);
+        const std::int64_t pA = labels.a, pB = labels.b, pC = labels.c, pAB = labels.ab, pBC = labels.bc,
+                           pCA = labels.ca, pS = labels.smoothing, pM = labels.mtlid;
+        if (!pA || !pB || !pC || !pAB || !pBC || !pCA || !pS || !pM)
+            return false;
+        const auto a = text_between(face, pA + 2, pB - 2);
+        const auto b = text_between(face, pB + 2, pC - 2);
+        const auto c = text_between(face, pC + 2, pAB - 2);
+        const auto ab = text_between(face, pAB + 3, pBC - 2);
+        const auto bc = text_between(face, pBC + 3, pCA - 2);
+        const auto ca = text_between(face, pCA + 3, pS - 3);
+        if (!a || !b || !c || !ab || !bc || !ca)
+            return false;
+        const std::int64_t smoothing_length = pM - pS - 18;
+        const std::string_view smoothing =
+            smoothing_length < 0
+                ? std::string_view("0")
+                : mid(face, static_cast<std::size_t>(pS + 16), static_cast<std::size_t>(smoothing_length));
+        const auto mtlid = to_int16(quick_number(mid(face, static_cast<std::size_t>(pM + 12))));
+        if (!mtlid)
+            return false;
+        if (mapped && *mtlid > 0 && *mtlid >= submaterials)
+            return false;
+
+        const Corner corners[3] = {{*a, texture_corners[0]}, {*b, texture_corners[1]}, {*c, texture_corners[2]}};
+        for (const Corner& corner : corners) {
+            if (!place_corner(corner, mapped))
+                return false;
+        }
+
+        face_text_ += "Face ";
+        append_decimal(face_text_, j);
+        const char* corner_labels[3] = {": A:", " B:", " C:"};
+        for (int k = 0; k < 3; ++k) {
+            face_text_ += corner_labels[k];
+            if (mapped)
+                face_text_ += texture_corners[k];
+            else
+                append_number_text(face_text_, quick_number(corners[k].geometric));
+        }
+        face_text_ += " AB:";
+        append_number_text(face_text_, quick_number(*ab));
+        face_text_ += " BC:";
+        append_number_text(face_text_, quick_number(*bc));
+        face_text_ += " CA:";
+        append_number_text(face_text_, quick_number(*ca));
+        face_text_ += asc::line_end;
+
+        if (mapped) {
+            const std::string& cell = scene.catalogue.cell(scene.mat_ref, *mtlid);
+            const std::size_t separator = cell.find(asc::cell_separator);
+            if (separator == std::string::npos)
+                return false;
+            const std::string_view material = std::string_view(cell).substr(0, separator);
+            if (material != asc::empty_material)
+                asc::append_material_lines(face_text_, material, smoothing);
+        }
+    }
+    return true;
+}
+
+bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
+{
+    const bool texture_flip = run.texture_flip && mapped;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        const VertexSlot& slot = slots_[i];
+        asc::append_vertex_start(block, static_cast<std::int64_t>(i));
+        if (!run.axis_flip && !texture_flip) {
+            if (!slot.set)
+                block += mapped ? asc::mapped_filler : asc::unmapped_filler;
+            else if (mapped)
+                append_mapped_form(block, slot.x, slot.y, slot.z, slot.u, slot.v);
+            else
+                append_unmapped_form(block, slot.x, slot.y, slot.z);
+            block += asc::line_end;
+            continue;
+        }
+        scratch_.clear();
+        if (!slot.set)
+            scratch_ += mapped ? asc::mapped_filler : asc::unmapped_filler;
+        else if (mapped)
+            append_mapped_form(scratch_, slot.x, slot.y, slot.z, slot.u, slot.v);
+        else
+            append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
+        std::string* text = &scratch_;
+        if (run.axis_flip) {
+            if (i + 1 == slots_.size())
+                run.clipboard_line = scratch_;
+            flipped_.clear();
+            if (!append_axis_flipped(flipped_, scratch_, mapped))
+                return false;
+            text = &flipped_;
+        }
+        if (texture_flip) {
+            flipped_again_.clear();
+            if (!append_texture_flipped(flipped_again_, *text))
+                return false;
+            text = &flipped_again_;
+        }
+        block += *text;
+        block += asc::line_end;
+    }
+    return true;
+}
+
+bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
+{
+    InputLines& in = run.input;
+    SceneState& scene = run.session.scene;
+    arena_.clear();
+
+    if (!in.read())
+        return false;
+    const auto name = asc::quoted_name(in.current());
+    if (!name || name->substr(0, 3) == "LOD")
+        return false;
+    name_.assign(*name);
+
+    if (!read_until(in, numvertex))
+        return false;
+    const auto nv = count_after(in.current(), numvertex);
+    if (!nv || *nv == 0)
+        return false;
+    // A face count that does not follow the vertex count directly would leave
+    // the object without a face count of its own.
+    if (!in.read() || !matches(in.current(), numfaces))
+        return false;
+    const auto nf = count_after(in.current(), numfaces);
+    if (!nf || *nf == 0 || *nf > 65535)
+        return false;
+    nv_ = *nv;
+    nf_ = *nf;
+
+    if (!in.read() || !matches(in.current(), vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
+        return false;
+    if (!in.read() || !in.read() || !matches(in.current(), face_list) || !read_lines(in, nf_, faces_))
+        return false;
+
+    if (!in.read() || !read_until(in, numtvertex))
+        return false;
+    const auto ntv = count_after(in.current(), numtvertex);
+    if (!ntv || *ntv == 0)
+        return false;
+    ntv_ = *ntv;
+    if (!in.read() || !read_field_lines(in, ntv_, 2, tverts_, tvert))
+        return false;
+
+    if (!read_until(in, numtvfaces))
+        return false;
+    const auto ntf = count_after(in.current(), numtvfaces);
+    if (!ntf || *ntf == 0)
+        return false;
+    ntf_ = *ntf;
+    if (!in.read() || !read_field_lines(in, ntf_, 3, tfaces_, tface))
+        return false;
+
+    if (!read_until(in, recvsha) || !in.read())
+        return false;
+    if (matches(in.current(), material_ref) && scene.project_mapped == 1) {
+        const auto reference = to_int16(number_value(in.current().substr(material_ref.size())));
+        if (!reference)
+            return false;
+        scene.mat_ref = *reference;
+        scene.object_mapped = 1;
+    }
+    const bool mapped = scene.object_mapped == 1;
+    // The line after the material reference closes the object; the input may
+    // end there.
+    in.read();
+
+    // The faces are written from the face list and joined to the texture faces
+    // one by one: both lists must be equally long.
+    if (ntf_ != nf_)
+        return false;
+    slots_.assign(static_cast<std::size_t>(mapped ? ntv_ : nv_), VertexSlot{});
+    if (!face_pass(run, mapped))
+        return false;
+
+    asc::append_name_line(block, name_);
+    asc::append_counts_line(block, mapped ? ntv_ : nv_, mapped ? ntf_ : nf_);
+    asc::append_line(block, asc::mapped_line);
+    asc::append_line(block, asc::vertex_list_line);
+    if (!append_vertex_lines(run, mapped, block))
+        return false;
+    asc::append_line(block, asc::face_list_line);
+    block += face_text_;
+    block += asc::line_end;
+    return true;
+}
+
+LoopEnd run_ase_export(ExportRun& run)
+{
+    InputLines& in = run.input;
+    AseObjectExporter exporter;
+    std::string block;
+    // Whether the current line starts an object. Kept as a flag because the
+    // end-of-input test may move the reader's buffer under the current line.
+    bool at_object = false;
+    for (;;) {
+        if (!run.line_step())
+            return LoopEnd::Stopped;
+        if (at_object) {
+            block.clear();
+            if (exporter.export_object(run, block) && !run.sink.place_block(block))
+                return LoopEnd::WriteFailed;
+            at_object = matches(in.current(), geomobject);
+        }
+        run.session.scene.object_mapped = 0;
+        if (in.counter() != 0)
+            run.show_progress(in.counter());
+        if (in.at_end())
+            break;
+        if (!at_object) {
+            if (!in.read())
+                break;
+            at_object = matches(in.current(), geomobject);
+        }
+    }
+    return LoopEnd::Finished;
+}
+
+} // namespace trevanix

@@ -1,0 +1,67 @@
+#pragma once
+// The object loop for ".ase" input: each geometric object becomes an ".asc"
+// object block. A mapped object gets one vertex per texture vertex, placed at
+// the geometric vertex that a face joins to it, and its faces use texture
+// vertex indices and carry material and smoothing lines.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/export_run.hpp"
+
+namespace trevanix {
+
+LoopEnd run_ase_export(ExportRun& run);
+
+// Holds one object at a time: its input lines in one arena, the vertex slots
+// and the face lines to be written. Reused from object to object, so a scene
+// costs no allocation per line once the largest object has been seen.
+class AseObjectExporter {
+public:
+    // Exports the object whose "*GEOMOBJECT" line is current into `block`.
+    // Returns false when the object is left out.
+    bool export_object(ExportRun& run, std::string& block);
+
+private:
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t size = 0;
+        bool present = false;
+    };
+    // Fields 4 onwards of a TAB-separated list line, as places in the arena.
+    struct Fields {
+        std::size_t begin[3] = {0, 0, 0};
+        std::size_t size[3] = {0, 0, 0};
+        bool present = false;
+    };
+    struct VertexSlot {
+        std::string_view x, y, z, u, v;
+        bool set = false;
+    };
+    struct Corner {
+        std::string_view geometric;
+        std::string_view texture; // only for a mapped object
+    };
+
+    bool read_lines(InputLines& in, std::int64_t count, std::vector<Span>& list);
+    bool read_field_lines(InputLines& in, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
+                          std::string_view keyword);
+    std::string_view line(const Span& span) const noexcept;
+    std::string_view field(const Fields& fields, std::size_t k) const noexcept;
+    bool face_pass(ExportRun& run, bool mapped);
+    bool place_corner(const Corner& corner, bool mapped);
+    bool append_vertex_lines(ExportRun& run, bool mapped, std::string& block);
+
+    std::string arena_;
+    std::vector<Fields> verts_, tverts_, tfaces_;
+    std::vector<Span> faces_;
+    std::vector<VertexSlot> slots_;
+    std::string face_text_;
+    std::string scratch_, flipped_, flipped_again_;
+    std::string name_;
+    std::int64_t nv_ = 0, nf_ = 0, ntv_ = 0, ntf_ = 0;
+};
+
+} // namespace trevanix

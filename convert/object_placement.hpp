@@ -1,0 +1,50 @@
+#pragma once
+// Placement of finished object blocks into the output files: everything into
+// one file, or 255 objects per numbered split file.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/session.hpp"
+#include "convert/export_run.hpp"
+#include "convert/output_file.hpp"
+
+namespace trevanix {
+
+// "D:/work/city.asc" and 10 give "D:/work/city_010.asc": the target without
+// its last four characters, "_0", the number, ".asc".
+std::string split_file_name(const std::string& target, std::int64_t number);
+
+// True when writing `path` would replace the input file: the same file on
+// disk, or the same text once lower-cased.
+bool is_input_file(const std::string& path, const std::string& input);
+
+class ObjectPlacement : public BlockSink {
+public:
+    // `files` are open; with `split` the target names further split files
+    // when more objects come than the split count foresaw.
+    ObjectPlacement(Session& session, std::vector<OutputFile>& files, bool split, std::string target)
+        : session_(session), files_(files), split_(split), target_(std::move(target))
+    {
+    }
+
+    bool place_block(std::string_view block) override;
+
+    // Why the last placement failed: a sentence for the user.
+    const std::string& error() const noexcept { return error_; }
+    // The failure was a split file that would have replaced the input.
+    bool refused_input() const noexcept { return refused_input_; }
+
+private:
+    bool open_next_split_file();
+
+    Session& session_;
+    std::vector<OutputFile>& files_;
+    bool split_;
+    std::string target_;
+    std::string error_;
+    bool refused_input_ = false;
+};
+
+} // namespace trevanix

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "convert/conversion.hpp"
+#include "convert_test_support.hpp"
+
+using namespace trevanix;
+using namespace trevanix::convert_testing;
+
+namespace {
+
+// Three faces over four positions and five texture vertices: texture vertex 1
+// is used with position 1 first and position 0 later; texture vertex 4 by none.
+AseObject plane()
+{
+    AseObject o;
+    o.name = "plane";
+    o.vertices = {{"-1.0000", "0.0000", "2.5000"},
+                  {"1.0000", "0.0000", "2.5000"},
+                  {"1.0000", "1.0000", "-2.5000"},
+                  {"-1.0000", "1.0000", "-2.5000"}};
+    o.faces = {{0, 1, 2, "", 0}, {0, 2, 3, "2", 1}, {0, 2, 3, "3,4", 0}};
+    o.tvertices = {{"0.0000", "0.0000"}, {"1.0000", "0.0000"}, {"1.0000", "1.0000"}, {"0.0000", "1.0000"},
+                   {"0.5000", "0.2500"}};
+    o.tfaces = {{0, 1, 2}, {1, 2, 3}, {0, 2, 3}};
+    o.material_ref = 0;
+    return o;
+}
+
+// No material reference: written unmapped, with one position no face uses.
+AseObject bare()
+{
+    AseObject o;
+    o.name = "lod1_bare";
+    o.vertices = {{"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}, {"5", "5", "5"}};
+    o.faces = {{2, 1, 0, "1", 0}};
+    o.tvertices = {{"0", "0"}};
+    o.tfaces = {{0, 0, 0}};
+    return o;
+}
+
+const std::vector<std::string> face_lines = {
+    "Face list:",
+    "Face 0: A:0 B:1 C:2 AB:1 BC:1 CA:0",
+    "Material:\"stone\"",
+    "Smoothing: 0",
+    "Face 1: A:1 B:2 C:3 AB:1 BC:1 CA:0",
+    "Face 2: A:0 B:2 C:3 AB:1 BC:1 CA:0",
+    "Material:\"stone\"",
+    "Smoothing: 3,4",
+    "",
+};
+
+std::string lines(std::vector<std::string> head, const std::vector<std::string>& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    std::string out;
+    for (const auto& l : head)
+        out += l + "\r\n";
+    return out;
+}
+
+std::string convert(ConversionFixture& f, const std::vector<AseObject>& objects)
+{
+    f.load("scene.ase", ase_scene(objects));
+    f.materials({"stone , C:\\maps\\stone_wall.bmp", "[{empty material}] , [{empty material}]"}, true);
+    start_process(f.session);
+    return f.output("scene.asc");
+}
+
+} // namespace
+
+TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
+{
+    const std::vector<std::string> bare_block = {
+        "Named object: \"lod1_bare\"", "Tri-mesh, Vertices: 4     Faces: 1", "Mapped", "Vertex list:"};
+    struct Case {
+        bool axis, texture;
+        std::vector<std::string> plane_vertices, bare_vertices;
+    };
+    const Case cases[] = {
+        {false, false,
+         {"Vertex 0:  X:-1.0000     Y:0.0000     Z:2.5000     U:0.0000     V:0.0000",
+          "Vertex 1:  X:-1.0000     Y:0.0000     Z:2.5000     U:1.0000     V:0.0000",
+          "Vertex 2:  X:1.0000     Y:1.0000     Z:-2.5000     U:1.0000     V:1.0000",
+          "Vertex 3:  X:-1.0000     Y:1.0000     Z:-2.5000     U:0.0000     V:1.0000",
+          "Vertex 4:  X:0.000000     Y:0.000000     Z:0.000000     U:0.000000     V:0.000000"},
+         {"Vertex 0:  X:1     Y:2     Z:3", "Vertex 1:  X:4     Y:5     Z:6", "Vertex 2:  X:7     Y:8     Z:9",
+          "Vertex 3:  X:0.000000     Y:0.000000     Z:0.000000"}},
+        {false, true,
+         {"Vertex 0:  X:-1.0000     Y:0.0000     Z:2.5000     U:0.0000     V:-0.0000",
+          "Vertex 1:  X:-1.0000     Y:0.0000     Z:2.5000     U:1.0000     V:-0.0000",
+          "Vertex 2:  X:1.0000     Y:1.0000     Z:-2.5000     U:1.0000     V:-1.0000",
+          "Vertex 3:  X:-1.0000     Y:1.0000     Z:-2.5000     U:0.0000     V:-1.0000",
+          "Vertex 4:  X:0.000000     Y:0.000000     Z:0.000000     U:0.000000     V:-0.000000"},
+         {"Vertex 0:  X:1     Y:2     Z:3", "Vertex 1:  X:4     Y:5     Z:6", "Vertex 2:  X:7     Y:8     Z:9",
+          "Vertex 3:  X:0.000000     Y:0.000000     Z:0.000000"}},
+        {true, true,
+         {"Vertex 0:  X:-1.0000     Y:2.5000     Z:-0.0000     U:0.0000     V:-0.0000",
+          "Vertex 1:  X:-1.0000     Y:2.5000     Z:-0.0000     U:1.0000     V:-0.0000",
+          "Vertex 2:  X:1.0000     Y:-2.5000     Z:-1.0000     U:1.0000     V:-1.0000",
+          "Vertex 3:  X:-1.0000     Y:-2.5000     Z:-1.0000     U:0.0000     V:-1.0000",
+          "Vertex 4:  X:0.000000     Y:0.000000     Z:-0.000000     U:0.000000     V:-0.000000"},
+         {"Vertex 0:  X:1     Y:3     Z:-2", "Vertex 1:  X:4     Y:6     Z:-5", "Vertex 2:  X:7     Y:9     Z:-8",
+          "Vertex 3:  X:0.000000     Y:0.000000     Z:-0.000000"}},
+    };
+    for (const auto& c : cases) {
+        ConversionFixture f;
+        f.options(false, c.axis, c.texture, false);
+        const std::string out = convert(f, {plane(), bare()});
+        std::vector<std::string> expected = {"Named object: \"plane\"", "Tri-mesh, Vertices: 5     Faces: 3", "Mapped",
+                                             "Vertex list:"};
+        expected.insert(expected.end(), c.plane_vertices.begin(), c.plane_vertices.end());
+        expected.insert(expected.end(), face_lines.begin(), face_lines.end());
+        expected.insert(expected.end(), bare_block.begin(), bare_block.end());
+        expected.insert(expected.end(), c.bare_vertices.begin(), c.bare_vertices.end());
+        EXPECT_EQ(out, lines(expected, {"Face list:", "Face 0: A:2 B:1 C:0 AB:1 BC:1 CA:0", ""}))
+            << "axis " << c.axis << " texture " << c.texture;
+        EXPECT_EQ(f.session.scene.valid_objects, 2);
+        EXPECT_EQ(f.session.scene.mat_ref, 0);
+        EXPECT_EQ(f.session.scene.object_mapped, 0);
+        // The clipboard ends holding the last vertex line handed to the axis flip.
+        if (c.axis) {
+            EXPECT_EQ(f.ui.clipboard_history, std::vector<std::string>{":  X:0.000000     Y:0.000000     Z:0.000000"});
+        } else {
+            EXPECT_TRUE(f.ui.clipboard_history.empty());
+        }
+    }
+}
+
+TEST(AseExport, LeavesOutObjectsTheConversionCannotWrite)
+{
+    struct Case {
+        const char* what;
+        std::function<void(AseObject&)> change;
+    };
+    const Case cases[] = {
+        {"LOD name", [](AseObject& o) { o.name = "LOD1_tree"; }},
+        {"sub-material id equal to the count", [](AseObject& o) { o.faces[2].mtlid = 2; }},
+        {"negative sub-material id: no cell", [](AseObject& o) { o.faces[2].mtlid = -1; }},
+        {"material reference outside the list", [](AseObject& o) { o.material_ref = 5; }},
+        {"geometric index outside the list", [](AseObject& o) { o.faces[1].c = 4; }},
+        {"texture index outside the list", [](AseObject& o) { o.tfaces[0][1] = 9; }},
+        {"no texture vertices", [](AseObject& o) {
+             o.tvertices.clear();
+             o.tfaces.clear();
+         }},
+        {"texture faces fewer than faces", [](AseObject& o) { o.tfaces.pop_back(); }},
+    };
+    for (const auto& c : cases) {
+        ConversionFixture f;
+        AseObject broken = plane();
+        c.change(broken);
+        const std::string out = convert(f, {broken, bare()});
+        EXPECT_EQ(out.find("Named object: \"lod1_bare\""), 0u) << c.what << "\n" << out;
+        EXPECT_EQ(f.session.scene.valid_objects, 1) << c.what;
+    }
+}
+
+TEST(AseExport, WritesUnmappedObjectsWhenTheSceneHasNoMaterials)
+{
+    ConversionFixture f;
+    f.options(false, false, false, true);
+    f.load("scene.ase", ase_scene({plane()}));
+    start_process(f.session);
+    EXPECT_EQ(f.output("scene.asc"),
+              lines({"Named object: \"plane\"", "Tri-mesh, Vertices: 4     Faces: 3", "Mapped", "Vertex list:",
+                     "Vertex 0:  X:-1.0000     Y:0.0000     Z:2.5000", "Vertex 1:  X:1.0000     Y:0.0000     Z:2.5000",
+                     "Vertex 2:  X:1.0000     Y:1.0000     Z:-2.5000", "Vertex 3:  X:-1.0000     Y:1.0000     Z:-2.5000",
+                     "Face list:", "Face 0: A:0 B:1 C:2 AB:1 BC:1 CA:0", "Face 1: A:0 B:2 C:3 AB:1 BC:1 CA:0",
+                     "Face 2: A:0 B:2 C:3 AB:1 BC:1 CA:0", ""},
+                    {}));
+    EXPECT_FALSE(std::filesystem::exists(f.dir.file("scene.mat")));
+    EXPECT_EQ(f.session.conversion_report.mat_file, "");
+}
+
+TEST(AseExport, SurvivesAnInputThatEndsInsideAnObject)
+{
+    const std::string whole = ase_scene({bare(), plane()});
+    for (std::size_t cut = whole.find("*GEOMOBJECT", 100); cut < whole.size(); cut += 97) {
+        ConversionFixture f;
+        f.load("scene.ase", whole.substr(0, cut));
+        f.materials({"stone , stone.bmp", "[{empty material}] , [{empty material}]"}, true);
+        start_process(f.session);
+        EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
+        EXPECT_EQ(f.session.scene.valid_objects, 1) << "cut at " << cut;
+    }
+}
+
+TEST(AseExport, ConvertsTheRealScenesWithoutFault)
+{
+    const std::filesystem::path corpus = TREVANIX_REAL_CORPUS;
+    if (!std::filesystem::exists(corpus))
+        GTEST_SKIP() << "no real scene corpus";
+    int converted = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < 9 || name.substr(name.size() - 9) != ".crlf.ase")
+            continue;
+        ConversionFixture f;
+        f.load("scene.ase", read_bytes(entry.path().string()));
+        start_process(f.session);
+        EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed) << name;
+        const std::string out = f.output("scene.asc");
+        // Every written block is complete: as many block starts as blank closing lines.
+        std::size_t starts = 0, pos = 0;
+        while ((pos = out.find("Named object: \"", pos)) != std::string::npos) {
+            ++starts;
+            ++pos;
+        }
+        EXPECT_EQ(starts, static_cast<std::size_t>(f.session.scene.valid_objects)) << name;
+        if (!out.empty()) {
+            EXPECT_EQ(out.substr(out.size() - 4), "\r\n\r\n") << name;
+        }
+        ++converted;
+    }
+    EXPECT_GT(converted, 0);
+}

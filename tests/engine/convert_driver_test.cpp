@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+#include "app/messages.hpp"
+#include "convert/conversion.hpp"
+#include "convert_test_support.hpp"
+
+using namespace trevanix;
+using namespace trevanix::convert_testing;
+
+namespace {
+
+std::string asc_block(int i)
+{
+    return crlf({"Named object: \"o" + std::to_string(i) + "\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
+                 "Vertex 0:  X:1     Y:2     Z:3", "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", ""});
+}
+
+std::string asc_scene(int objects)
+{
+    std::string s = crlf({"Ambient light color: Red=0.3 Green=0.3 Blue=0.3", ""});
+    for (int i = 0; i < objects; ++i)
+        s += asc_block(i);
+    return s;
+}
+
+std::string asc_blocks(int from, int to)
+{
+    std::string s;
+    for (int i = from; i < to; ++i)
+        s += asc_block(i);
+    return s;
+}
+
+std::vector<std::string> files_in(const TempDir& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sets the stop request after a number of line steps, as a closing window does.
+class StoppingServices : public ScriptedServices {
+public:
+    Session* session = nullptr;
+    int stop_after = 0;
+    void let_events_run() override
+    {
+        ScriptedServices::let_events_run();
+        if (events_run == stop_after)
+            session->stop_requested = true;
+    }
+};
+
+} // namespace
+
+TEST(ConversionDriver, PlacesObjectsIntoSplitFilesOf255)
+{
+    struct Case {
+        int objects;
+        std::int64_t split_files;
+        bool split_chosen;
+        std::vector<std::pair<std::string, std::pair<int, int>>> expected; // file, objects [from, to)
+        std::int64_t curr_splitasc;
+    };
+    const Case cases[] = {
+        {256, 2, true, {{"scene_01.asc", {0, 255}}, {"scene_02.asc", {255, 256}}}, 2},
+        {300, 3, true, {{"scene_01.asc", {0, 255}}, {"scene_02.asc", {255, 300}}, {"scene_03.asc", {0, 0}}}, 2},
+        {255, 2, true, {{"scene_01.asc", {0, 255}}, {"scene_02.asc", {0, 0}}}, 2},
+        {3, 1, true, {{"scene.asc", {0, 3}}}, 1},
+        {300, 2, false, {{"scene.asc", {0, 300}}}, 1},
+        // More objects than the analysis foresaw go to a further split file.
+        {520, 2, true, {{"scene_01.asc", {0, 255}}, {"scene_02.asc", {255, 510}}, {"scene_03.asc", {510, 520}}}, 3},
+    };
+    for (const auto& c : cases) {
+        ConversionFixture f;
+        f.load("in.asc", asc_scene(c.objects), c.split_files);
+        f.options(c.split_chosen, false, false, false);
+        f.session.scene.chosen_target = f.dir.file("scene.asc");
+        start_process(f.session);
+        std::vector<std::string> outputs;
+        for (const auto& [name, range] : c.expected) {
+            EXPECT_EQ(f.output(name), asc_blocks(range.first, range.second)) << c.objects << " " << name;
+            outputs.push_back(f.dir.file(name));
+        }
+        EXPECT_EQ(f.session.conversion_report.outputs, outputs) << c.objects;
+        EXPECT_EQ(f.session.conversion_report.objects_written, c.objects);
+        EXPECT_EQ(f.session.scene.curr_splitasc, c.curr_splitasc) << c.objects;
+        const bool warned = !f.ui.messages.empty() && f.ui.messages[0].message.text == messages::split_warning;
+        EXPECT_EQ(warned, c.split_files > 1 && !c.split_chosen) << c.objects;
+        if (warned) {
+            EXPECT_EQ(f.ui.messages[0].message.caption, "Warning");
+            EXPECT_EQ(f.ui.messages[0].message.icon, MessageIcon::Exclamation);
+        }
+    }
+}
+
+TEST(ConversionDriver, NamesTheTenthSplitFileWithTheFixedZero)
+{
+    ConversionFixture f;
+    f.load("in.asc", asc_scene(1), 10);
+    f.options(true, false, false, false);
+    f.session.scene.chosen_target = f.dir.file("city.asc");
+    start_process(f.session);
+    EXPECT_EQ(f.output("city_01.asc"), asc_blocks(0, 1));
+    EXPECT_TRUE(std::filesystem::exists(f.dir.file("city_09.asc")));
+    EXPECT_TRUE(std::filesystem::exists(f.dir.file("city_010.asc")));
+    EXPECT_FALSE(std::filesystem::exists(f.dir.file("city_10.asc")));
+    EXPECT_EQ(f.session.conversion_report.outputs.back(), f.dir.file("city_010.asc"));
+}
+
+TEST(ConversionDriver, EndsWithTheFinalMessageAndLeavesTheWindowIdle)
+{
+    struct Case {
+        int express;
+        bool show;
+        std::optional<bool> answer;
+        bool quits;
+    };
+    const Case cases[] = {{1, true, std::nullopt, true}, {0, true, true, true}, {0, true, false, false},
+                          {1, false, std::nullopt, false}};
+    for (const auto& c : cases) {
+        ConversionFixture f;
+        f.load("scene.ase", ase_scene({}));
+        f.session.scene.express = c.express;
+        f.session.show_final_message = c.show;
+        f.session.controls.Open_error_log.enabled = true;
+        if (c.answer)
+            f.ui.answers.push_back(*c.answer);
+        start_process(f.session);
+        EXPECT_EQ(f.ui.quit_called, c.quits);
+        EXPECT_EQ(f.ui.messages.size(), c.show ? 1u : 0u);
+        if (c.show) {
+            const Message& m = f.ui.messages.back().message;
+            EXPECT_EQ(m.caption, "Finished");
+            EXPECT_EQ(m.text, c.express ? messages::finished_express : messages::finished_close_question);
+            EXPECT_EQ(m.buttons, c.express ? MessageButtons::Ok : MessageButtons::YesNo);
+        }
+        EXPECT_FALSE(f.session.controls.Open_error_log.enabled);
+        EXPECT_FALSE(f.session.controls.Label_analize.visible);
+        EXPECT_FALSE(f.session.controls.Process_bar.visible);
+        EXPECT_FALSE(f.ui.busy);
+        EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
+        EXPECT_EQ(f.output("scene.asc"), "") << "an express run writes beside the input";
+    }
+}
+
+TEST(ConversionDriver, AWriteFailureLeavesThePreviousFilesAndNoTemporary)
+{
+    ConversionFixture f;
+    f.load("in.asc", asc_scene(40));
+    f.session.scene.chosen_target = f.dir.file("out.asc");
+    f.dir.write("out.asc", "previous");
+
+    // Files of this process may not grow beyond 1000 bytes for the duration.
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit small = old_limit;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    start_process(f.session);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+
+    EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::WriteFailed);
+    EXPECT_EQ(f.output("out.asc"), "previous");
+    EXPECT_EQ(files_in(f.dir), (std::vector<std::string>{"in.asc", "out.asc", "testfile.txt"}));
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].message.caption, "Error");
+    EXPECT_EQ(f.ui.messages[0].message.icon, MessageIcon::Critical);
+    EXPECT_NE(f.ui.messages[0].message.text.find(f.dir.file("out.asc")), std::string::npos);
+    EXPECT_FALSE(f.ui.quit_called);
+    EXPECT_FALSE(f.session.controls.Process_bar.visible);
+}
+
+TEST(ConversionDriver, ReportsAMissingTargetFolderOrInputWithoutWritingAnything)
+{
+    struct Case {
+        bool remove_input;
+        const char* target;
+        ConversionStatus status;
+    };
+    const Case cases[] = {{false, "no/such/folder/out.asc", ConversionStatus::WriteFailed},
+                          {true, "out.asc", ConversionStatus::InputFailed}};
+    for (const auto& c : cases) {
+        ConversionFixture f;
+        f.load("in.asc", asc_scene(1));
+        if (c.remove_input)
+            std::filesystem::remove(f.session.scene.fich);
+        f.session.scene.chosen_target = f.dir.file(c.target);
+        start_process(f.session);
+        EXPECT_EQ(f.session.conversion_report.status, c.status);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].message.caption, "Error");
+        EXPECT_EQ(f.ui.messages[0].message.icon, MessageIcon::Critical);
+        EXPECT_FALSE(std::filesystem::exists(f.dir.file("out.asc")));
+        EXPECT_TRUE(f.session.conversion_report.outputs.empty());
+    }
+}
+
+TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
+{
+    StoppingServices ui;
+    TempDir dir;
+    EngineSettings settings;
+    settings.log_path = dir.file("testfile.txt");
+    Session session(ui, settings);
+    ui.session = &session;
+    ui.stop_after = 10;
+    const std::string input = asc_scene(40);
+    session.scene.fich = dir.write("in.asc", input);
+    session.scene.file_type = "asc";
+    session.scene.nr_line2 = 2 + 40 * 7;
+    session.scene.stats[3] = 1;
+    session.scene.chosen_target = dir.file("out.asc");
+    dir.write("out.asc", "previous");
+    start_process(session);
+    EXPECT_NE(session.conversion_report.status, ConversionStatus::Completed);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(read_bytes(dir.file("out.asc")), "previous");
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.asc", "out.asc", "testfile.txt"}));
+    EXPECT_FALSE(ui.busy);
+}

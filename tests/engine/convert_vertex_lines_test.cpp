@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "convert/asc_text.hpp"
+#include "convert/vertex_lines.hpp"
+
+using namespace trevanix;
+
+namespace {
+
+std::string axis(std::string_view line, bool mapped)
+{
+    std::string out;
+    return append_axis_flipped(out, line, mapped) ? out : "<refused>";
+}
+
+std::string texture(std::string_view line)
+{
+    std::string out;
+    return append_texture_flipped(out, line) ? out : "<refused>";
+}
+
+} // namespace
+
+TEST(Processar, SplitsValueTextsAtTheirLabels)
+{
+    struct Case {
+        const char* line;
+        const char *x, *y, *z, *u, *v;
+        bool has_uv;
+    };
+    const Case cases[] = {
+        {":  X:1.5     Y:-2     Z:7.25", "1.5", "-2", "7.25", "no_uv", "no_uv", false},
+        {":  X:0     Y:0     Z:0     U:0.25     V:0.75", "0", "0", "0", "0.25", "0.75", true},
+        {"Vertex 3:  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5", "1.0", "2.0", "3.0", "0.5", "0.5", true},
+        {":  X:     Y:     Z:", "", "", "", "no_uv", "no_uv", false},
+        {":  X:1     Y:2     Z:3     U:4     V:5 6", "1", "2", "3", "4", "5 6", true},
+    };
+    for (const auto& c : cases) {
+        VertexFields f;
+        ASSERT_EQ(processar(c.line, f), SplitResult::Ok) << c.line;
+        EXPECT_EQ(f.x, c.x) << c.line;
+        EXPECT_EQ(f.y, c.y) << c.line;
+        EXPECT_EQ(f.z, c.z) << c.line;
+        EXPECT_EQ(f.u, c.u) << c.line;
+        EXPECT_EQ(f.v, c.v) << c.line;
+        EXPECT_EQ(f.has_uv, c.has_uv) << c.line;
+    }
+}
+
+TEST(Processar, ReportsMissingLabels)
+{
+    VertexFields f;
+    EXPECT_EQ(processar(":  Y:1     Z:2", f), SplitResult::MissingXyz);
+    EXPECT_EQ(processar(":  X:1", f), SplitResult::MissingXyz);
+    EXPECT_EQ(processar(":  x:1     y:2     z:3", f), SplitResult::MissingXyz);
+    EXPECT_EQ(processar(":  X:1     Y:2     Z:3 ", f), SplitResult::MissingUv);
+    EXPECT_EQ(processar(":  X:1     Y:2     Z:3     U:4", f), SplitResult::MissingUv);
+    EXPECT_EQ(processar("", f), SplitResult::MissingXyz);
+}
+
+TEST(SignToggle, WorksOnTheTextNotOnANumber)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"0.000000", "-0.000000"}, {"-0.000000", "0.000000"}, {"", "-"}, {"-", ""}, {"--1", "-1"}, {"abc", "-abc"}};
+    for (const auto& [in, expected] : cases) {
+        std::string out;
+        append_sign_toggled(out, in);
+        EXPECT_EQ(out, expected) << in;
+    }
+}
+
+TEST(Flips, RewriteVertexLinesAsText)
+{
+    EXPECT_EQ(axis(":  X:1.5     Y:-2     Z:7.25", false), ":  X:1.5     Y:7.25     Z:2");
+    EXPECT_EQ(axis(":  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5", false), ":  X:1.0     Y:3.0     Z:-2.0");
+    EXPECT_EQ(axis(":  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5", true),
+              ":  X:1.0     Y:3.0     Z:-2.0     U:0.5     V:0.5");
+    EXPECT_EQ(axis(std::string(asc::unmapped_filler), false), ":  X:0.000000     Y:0.000000     Z:-0.000000");
+    // The unmapped rebuild does not need U and V; the mapped one does.
+    EXPECT_EQ(axis(":  X:1     Y:2     Z:3 ", false), ":  X:1     Y:3     Z:-2");
+    EXPECT_EQ(axis(":  X:1     Y:2     Z:3", true), "<refused>");
+    EXPECT_EQ(axis(":  Y:2     Z:3", false), "<refused>");
+
+    const std::string line = ":  X:0     Y:0     Z:0     U:0.25     V:0.75";
+    const std::string once = texture(line);
+    EXPECT_EQ(once, ":  X:0     Y:0     Z:0     U:0.25     V:-0.75");
+    EXPECT_EQ(texture(once), line);
+    EXPECT_EQ(texture(":  X:0     Y:0     Z:0     U:0.25     V:-0.25"), ":  X:0     Y:0     Z:0     U:0.25     V:0.25");
+    EXPECT_EQ(texture(":  X:0     Y:0     Z:7.25"), "<refused>");
+}
+
+TEST(AscText, ReadsCountsLinesAndIndexedPrefixes)
+{
+    const auto counts = asc::read_counts_line("Tri-mesh, Vertices: 8     Faces: 12");
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(counts->vertices, 8);
+    EXPECT_EQ(counts->faces, 12);
+    const auto upper = asc::read_counts_line("TRI-MESH, VERTICES:  3 FACES:1");
+    ASSERT_TRUE(upper);
+    EXPECT_EQ(upper->vertices, 3);
+    EXPECT_EQ(upper->faces, 1);
+    EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: 8"));
+    EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: -8     Faces: 12"));
+    EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: 8.5     Faces: 12"));
+    EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: 1e300     Faces: 12"));
+
+    std::string_view rest;
+    EXPECT_TRUE(asc::starts_with_indexed("VERTEX 3:  X:1", "vertex ", 3, rest));
+    EXPECT_EQ(rest, ":  X:1");
+    EXPECT_FALSE(asc::starts_with_indexed("Vertex 03:  X:1", "vertex ", 3, rest));
+    EXPECT_TRUE(asc::starts_with_indexed("Face 12: A:0", "face ", 12, rest));
+    EXPECT_FALSE(asc::starts_with_indexed("Face 2: A:0", "face ", 12, rest));
+
+    EXPECT_EQ(asc::quoted_name("Named object: \"box01\""), "box01");
+    EXPECT_EQ(asc::quoted_name("Named object: \"\""), "");
+    EXPECT_FALSE(asc::quoted_name("Named object: \"box01"));
+}
