@@ -4,6 +4,7 @@
 
 #include "analysis/asc_checks.hpp"
 #include "analysis/ase_checks.hpp"
+#include "analysis/line_counter.hpp"
 #include "analysis/line_source.hpp"
 #include "analysis/material_catalogue.hpp"
 #include "analysis/scene_cursor.hpp"
@@ -133,30 +134,18 @@ private:
         return !s_.stop_requested;
     }
 
-    // The counting pass: lines, and object starts recognised by `starts_object`.
-    template <typename StartsObject>
-    bool count_lines_and_objects(StartsObject starts_object, bool& objects_found)
+    // The counting pass: lines, and object starts recognised by `keyword`.
+    bool count_lines_and_objects_of_scene(const ObjectStartKeyword& keyword, bool& objects_found)
     {
-        LineSource source(reading());
+        if (!keep_going())
+            return stopped();
+        LineCount count;
         std::string error;
-        if (!source.open(scene_.fich, error))
+        if (!count_lines_and_objects(scene_.fich, {s_.settings.lf_ends_line}, keyword, count, error))
             return unreadable(error);
-        std::string_view line;
-        std::int64_t lines = 0;
-        std::int64_t objects = 0;
-        while (source.next(line)) {
-            ++lines;
-            if (starts_object(line)) {
-                ++objects;
-                objects_found = true;
-            }
-            if ((lines & 0xFFF) == 0 && !keep_going())
-                return stopped();
-        }
-        if (source.read_failed())
-            return unreadable("The file \"" + scene_.fich + "\" could not be read to its end.");
-        scene_.nr_line2 = lines;
-        scene_.nr_objects = objects;
+        scene_.nr_line2 = count.lines;
+        scene_.nr_objects = count.object_starts;
+        objects_found = count.object_starts > 0;
         return true;
     }
 
@@ -324,7 +313,7 @@ private:
         problems_ = false;
         s_.ui.set_busy_pointer(true);
         bool objects_found = false;
-        if (!count_lines_and_objects(starts_asc_object, objects_found))
+        if (!count_lines_and_objects_of_scene({starts_asc_object, 'n', 'N'}, objects_found))
             return;
         show_progress_row();
         if (!objects_found) {
@@ -410,7 +399,7 @@ private:
         problems_ = false;
         s_.ui.set_busy_pointer(true);
         bool objects_found = false;
-        if (!count_lines_and_objects(starts_ase_object, objects_found)) {
+        if (!count_lines_and_objects_of_scene({starts_ase_object, '*', '*'}, objects_found)) {
             scene_.express = 0;
             return;
         }

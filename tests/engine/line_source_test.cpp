@@ -99,3 +99,64 @@ TEST(LineSource, MissingFileGivesAClearError)
     EXPECT_NE(error.find("/nonexistent/scene.ase"), std::string::npos);
     EXPECT_NE(error.find("could not be opened"), std::string::npos);
 }
+
+#include "analysis/line_counter.hpp"
+#include "analysis/text.hpp"
+
+namespace {
+
+bool starts_named_object(std::string_view line) { return trevanix::starts_with_lower(line, "named object"); }
+
+} // namespace
+
+TEST(LineCounter, AgreesWithTheLineReaderOnEveryLayout)
+{
+    // Object starts at the file start, after CR, after CR LF, but not after a
+    // lone LF or in the middle of a line; the block margins are crossed by a
+    // long file of short lines.
+    std::string many;
+    for (int i = 0; i < 40000; ++i)
+        many += (i % 7 == 0 ? "Named object: \"o\"\r\n" : "Vertex 1: X:0\r\n");
+    const std::vector<std::string> files = {
+        "",
+        "named object",
+        "Named object\r\nNAMED OBJECT\r\n",
+        "x\rNamed object\r\n\nNamed object\n",
+        "x\nNamed object\r\n xNamed object",
+        std::string(4094, 'x') + "\r\nNamed object\r\n",
+        std::string(4095, 'x') + "\r\nNamed object\r\n",
+        std::string(4090, 'x') + "\r\nNamed object\r\n",
+        std::string(4096, 'x') + "\rNamed object",
+        std::string(std::string(1, '\0') + "Named object\r\n"),
+        "a\r\n",
+        "a\r\n\n",
+        "a\r",
+        "\r\n\r\n",
+        many,
+        many + "tail",
+        std::string(1 << 20, 'x') + "\r\nNamed object\r\n",
+        std::string((1 << 20) - 70, 'x') + "\r\nNamed object\r\n",
+        std::string((1 << 20) - 5, 'x') + "\r\nNamed object\r\n",
+    };
+    TempDir dir;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const std::string path = dir.write("f.asc", files[k]);
+        LineSource source;
+        std::string error;
+        ASSERT_TRUE(source.open(path, error));
+        LineCount expected;
+        std::string_view line;
+        while (source.next(line)) {
+            ++expected.lines;
+            if (starts_named_object(line))
+                ++expected.object_starts;
+        }
+        // Mapped windows of one page and of 64 MiB, and plain reads.
+        for (const CountOptions options : {CountOptions{}, CountOptions{false, 4096, true}, CountOptions{false, 0, false}}) {
+            LineCount counted;
+            ASSERT_TRUE(count_lines_and_objects(path, options, {starts_named_object, 'n', 'N'}, counted, error));
+            EXPECT_EQ(counted.lines, expected.lines) << "file " << k << " window " << options.window_size;
+            EXPECT_EQ(counted.object_starts, expected.object_starts) << "file " << k << " window " << options.window_size;
+        }
+    }
+}
