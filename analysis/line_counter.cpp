@@ -42,8 +42,19 @@ public:
         end_ = end;
         offset_ = offset;
         std::size_t i = from;
+        // The first byte on its own: the vector loop looks one byte back.
+        if (i < to) {
+            if (buf[i] == '\r') {
+                ++count_.lines;
+                note_cr(buf, i, offset);
+            }
+            if (buf[i] == keyword_.first_lower || buf[i] == keyword_.first_upper)
+                check_candidate(buf, i, end);
+            ++i;
+        }
 #if defined(__SSE2__)
         const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i lf = _mm_set1_epi8('\n');
         const __m128i lower = _mm_set1_epi8(keyword_.first_lower);
         const __m128i upper = _mm_set1_epi8(keyword_.first_upper);
         // Carriage returns are summed in byte lanes, folded before they overflow.
@@ -60,8 +71,11 @@ public:
             const auto crs = static_cast<unsigned>(_mm_movemask_epi8(is_cr));
             if (crs)
                 note_cr(buf, i + static_cast<std::size_t>(31 - std::countl_zero(crs)), offset);
-            auto starts = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, lower), _mm_cmpeq_epi8(chunk, upper))));
+            // Candidates: the keyword's first character right after a CR or LF.
+            const __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i - 1));
+            const __m128i after_line_end = _mm_or_si128(_mm_cmpeq_epi8(previous, cr), _mm_cmpeq_epi8(previous, lf));
+            const __m128i first_char = _mm_or_si128(_mm_cmpeq_epi8(chunk, lower), _mm_cmpeq_epi8(chunk, upper));
+            auto starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(first_char, after_line_end)));
             while (starts) {
                 check_candidate(buf, i + static_cast<std::size_t>(std::countr_zero(starts)), end);
                 starts &= starts - 1;

@@ -231,6 +231,7 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
     if (mapped && submaterials < 0)
         return false;
     face_text_.clear();
+    cached_mtlid_ = -1;
     for (std::int64_t j = 0; j < ntf_; ++j) {
         const std::string_view face = line(faces_[static_cast<std::size_t>(j)]);
         std::string_view texture_corners[3];
@@ -290,17 +291,31 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
         face_text_ += asc::line_end;
 
         if (mapped) {
-            const std::string& cell = scene.catalogue.cell(scene.mat_ref, *mtlid);
-            const std::size_t separator = cell.find(asc::cell_separator);
-            if (separator == std::string::npos)
-                return false;
-            const std::string_view material = std::string_view(cell).substr(0, separator);
-            if (material != asc::empty_material)
-                asc::append_material_lines(face_text_, material, smoothing);
+            // Faces mostly share their sub-material: look the cell up once per change.
+            if (*mtlid != cached_mtlid_) {
+                const std::string& cell = scene.catalogue.cell(scene.mat_ref, *mtlid);
+                const std::size_t separator = cell.find(asc::cell_separator);
+                if (separator == std::string::npos)
+                    return false;
+                cached_material_ = std::string_view(cell).substr(0, separator);
+                cached_mtlid_ = *mtlid;
+            }
+            if (cached_material_ != asc::empty_material)
+                asc::append_material_lines(face_text_, cached_material_, smoothing);
         }
     }
     return true;
 }
+
+namespace {
+
+// A value text without blanks or colons splits back out of a rebuilt vertex
+// line exactly as it went in, so the flips can take it directly.
+bool splits_back(std::string_view text) noexcept { return text.find_first_of(" :") == std::string_view::npos; }
+
+constexpr std::string_view filler_value = "0.000000";
+
+} // namespace
 
 bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
 {
@@ -318,6 +333,18 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
             block += asc::line_end;
             continue;
         }
+        const bool last = i + 1 == slots_.size();
+        const VertexSlot values = slot.set ? slot
+                                           : VertexSlot{filler_value, filler_value, filler_value,
+                                                        mapped ? filler_value : std::string_view(),
+                                                        mapped ? filler_value : std::string_view(), true};
+        const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
+                            (!mapped || (splits_back(values.u) && splits_back(values.v)));
+        if (direct && !(last && run.axis_flip)) {
+            append_flipped_directly(block, values, mapped, run.axis_flip, texture_flip);
+            block += asc::line_end;
+            continue;
+        }
         scratch_.clear();
         if (!slot.set)
             scratch_ += mapped ? asc::mapped_filler : asc::unmapped_filler;
@@ -327,7 +354,7 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
             append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
         std::string* text = &scratch_;
         if (run.axis_flip) {
-            if (i + 1 == slots_.size())
+            if (last)
                 run.clipboard_line = scratch_;
             flipped_.clear();
             if (!append_axis_flipped(flipped_, scratch_, mapped))
@@ -344,6 +371,34 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
         block += asc::line_end;
     }
     return true;
+}
+
+// The flips on values that split back unchanged: (X, Y, Z) becomes (X, Z, -Y)
+// and V becomes -V, without rebuilding and splitting the line in between.
+void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSlot& v, bool mapped, bool axis_flip,
+                                                bool texture_flip)
+{
+    out += ":  X:";
+    out += v.x;
+    out += "     Y:";
+    if (axis_flip) {
+        out += v.z;
+        out += "     Z:";
+        append_sign_toggled(out, v.y);
+    } else {
+        out += v.y;
+        out += "     Z:";
+        out += v.z;
+    }
+    if (!mapped)
+        return;
+    out += "     U:";
+    out += v.u;
+    out += "     V:";
+    if (texture_flip)
+        append_sign_toggled(out, v.v);
+    else
+        out += v.v;
 }
 
 bool AseObjectExporter::export_object(ExportRun& run, std::string& block)

@@ -53,6 +53,8 @@ private:
     bool face_pass(ExportRun& run, bool mapped);
     bool place_corner(const Corner& corner, bool mapped);
     bool append_vertex_lines(ExportRun& run, bool mapped, std::string& block);
+    static void append_flipped_directly(std::string& out, const VertexSlot& values, bool mapped, bool axis_flip,
+                                        bool texture_flip);
 
     std::string arena_;
     std::vector<Fields> verts_, tverts_, tfaces_;
@@ -61,6 +63,8 @@ private:
     std::string face_text_;
     std::string scratch_, flipped_, flipped_again_;
     std::string name_;
+    int cached_mtlid_ = -1;              // sub-material whose material name is cached
+    std::string_view cached_material_;
     std::int64_t nv_ = 0, nf_ = 0, ntv_ = 0, ntf_ = 0;
 };
 
