@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/asc_checks.hpp"
+#include "analysis/ase_keywords.hpp"
 #include "analysis/ase_checks.hpp"
 #include "analysis/line_counter.hpp"
 #include "analysis/line_source.hpp"
@@ -306,7 +307,7 @@ private:
     // ---- ".asc" ------------------------------------------------------------------
 
     static bool starts_asc_object(std::string_view line) { return starts_with_lower(line, "named object"); }
-    static bool starts_ase_object(std::string_view line) { return starts_with_upper(line, "*GEOMOBJECT"); }
+    static bool starts_ase_object(std::string_view line) { return starts_with_upper(line, ase_keyword::object_start); }
 
     void analyse_asc()
     {

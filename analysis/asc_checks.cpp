@@ -1,9 +1,9 @@
 #include "analysis/asc_checks.hpp"
 
-#include <charconv>
 #include <string>
 
 #include "analysis/text.hpp"
+#include "convert/asc_text.hpp"
 
 namespace trevanix {
 
@@ -38,21 +38,8 @@ constexpr std::string_view file_ends_inside =
 // The line, lower-cased, begins with `word` followed by the decimal digits of index.
 bool starts_with_indexed(std::string_view line, std::string_view word, std::int64_t index)
 {
-    if (!starts_with_lower(line, word))
-        return false;
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, index);
-    return starts_with_exact(line.substr(word.size()), std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
-}
-
-// 1-based position of "faces" in the lower-cased line; 0 when absent.
-std::size_t position_of_faces(std::string_view line)
-{
-    constexpr std::string_view word = "faces";
-    for (std::size_t i = 0; i + word.size() <= line.size(); ++i)
-        if (starts_with_lower(line.substr(i), word))
-            return i + 1;
-    return 0;
+    std::string_view rest;
+    return asc::starts_with_indexed(line, word, index, rest);
 }
 
 class AscObjectExamination {
@@ -119,7 +106,7 @@ private:
     {
         const std::size_t first_colon = position_of(line, ':');
         const std::size_t second_colon = first_colon ? position_of(line, ':', first_colon + 1) : 0;
-        const std::size_t faces_at = position_of_faces(line);
+        const std::size_t faces_at = asc::position_of_faces(line);
         if (first_colon == 0 || second_colon == 0 || faces_at == 0)
             return false;
         // "faces" before the first colon leaves no text for the vertex count:

@@ -3,20 +3,13 @@
 #include <string>
 
 #include "analysis/text.hpp"
+#include "analysis/ase_keywords.hpp"
 #include "app/messages.hpp"
 
 namespace trevanix {
 
 namespace {
 
-constexpr std::string_view vertex_count_keyword = "\t\t*MESH_NUMVERTEX ";
-constexpr std::string_view face_count_keyword = "\t\t*MESH_NUMFACES ";
-constexpr std::string_view face_list_keyword = "\t\t*MESH_FACE_LIST {";
-constexpr std::string_view mapping_vertex_count_keyword = "\t\t*MESH_NUMTVERTEX ";
-constexpr std::string_view mapping_face_count_keyword = "\t\t*MESH_NUMTVFACES ";
-constexpr std::string_view shadow_keyword = "\t*PROP_RECVSHA";
-constexpr std::string_view material_ref_keyword = "\t*MATERIAL_REF ";
-constexpr std::string_view wire_colour_keyword = "\t*WIREFRAME_COLOR";
 
 constexpr std::string_view zero_vertices =
     "the line indicating the number of vertices indicates that the object has 0 vertices. This object was skipped since it would make Kb2 crash when importing it.";
@@ -74,7 +67,7 @@ std::optional<std::int16_t> read_submaterial_id(std::string_view text)
 ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
 {
     ObjectCheck result;
-    if (!starts_with_upper(cursor.line(), "*GEOMOBJECT"))
+    if (!starts_with_upper(cursor.line(), ase_keyword::object_start))
         return result;
 
     auto fail = [&](std::string_view tail) {
@@ -115,16 +108,16 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
         result.has_name = true;
     }
 
-    if (!read_until(vertex_count_keyword))
+    if (!read_until(ase_keyword::vertex_count))
         return fatal(missing_count_message(result.name, "vertices"));
-    result.vertices = number_value(mid(cursor.line(), vertex_count_keyword.size() + 1));
+    result.vertices = number_value(mid(cursor.line(), ase_keyword::vertex_count.size() + 1));
     if (result.vertices == 0)
         return fail(zero_vertices);
 
     if (!cursor.read())
         return broken();
-    if (starts_with_upper(cursor.line(), face_count_keyword)) {
-        face_count_ = number_value(mid(cursor.line(), face_count_keyword.size() + 1));
+    if (starts_with_upper(cursor.line(), ase_keyword::face_count)) {
+        face_count_ = number_value(mid(cursor.line(), ase_keyword::face_count.size() + 1));
         if (face_count_ == 0) {
             result.faces = face_count_;
             return fail(zero_faces);
@@ -140,7 +133,7 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
     // opening line and its first vertex), then the search for the list's start.
     if (!cursor.read() || !cursor.read())
         return broken();
-    while (!starts_with_upper(cursor.line(), face_list_keyword))
+    while (!starts_with_upper(cursor.line(), ase_keyword::face_list))
         if (!cursor.read())
             return broken();
     if (!cursor.read())
@@ -162,25 +155,25 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
             return broken();
     }
 
-    if (!read_until(mapping_vertex_count_keyword))
+    if (!read_until(ase_keyword::mapping_vertex_count))
         return fatal(missing_count_message(result.name, "mapping vertices"));
-    if (number_value(mid(cursor.line(), mapping_vertex_count_keyword.size() + 1)) == 0)
+    if (number_value(mid(cursor.line(), ase_keyword::mapping_vertex_count.size() + 1)) == 0)
         return fail(zero_mapping_vertices);
 
-    if (!read_until(mapping_face_count_keyword))
+    if (!read_until(ase_keyword::mapping_face_count))
         return broken();
-    if (number_value(mid(cursor.line(), mapping_face_count_keyword.size() + 1)) == 0)
+    if (number_value(mid(cursor.line(), ase_keyword::mapping_face_count.size() + 1)) == 0)
         return fail(zero_mapping_faces);
 
     // Closing scan: the material reference is the line right after the shadow
     // property; the wire colour there means the object has no material.
     for (;;) {
-        if (starts_with_upper(cursor.line(), shadow_keyword)) {
+        if (starts_with_upper(cursor.line(), ase_keyword::shadow_property)) {
             if (!cursor.read())
                 return broken();
-            if (starts_with_upper(cursor.line(), material_ref_keyword))
+            if (starts_with_upper(cursor.line(), ase_keyword::material_ref))
                 break;
-            if (starts_with_upper(cursor.line(), wire_colour_keyword)) {
+            if (starts_with_upper(cursor.line(), ase_keyword::wire_colour)) {
                 result.verdict = ObjectVerdict::Passed;
                 return result;
             }
@@ -190,11 +183,11 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
     }
 
     // Sub-material check against the referenced material.
-    const std::optional<std::int16_t> material = to_int16(number_value(mid(cursor.line(), material_ref_keyword.size() + 1)));
+    const std::optional<std::int16_t> material = to_int16(number_value(mid(cursor.line(), ase_keyword::material_ref.size() + 1)));
     if (!material || *material < 0 || static_cast<std::size_t>(*material) >= submats_.size()) {
         std::string tail = "the line indicating the material of this object refers to a non-existant material (";
         tail += material ? format_number(static_cast<std::int64_t>(*material))
-                         : format_number(number_value(mid(cursor.line(), material_ref_keyword.size() + 1)));
+                         : format_number(number_value(mid(cursor.line(), ase_keyword::material_ref.size() + 1)));
         tail += "). This whole object was skipped.";
         return fail(tail);
     }

@@ -67,9 +67,6 @@ std::optional<std::int64_t> whole_count(double value) noexcept
     return static_cast<std::int64_t>(value);
 }
 
-namespace {
-
-// 1-based position of "faces" in the line, letters compared in lower case.
 std::size_t position_of_faces(std::string_view line) noexcept
 {
     constexpr std::string_view word = "faces";
@@ -79,8 +76,6 @@ std::size_t position_of_faces(std::string_view line) noexcept
     }
     return 0;
 }
-
-} // namespace
 
 std::optional<AscCounts> read_counts_line(std::string_view line) noexcept
 {

@@ -37,6 +37,9 @@ std::optional<std::string_view> quoted_name(std::string_view line) noexcept;
 // reach; nullopt for negative, fractional, infinite or absurd values.
 std::optional<std::int64_t> whole_count(double value) noexcept;
 
+// 1-based position of the word "faces" (any case) in a counts line; 0 when absent.
+std::size_t position_of_faces(std::string_view line) noexcept;
+
 // The vertex and face counts of a "Tri-mesh, Vertices: 8     Faces: 12" line:
 // the vertices from just after the first ":" up to and including the first
 // letter of "faces" (any case), the faces after the second ":". nullopt when

@@ -3,24 +3,13 @@
 #include <optional>
 
 #include "analysis/text.hpp"
+#include "analysis/ase_keywords.hpp"
 #include "convert/asc_text.hpp"
 #include "convert/vertex_lines.hpp"
 
 namespace trevanix {
 
 namespace {
-
-constexpr std::string_view geomobject = "*GEOMOBJECT";
-constexpr std::string_view numvertex = "\t\t*MESH_NUMVERTEX ";
-constexpr std::string_view numfaces = "\t\t*MESH_NUMFACES ";
-constexpr std::string_view vertex_list = "\t\t*MESH_VERTEX_LIST {";
-constexpr std::string_view face_list = "\t\t*MESH_FACE_LIST {";
-constexpr std::string_view numtvertex = "\t\t*MESH_NUMTVERTEX ";
-constexpr std::string_view numtvfaces = "\t\t*MESH_NUMTVFACES ";
-constexpr std::string_view tvert = "\t\t\t*MESH_TVERT ";
-constexpr std::string_view tface = "\t\t\t*MESH_TFACE ";
-constexpr std::string_view recvsha = "\t*PROP_RECVSHA";
-constexpr std::string_view material_ref = "\t*MATERIAL_REF ";
 
 bool matches(std::string_view line, std::string_view keyword) noexcept { return starts_with_upper(line, keyword); }
 
@@ -414,48 +403,48 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
         return false;
     name_.assign(*name);
 
-    if (!read_until(in, numvertex))
+    if (!read_until(in, ase_keyword::vertex_count))
         return false;
-    const auto nv = count_after(in.current(), numvertex);
+    const auto nv = count_after(in.current(), ase_keyword::vertex_count);
     if (!nv || *nv == 0)
         return false;
     // A face count that does not follow the vertex count directly would leave
     // the object without a face count of its own.
-    if (!in.read() || !matches(in.current(), numfaces))
+    if (!in.read() || !matches(in.current(), ase_keyword::face_count))
         return false;
-    const auto nf = count_after(in.current(), numfaces);
+    const auto nf = count_after(in.current(), ase_keyword::face_count);
     if (!nf || *nf == 0 || *nf > 65535)
         return false;
     nv_ = *nv;
     nf_ = *nf;
 
-    if (!in.read() || !matches(in.current(), vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
+    if (!in.read() || !matches(in.current(), ase_keyword::vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
         return false;
-    if (!in.read() || !in.read() || !matches(in.current(), face_list) || !read_lines(in, nf_, faces_))
+    if (!in.read() || !in.read() || !matches(in.current(), ase_keyword::face_list) || !read_lines(in, nf_, faces_))
         return false;
 
-    if (!in.read() || !read_until(in, numtvertex))
+    if (!in.read() || !read_until(in, ase_keyword::mapping_vertex_count))
         return false;
-    const auto ntv = count_after(in.current(), numtvertex);
+    const auto ntv = count_after(in.current(), ase_keyword::mapping_vertex_count);
     if (!ntv || *ntv == 0)
         return false;
     ntv_ = *ntv;
-    if (!in.read() || !read_field_lines(in, ntv_, 2, tverts_, tvert))
+    if (!in.read() || !read_field_lines(in, ntv_, 2, tverts_, ase_keyword::mapping_vertex))
         return false;
 
-    if (!read_until(in, numtvfaces))
+    if (!read_until(in, ase_keyword::mapping_face_count))
         return false;
-    const auto ntf = count_after(in.current(), numtvfaces);
+    const auto ntf = count_after(in.current(), ase_keyword::mapping_face_count);
     if (!ntf || *ntf == 0)
         return false;
     ntf_ = *ntf;
-    if (!in.read() || !read_field_lines(in, ntf_, 3, tfaces_, tface))
+    if (!in.read() || !read_field_lines(in, ntf_, 3, tfaces_, ase_keyword::mapping_face))
         return false;
 
-    if (!read_until(in, recvsha) || !in.read())
+    if (!read_until(in, ase_keyword::shadow_property) || !in.read())
         return false;
-    if (matches(in.current(), material_ref) && scene.project_mapped == 1) {
-        const auto reference = to_int16(number_value(in.current().substr(material_ref.size())));
+    if (matches(in.current(), ase_keyword::material_ref) && scene.project_mapped == 1) {
+        const auto reference = to_int16(number_value(in.current().substr(ase_keyword::material_ref.size())));
         if (!reference)
             return false;
         scene.mat_ref = *reference;
@@ -501,7 +490,7 @@ LoopEnd run_ase_export(ExportRun& run)
             block.clear();
             if (exporter.export_object(run, block) && !run.sink.place_block(block))
                 return LoopEnd::WriteFailed;
-            at_object = matches(in.current(), geomobject);
+            at_object = matches(in.current(), ase_keyword::object_start);
         }
         run.session.scene.object_mapped = 0;
         if (in.counter() != 0)
@@ -511,7 +500,7 @@ LoopEnd run_ase_export(ExportRun& run)
         if (!at_object) {
             if (!in.read())
                 break;
-            at_object = matches(in.current(), geomobject);
+            at_object = matches(in.current(), ase_keyword::object_start);
         }
     }
     return LoopEnd::Finished;
