@@ -33,15 +33,28 @@ public:
     void run()
     {
         report_ = {};
-        if (scene_.impo.empty()) {
+        std::string path = scene_.impo;
+        if (path.empty()) {
             if (scene_.file_loaded == 1 && !confirm_and_reset())
                 return;
-            if (!choose_input())
+            if (!choose_input(path))
                 return;
-        } else {
-            scene_.fich = scene_.impo;
-            c_.Text_loadfile.text = scene_.fich;
         }
+        // A file that cannot be read is reported before anything else changes.
+        // The command-line path is dropped then, so the next click offers the
+        // dialog instead of failing again.
+        {
+            LineSource probe(reading());
+            std::string error;
+            if (!probe.open(path, error)) {
+                scene_.impo.clear();
+                s_.tell("Error", error, MessageIcon::Critical);
+                report_.not_analysable = true;
+                return;
+            }
+        }
+        scene_.fich = path;
+        c_.Text_loadfile.text = scene_.fich;
         report_.ran = true;
         scene_.file_type = to_lower_copy(extension_of(c_.Text_loadfile.text));
         c_.Text_comments.enabled = false;
@@ -99,7 +112,7 @@ private:
         return true;
     }
 
-    bool choose_input()
+    bool choose_input(std::string& path)
     {
         FileDialogRequest request;
         request.title = messages::open_dialog_title;
@@ -113,8 +126,7 @@ private:
             s_.tell("Warning", messages::no_file_selected, MessageIcon::Critical);
             return false;
         }
-        scene_.fich = choice.path;
-        c_.Text_loadfile.text = scene_.fich;
+        path = choice.path;
         return true;
     }
 
@@ -387,15 +399,6 @@ private:
 
     void analyse_ase()
     {
-        // An unreadable file is reported before any question about converting it.
-        {
-            LineSource probe(reading());
-            std::string error;
-            if (!probe.open(scene_.fich, error)) {
-                unreadable(error);
-                return;
-            }
-        }
         ask_for_express_run();
         problems_ = false;
         s_.ui.set_busy_pointer(true);

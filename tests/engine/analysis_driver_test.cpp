@@ -188,13 +188,20 @@ TEST(AnalysisStart, APathWithoutQuotesIsTakenWhole)
 TEST(AnalysisStart, AMissingFileGetsAClearMessageAndNothingElseChanges)
 {
     Harness h;
+    h.dir.write("testfile.txt", "earlier log\r\n");
     h.form().start_up(h.dir.file("missing.ase"));
     ASSERT_EQ(h.services.messages.size(), 1u);
     EXPECT_EQ(h.services.messages[0].message.caption, "Error");
     EXPECT_NE(h.services.messages[0].message.text.find("missing.ase"), std::string::npos);
     EXPECT_TRUE(h.session().analysis_report.not_analysable);
     EXPECT_EQ(h.scene().file_loaded, 0);
-    EXPECT_FALSE(h.controls().Analize_bar.visible);
+    EXPECT_EQ(h.scene().fich, "");
+    EXPECT_EQ(h.controls().Text_loadfile.text, "");
+    EXPECT_EQ(h.log_text(), "earlier log\r\n");
+    EXPECT_TRUE(h.controls().Check_all.enabled);
+    // The next click offers the dialog rather than failing on the same path again.
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.services.open_requests.size(), 1u);
 }
 
 TEST(AnalysisStart, OtherExtensionsLeaveAnEmptyLog)
