@@ -8,31 +8,6 @@
 
 namespace trevanix {
 
-bool starts_with_exact(std::string_view line, std::string_view keyword) noexcept
-{
-    return line.size() >= keyword.size() && line.substr(0, keyword.size()) == keyword;
-}
-
-bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept
-{
-    if (line.size() < keyword.size())
-        return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (to_lower_ascii(line[i]) != keyword[i])
-            return false;
-    return true;
-}
-
-bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept
-{
-    if (line.size() < keyword.size())
-        return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (to_upper_ascii(line[i]) != keyword[i])
-            return false;
-    return true;
-}
-
 std::size_t position_of(std::string_view text, std::string_view what, std::size_t from) noexcept
 {
     if (from == 0)

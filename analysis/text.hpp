@@ -24,12 +24,34 @@ constexpr char to_upper_ascii(char c) noexcept
 }
 
 // Prefix tests on the first keyword.size() characters of a line. A line shorter
-// than the keyword is compared whole, so it never matches.
-bool starts_with_exact(std::string_view line, std::string_view keyword) noexcept;
+// than the keyword is compared whole, so it never matches. They run on every
+// line of a scene, so they live here to be inlined.
+inline bool starts_with_exact(std::string_view line, std::string_view keyword) noexcept
+{
+    return line.size() >= keyword.size() && line.substr(0, keyword.size()) == keyword;
+}
+
 // The line's first characters, lower-cased, equal keyword (given in lower case).
-bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept;
+inline bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept
+{
+    if (line.size() < keyword.size())
+        return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (to_lower_ascii(line[i]) != keyword[i])
+            return false;
+    return true;
+}
+
 // The line's first characters, upper-cased, equal keyword (given in upper case).
-bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept;
+inline bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept
+{
+    if (line.size() < keyword.size())
+        return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (to_upper_ascii(line[i]) != keyword[i])
+            return false;
+    return true;
+}
 
 // 1-based position of the first occurrence of `what` at or after position
 // `from` (1-based), case-sensitive; 0 when it does not occur.
