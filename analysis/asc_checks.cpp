@@ -35,11 +35,36 @@ constexpr std::string_view no_mapping_nor_vertex_list =
 constexpr std::string_view file_ends_inside =
     "the file ends before the end of this object, this object was skipped.";
 
+// The decimal digits of a running index, counted up in place: the vertex and
+// face lines of an object are checked against 0, 1, 2, ... without formatting
+// each number anew.
+class RunningIndex {
+public:
+    std::int64_t value() const noexcept { return value_; }
+    std::string_view digits() const noexcept { return {digits_ + start_, sizeof digits_ - start_}; }
+    void next() noexcept
+    {
+        ++value_;
+        std::size_t i = sizeof digits_;
+        while (i > start_ && digits_[i - 1] == '9')
+            digits_[--i] = '0';
+        if (i > start_)
+            ++digits_[i - 1];
+        else
+            digits_[--start_] = '1';
+    }
+
+private:
+    char digits_[24] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
+                        '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+    std::size_t start_ = sizeof digits_ - 1;
+    std::int64_t value_ = 0;
+};
+
 // The line, lower-cased, begins with `word` followed by the decimal digits of index.
-bool starts_with_indexed(std::string_view line, std::string_view word, std::int64_t index)
+bool starts_with_indexed(std::string_view line, std::string_view word, const RunningIndex& index)
 {
-    std::string_view rest;
-    return asc::starts_with_indexed(line, word, index, rest);
+    return starts_with_lower(line, word) && starts_with_exact(line.substr(word.size()), index.digits());
 }
 
 class AscObjectExamination {
@@ -122,9 +147,9 @@ private:
     {
         if (!starts_with_lower(cursor_.line(), "vertex "))
             return true;
-        for (std::int64_t i = 0; static_cast<double>(i) <= result_.vertices - 1; ++i) {
+        for (RunningIndex i; static_cast<double>(i.value()) <= result_.vertices - 1; i.next()) {
             if (!starts_with_indexed(cursor_.line(), "vertex ", i)) {
-                fail(indexed_tail("the line containing information about vertex nr ", i,
+                fail(indexed_tail("the line containing information about vertex nr ", i.value(),
                                   " couldn't be found. This object was skipped since it would make Kb2 crash when importing it."));
                 return false;
             }
@@ -140,9 +165,9 @@ private:
             return false;
         if (!starts_with_lower(cursor_.line(), "face "))
             return true;
-        for (std::int64_t i = 0; static_cast<double>(i) <= result_.faces - 1; ++i) {
+        for (RunningIndex i; static_cast<double>(i.value()) <= result_.faces - 1; i.next()) {
             if (!starts_with_indexed(cursor_.line(), "face ", i)) {
-                fail(indexed_tail("the line containing information about face nr ", i,
+                fail(indexed_tail("the line containing information about face nr ", i.value(),
                                   " couldn't be found. This object was skipped since it would make Kb2 crash when importing it."));
                 return false;
             }
@@ -151,13 +176,13 @@ private:
             if (starts_with_lower(cursor_.line(), "material") && !advance())
                 return false;
             if (!starts_with_lower(cursor_.line(), "smoothing")) {
-                fail(indexed_tail("the line containing the smoothing groups settings in face nr ", i,
+                fail(indexed_tail("the line containing the smoothing groups settings in face nr ", i.value(),
                                   " couldn't be found. Since this is a 3d scene using textures, this object was skipped."));
                 return false;
             }
             // The read after the last face only moves past the object: a file
             // that ends right there holds the whole object.
-            const bool last_face = static_cast<double>(i + 1) > result_.faces - 1;
+            const bool last_face = static_cast<double>(i.value() + 1) > result_.faces - 1;
             if (!cursor_.read() && !last_face) {
                 fail(file_ends_inside);
                 return false;

@@ -60,6 +60,8 @@ public:
         // Carriage returns are summed in byte lanes, folded before they overflow.
         __m128i lanes = _mm_setzero_si128();
         int rounds = 0;
+        std::size_t last_cr_chunk = to; // the last chunk holding a CR, noted once at the end
+        unsigned last_crs = 0;
         for (; i + 16 <= to; i += 16) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i));
             const __m128i is_cr = _mm_cmpeq_epi8(chunk, cr);
@@ -69,8 +71,10 @@ public:
                 rounds = 0;
             }
             const auto crs = static_cast<unsigned>(_mm_movemask_epi8(is_cr));
-            if (crs)
-                note_cr(buf, i + static_cast<std::size_t>(31 - std::countl_zero(crs)), offset);
+            if (crs) {
+                last_cr_chunk = i;
+                last_crs = crs;
+            }
             // Candidates: the keyword's first character right after a CR or LF.
             const __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i - 1));
             const __m128i after_line_end = _mm_or_si128(_mm_cmpeq_epi8(previous, cr), _mm_cmpeq_epi8(previous, lf));
@@ -82,6 +86,8 @@ public:
             }
         }
         fold(lanes);
+        if (last_cr_chunk != to)
+            note_cr(buf, last_cr_chunk + static_cast<std::size_t>(31 - std::countl_zero(last_crs)), offset);
 #endif
         for (; i < to; ++i) {
             if (buf[i] == '\r') {

@@ -178,3 +178,16 @@ TEST(AscAnalysis, SixtyFiveThousandFiveHundredThirtyFiveFacesPass)
     h.analyse("big.asc", join({asc_object("big", 3, 65535, false)}));
     EXPECT_EQ(h.stat_boxes(), "1/1/1/65535/3/");
 }
+
+TEST(AscAnalysis, IndexesAcrossDigitCountsAreChecked)
+{
+    // 1000 vertex lines carry indexes of one to three digits; the last one is wrong.
+    auto block = asc_object("digits", 1001, 1, false);
+    Harness good;
+    good.analyse("digits.asc", join({block}));
+    EXPECT_EQ(good.stat_boxes(), "1/1/1/1/1001/");
+    block[3 + 1000] = "Vertex 1001:  X:0     Y:0     Z:0";
+    Harness bad;
+    bad.analyse("digits.asc", join({block}));
+    EXPECT_EQ(bad.log_lines(), std::vector<std::string>{err(3 + 3 + 1000, "digits", vertex_missing_tail(1000))});
+}
