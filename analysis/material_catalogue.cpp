@@ -35,8 +35,8 @@ std::string quoted_value(std::string_view line, std::size_t keyword_length)
 // stops, so a list cut short never makes the reading run on.
 class MaterialListReader {
 public:
-    MaterialListReader(const CatalogueInput& input, MaterialCatalogue& catalogue, CatalogueOutcome& outcome)
-        : input_(input), catalogue_(catalogue), outcome_(outcome), source_(input.reading)
+    MaterialListReader(const CatalogueInput& input, CatalogueOutcome& outcome)
+        : input_(input), outcome_(outcome), source_(input.reading)
     {
     }
 
@@ -80,7 +80,6 @@ public:
 
 private:
     const CatalogueInput& input_;
-    MaterialCatalogue& catalogue_;
     CatalogueOutcome& outcome_;
     LineSource source_;
     std::string_view line_;
@@ -282,7 +281,7 @@ private:
 CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue)
 {
     CatalogueOutcome outcome;
-    MaterialListReader in(input, catalogue, outcome);
+    MaterialListReader in(input, outcome);
     if (!in.open())
         return outcome;
     catalogue.nr_mapped_objs = 0;
@@ -329,7 +328,7 @@ CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalog
 CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue)
 {
     CatalogueOutcome outcome;
-    MaterialListReader in(input, catalogue, outcome);
+    MaterialListReader in(input, outcome);
     if (!in.open())
         return outcome;
     catalogue.bigmat.clear();

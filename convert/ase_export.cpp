@@ -51,7 +51,8 @@ double quick_number(std::string_view text) noexcept
 
 void append_number_text(std::string& out, double value)
 {
-    if (value == static_cast<double>(static_cast<std::int64_t>(value)) && value > -1e15 && value < 1e15)
+    // The range test comes first: converting a double beyond 64 bits is undefined.
+    if (value > -1e15 && value < 1e15 && value == static_cast<double>(static_cast<std::int64_t>(value)))
         append_decimal(out, static_cast<std::int64_t>(value));
     else
         out += format_number(value);
@@ -220,7 +221,8 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
     if (mapped && submaterials < 0)
         return false;
     face_text_.clear();
-    cached_mtlid_ = -1;
+    // No 16-bit id (not even a negative one) matches: the first face looks its cell up.
+    cached_mtlid_ = 1 << 16;
     for (std::int64_t j = 0; j < ntf_; ++j) {
         const std::string_view face = line(faces_[static_cast<std::size_t>(j)]);
         std::string_view texture_corners[3];

@@ -14,3 +14,8 @@ for preset in default asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" --output-on-failure -j2
 done
+
+# Every fuzz target for a bounded time, two at a time (TREVANIX_FUZZ_SECONDS
+# per target, default 60; 0 skips): any crash, leak, hang or sanitizer report
+# fails the run.
+bash scripts/run-fuzz.sh "${TREVANIX_FUZZ_SECONDS:-60}" 2

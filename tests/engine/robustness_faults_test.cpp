@@ -1,0 +1,327 @@
+// Faults of the file layer during a whole session: an output folder that
+// cannot be written, a read-only output, a full disk, a log folder that cannot
+// be written, a picture that cannot be renamed, an input that disappears.
+// Each must end with a clear message, keep every earlier file byte for byte,
+// leave no temporary behind and leave the session usable.
+//
+// Permissions do not stop root (as on CI), so besides chmod the faults are
+// injected: this program's own write() and rename() stand in for the C
+// library's and fail on request for the paths a test names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "support/ase_builder.hpp"
+#include "support/scene_runs.hpp"
+
+using namespace trevanix;
+using namespace trevanix::testing;
+
+namespace {
+
+// What the stand-ins do; inert unless `marker` is set.
+struct InjectedFaults {
+    std::string marker;        // part of the path of the files that fail
+    long write_budget = 0;     // bytes such a file still takes before ENOSPC
+    int rename_error = 0;      // errno for renames from such a path; 0: none
+};
+InjectedFaults faults;
+
+bool fd_path_has_marker(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0)
+        return false;
+    target[n] = '\0';
+    return std::strstr(target, faults.marker.c_str()) != nullptr;
+}
+
+// Arms the stand-ins for the duration of a scope.
+class FaultScope {
+public:
+    FaultScope(std::string marker, long write_budget, int rename_error)
+    {
+        faults = {std::move(marker), write_budget, rename_error};
+    }
+    ~FaultScope() { faults = {}; }
+    FaultScope(const FaultScope&) = delete;
+    FaultScope& operator=(const FaultScope&) = delete;
+};
+
+} // namespace
+
+// A disk that fills up: once a marked file has taken its budget, writes to it
+// fail with ENOSPC (the last one that fits is cut short, as a real disk does).
+extern "C" ssize_t write(int fd, const void* data, size_t size)
+{
+    if (!faults.marker.empty() && fd > 2 && fd_path_has_marker(fd)) {
+        if (faults.write_budget <= 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        size = std::min<size_t>(size, static_cast<size_t>(faults.write_budget));
+        faults.write_budget -= static_cast<long>(size);
+    }
+    return static_cast<ssize_t>(::syscall(SYS_write, fd, data, size));
+}
+
+extern "C" int rename(const char* from, const char* to)
+{
+    if (!faults.marker.empty() && faults.rename_error != 0 && std::strstr(from, faults.marker.c_str())) {
+        errno = faults.rename_error;
+        return -1;
+    }
+    return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+namespace {
+
+bool running_as_root() { return ::geteuid() == 0; }
+
+const std::string long_texture = "a_very_long_texture_name.bmp";
+const std::string long_picture = "a_very_long_texture_name.tif";
+
+// A scene with a material whose long texture name renames a picture.
+std::string scene_with_materials()
+{
+    AseObject box;
+    box.name = "box";
+    return ase_header() + material_list({gta_material("texture_map", long_texture)}) + ase_object(box);
+}
+
+// Analyses the scene (every question answered Yes), chooses `target` and
+// converts.
+void analyse_and_convert(Harness& h, const std::string& target)
+{
+    h.services.default_answer = true;
+    h.analyse("scene.ase", scene_with_materials());
+    ASSERT_TRUE(h.session().analysis_report.completed);
+    h.services.save_choices.push_back(ScriptedServices::chosen(target));
+    h.form().click_Target_filename();
+    h.form().click_Start_process();
+}
+
+// The session goes on: the next conversion, to a sound target, completes.
+void expect_usable(Harness& h)
+{
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("again.asc")));
+    h.form().click_Target_filename();
+    h.form().click_Start_process();
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    EXPECT_FALSE(read_bytes(h.dir.file("again.asc")).empty());
+    EXPECT_FALSE(read_bytes(h.dir.file("again.mat")).empty());
+}
+
+const RecordedMessage* last_error(const ScriptedServices& s)
+{
+    for (auto it = s.messages.rbegin(); it != s.messages.rend(); ++it)
+        if (it->message.caption == "Error")
+            return &*it;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(RobustnessFaults, AnOutputFolderThatCannotBeWrittenKeepsTheEarlierFiles)
+{
+    enum class Way { ReadOnlyFolder, PathThroughAFile, TargetIsAFolder };
+    for (const Way way : {Way::ReadOnlyFolder, Way::PathThroughAFile, Way::TargetIsAFolder}) {
+        if (way == Way::ReadOnlyFolder && running_as_root())
+            continue; // root writes there anyway; the other ways still fail
+        Harness h;
+        std::string target;
+        switch (way) {
+        case Way::ReadOnlyFolder:
+            h.dir.write("out/out.asc", "previous asc");
+            h.dir.write("out/out.mat", "previous mat");
+            std::filesystem::permissions(h.dir.file("out"), std::filesystem::perms(0555));
+            target = h.dir.file("out/out.asc");
+            break;
+        case Way::PathThroughAFile:
+            h.dir.write("out", "a file, not a folder");
+            target = h.dir.file("out/out.asc");
+            break;
+        case Way::TargetIsAFolder:
+            std::filesystem::create_directories(h.dir.file("out.asc/inside"));
+            h.dir.write("out.mat", "previous mat");
+            target = h.dir.file("out.asc");
+            break;
+        }
+        analyse_and_convert(h, target);
+        SCOPED_TRACE(static_cast<int>(way));
+        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+        const RecordedMessage* error = last_error(h.services);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(error->message.icon, MessageIcon::Critical);
+        EXPECT_NE(error->message.text.find("could not be written"), std::string::npos) << error->message.text;
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+        if (way == Way::ReadOnlyFolder) {
+            EXPECT_EQ(read_bytes(h.dir.file("out/out.asc")), "previous asc");
+            EXPECT_EQ(read_bytes(h.dir.file("out/out.mat")), "previous mat");
+            std::filesystem::permissions(h.dir.file("out"), std::filesystem::perms(0755));
+        } else if (way == Way::PathThroughAFile) {
+            EXPECT_EQ(read_bytes(h.dir.file("out")), "a file, not a folder");
+        } else {
+            EXPECT_TRUE(std::filesystem::is_directory(h.dir.file("out.asc/inside")));
+            EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
+        }
+        expect_usable(h);
+    }
+}
+
+TEST(RobustnessFaults, AReadOnlyOutputIsReplacedWholeAndStaysReadOnly)
+{
+    Harness fresh;
+    analyse_and_convert(fresh, fresh.dir.file("out.asc"));
+    ASSERT_EQ(fresh.session().conversion_report.status, ConversionStatus::Completed);
+
+    Harness h;
+    h.dir.write("out.asc", "previous asc");
+    h.dir.write("out.mat", "previous mat");
+    for (const char* name : {"out.asc", "out.mat"})
+        std::filesystem::permissions(h.dir.file(name), std::filesystem::perms(0444));
+    analyse_and_convert(h, h.dir.file("out.asc"));
+    // The user confirmed the replacement in the save dialog and was warned
+    // about the material file: both are replaced whole, never in part.
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    for (const char* name : {"out.asc", "out.mat"}) {
+        EXPECT_EQ(read_bytes(h.dir.file(name)), read_bytes(fresh.dir.file(name))) << name;
+        EXPECT_EQ(std::filesystem::status(h.dir.file(name)).permissions(), std::filesystem::perms(0444)) << name;
+    }
+    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+}
+
+TEST(RobustnessFaults, AFullDiskKeepsTheEarlierFilesAndTellsWhichFile)
+{
+    struct Case {
+        const char* failing; // the temporary file that runs out of space
+        long budget;         // bytes it takes before the disk is full
+        bool asc_replaced;   // the ".asc" was complete before the failure
+    };
+    const Case cases[] = {
+        {"out.asc.trevanix-", 0, false},
+        {"out.asc.trevanix-", 100, false}, // a short write, then ENOSPC
+        {"out.mat.trevanix-", 10, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.failing) + std::to_string(c.budget));
+        Harness h;
+        h.dir.write("out.asc", "previous asc");
+        h.dir.write("out.mat", "previous mat");
+        {
+            const FaultScope full(c.failing, c.budget, 0);
+            analyse_and_convert(h, h.dir.file("out.asc"));
+        }
+        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+        const RecordedMessage* error = last_error(h.services);
+        ASSERT_NE(error, nullptr);
+        const std::string failed_file = h.dir.file(c.asc_replaced ? "out.mat" : "out.asc");
+        EXPECT_NE(error->message.text.find(failed_file), std::string::npos) << error->message.text;
+        EXPECT_NE(error->message.text.find(std::strerror(ENOSPC)), std::string::npos) << error->message.text;
+        EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
+        if (c.asc_replaced)
+            EXPECT_NE(read_bytes(h.dir.file("out.asc")).find("Named object: \"box\""), std::string::npos);
+        else
+            EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+        expect_usable(h);
+    }
+}
+
+TEST(RobustnessFaults, ALogThatCannotBeCreatedIsReportedAndTheWorkGoesOn)
+{
+    ScriptedServices services;
+    services.default_answer = true;
+    TempDir dir;
+    dir.write("state", "a file where the log folder should be");
+    EngineSettings settings;
+    settings.program_folder = dir.path().string();
+    settings.log_path = dir.file("state/testfile.txt");
+    Form form(services, settings);
+
+    const std::string scene = dir.write("scene.ase", scene_with_materials());
+    services.open_choices.push_back(ScriptedServices::chosen(scene));
+    form.click_Analize_filename();
+    EXPECT_TRUE(form.session().analysis_report.completed);
+    const auto warning = std::find_if(services.messages.begin(), services.messages.end(), [](const auto& m) {
+        return m.message.caption == "Warning" && m.message.text.find("could not be created") != std::string::npos;
+    });
+    EXPECT_NE(warning, services.messages.end());
+
+    services.save_choices.push_back(ScriptedServices::chosen(dir.file("out.asc")));
+    form.click_Target_filename();
+    form.click_Start_process();
+    EXPECT_EQ(form.session().conversion_report.status, ConversionStatus::Completed);
+    EXPECT_EQ(read_bytes(dir.file("state")), "a file where the log folder should be");
+}
+
+TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
+{
+    enum class Way { ReadOnlyFolder, InjectedFailure };
+    for (const Way way : {Way::ReadOnlyFolder, Way::InjectedFailure}) {
+        if (way == Way::ReadOnlyFolder && running_as_root())
+            continue;
+        SCOPED_TRACE(static_cast<int>(way));
+        Harness h;
+        h.services.default_answer = true;
+        h.dir.write("TIFFRGB/" + long_picture, "picture bytes");
+        {
+            if (way == Way::ReadOnlyFolder)
+                std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0555));
+            const FaultScope denied(way == Way::InjectedFailure ? "TIFFRGB" : "", 0, EACCES);
+            h.analyse("scene.ase", scene_with_materials());
+            std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0755));
+        }
+        EXPECT_TRUE(h.session().analysis_report.completed);
+        const auto warning = std::find_if(h.services.messages.begin(), h.services.messages.end(), [](const auto& m) {
+            return m.message.text.find("could not be renamed") != std::string::npos;
+        });
+        ASSERT_NE(warning, h.services.messages.end());
+        EXPECT_EQ(warning->message.caption, "Warning");
+        EXPECT_NE(warning->message.text.find(long_picture), std::string::npos);
+        EXPECT_EQ(read_bytes(h.dir.file("TIFFRGB/" + long_picture)), "picture bytes");
+
+        // Once the folder can be written, the next analysis renames it.
+        h.analyse("scene.ase", scene_with_materials());
+        EXPECT_FALSE(std::filesystem::exists(h.dir.file("TIFFRGB/" + long_picture)));
+        EXPECT_EQ(read_bytes(h.dir.file("TIFFRGB/a_very_long\xC2\xAB" "0.tif")), "picture bytes");
+    }
+}
+
+TEST(RobustnessFaults, AnInputThatDisappearsBeforeTheConversionIsReported)
+{
+    Harness h;
+    h.services.default_answer = true;
+    h.dir.write("out.asc", "previous asc");
+    h.dir.write("out.mat", "previous mat");
+    h.analyse("scene.ase", scene_with_materials());
+    ASSERT_TRUE(h.session().analysis_report.completed);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+    h.form().click_Target_filename();
+    std::filesystem::remove(h.dir.file("scene.ase"));
+    h.form().click_Start_process();
+
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::InputFailed);
+    const RecordedMessage* error = last_error(h.services);
+    ASSERT_NE(error, nullptr);
+    EXPECT_NE(error->message.text.find(h.dir.file("scene.ase")), std::string::npos) << error->message.text;
+    EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+    EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
+    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+
+    // The scene comes back: it is analysed and converted again.
+    h.analyse("scene.ase", scene_with_materials());
+    EXPECT_TRUE(h.session().analysis_report.completed);
+    expect_usable(h);
+}
