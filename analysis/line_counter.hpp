@@ -24,7 +24,7 @@ struct ObjectStartKeyword {
 
 struct CountOptions {
     bool lf_ends_line = false;                       // a lone LF ends a line too
-    std::int64_t window_size = std::int64_t{64} << 20; // mapped windows (whole pages)
+    std::int64_t window_size = std::int64_t{8} << 20; // mapped windows (whole pages)
     bool map_files = true;                           // false: plain reads
 };
 

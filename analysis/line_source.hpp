@@ -20,7 +20,7 @@ namespace trevanix {
 struct LineSourceOptions {
     bool lf_ends_line = false;
     std::size_t block_size = std::size_t{1} << 20;    // blocks of plain reads
-    std::size_t window_size = std::size_t{64} << 20;  // mapped windows (rounded to whole pages)
+    std::size_t window_size = std::size_t{8} << 20;   // mapped windows (rounded to whole pages)
     bool map_files = true;                             // false: always use plain reads
 };
 
