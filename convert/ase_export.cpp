@@ -58,6 +58,29 @@ void append_number_text(std::string& out, double value)
         out += format_number(value);
 }
 
+// The plain decimal text of the number a field holds. Digits between blanks
+// are copied without their leading zeros; anything else goes through the
+// lenient reading.
+void append_field_number(std::string& out, std::string_view text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
+    std::size_t i = begin;
+    while (i < end && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == end && end > begin && end - begin <= 15) {
+        while (begin + 1 < end && text[begin] == '0')
+            ++begin;
+        out += text.substr(begin, end - begin);
+        return;
+    }
+    append_number_text(out, quick_number(text));
+}
+
 std::optional<std::int64_t> count_after(std::string_view line, std::string_view keyword) noexcept
 {
     return asc::whole_count(number_value(line.substr(keyword.size())));
@@ -132,6 +155,22 @@ std::optional<std::string_view> text_between(std::string_view line, std::int64_t
 
 std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limit) noexcept
 {
+    // Indices are almost always plain digits between blanks: read those directly.
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const std::size_t digits_start = i;
+    std::int64_t plain = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits_start < 15)
+        plain = plain * 10 + (text[i++] - '0');
+    const std::size_t digits_end = i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (digits_end > digits_start && i == text.size()) {
+        if (plain >= limit)
+            return std::nullopt;
+        return plain;
+    }
     const auto value = asc::whole_count(quick_number(text));
     if (!value || *value >= limit)
         return std::nullopt;
@@ -271,14 +310,14 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
             if (mapped)
                 face_text_ += texture_corners[k];
             else
-                append_number_text(face_text_, quick_number(corners[k].geometric));
+                append_field_number(face_text_, corners[k].geometric);
         }
         face_text_ += " AB:";
-        append_number_text(face_text_, quick_number(*ab));
+        append_field_number(face_text_, *ab);
         face_text_ += " BC:";
-        append_number_text(face_text_, quick_number(*bc));
+        append_field_number(face_text_, *bc);
         face_text_ += " CA:";
-        append_number_text(face_text_, quick_number(*ca));
+        append_field_number(face_text_, *ca);
         face_text_ += asc::line_end;
 
         if (mapped) {
