@@ -33,13 +33,7 @@ std::string missing_count_message(const std::string& name, std::string_view what
 // be a number that fits 16 bits (blanks around it are allowed).
 std::optional<std::int16_t> read_submaterial_id(std::string_view text)
 {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
-        --end;
-    const std::string_view body = text.substr(begin, end - begin);
+    const std::string_view body = trim_blanks(text);
     if (body.empty())
         return std::nullopt;
     std::size_t i = 0;

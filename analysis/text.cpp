@@ -207,6 +207,17 @@ std::string format_number(double value)
     return std::string(buf, r.ptr);
 }
 
+std::string_view trim_blanks(std::string_view text) noexcept
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
 std::string to_lower_copy(std::string_view text)
 {
     std::string out(text);

@@ -84,6 +84,9 @@ std::string format_number(std::int64_t value);
 
 std::string to_lower_copy(std::string_view text);
 
+// The text without the blanks and tabs around it.
+std::string_view trim_blanks(std::string_view text) noexcept;
+
 // Appends the decimal digits of value to out (no allocation beyond growth of out).
 void append_decimal(std::string& out, std::int64_t value);
 

@@ -63,19 +63,12 @@ void append_number_text(std::string& out, double value)
 // lenient reading.
 void append_field_number(std::string& out, std::string_view text)
 {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
-        --end;
-    std::size_t i = begin;
-    while (i < end && text[i] >= '0' && text[i] <= '9')
-        ++i;
-    if (i == end && end > begin && end - begin <= 15) {
-        while (begin + 1 < end && text[begin] == '0')
-            ++begin;
-        out += text.substr(begin, end - begin);
+    std::string_view digits = trim_blanks(text);
+    if (!digits.empty() && digits.size() <= 15 &&
+        digits.find_first_not_of("0123456789") == std::string_view::npos) {
+        while (digits.size() > 1 && digits.front() == '0')
+            digits.remove_prefix(1);
+        out += digits;
         return;
     }
     append_number_text(out, quick_number(text));

@@ -9,9 +9,6 @@ using namespace trevanix::testing;
 
 namespace {
 
-const std::string good_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-                                   "Vertex 0:  X:1     Y:2     Z:3", "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1",
-                                   "Smoothing: 1", ""});
 const std::string bad_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 0", ""});
 
 std::string good_ase() { return ase_header() + material_list({standard_material("m", "m.bmp")}) + ase_object({}); }
@@ -54,8 +51,8 @@ TEST(AnalysisVerdict, ButtonsAndMessageFollowTheOutcome)
         MessageIcon icon;
     };
     const std::vector<Case> cases = {
-        {"asc ok, target", "s.asc", good_asc, true, false, {true, false, true, true}, "Finished", messages::finished, MessageIcon::Information},
-        {"asc ok, no target", "s.asc", good_asc, false, true, {true, false, true, true}, "Finished", messages::finished_choose_target, MessageIcon::Information},
+        {"asc ok, target", "s.asc", one_object_asc, true, false, {true, false, true, true}, "Finished", messages::finished, MessageIcon::Information},
+        {"asc ok, no target", "s.asc", one_object_asc, false, true, {true, false, true, true}, "Finished", messages::finished_choose_target, MessageIcon::Information},
         {"asc problems", "s.asc", bad_asc, true, true, {false, true, false, true}, "Finished", messages::asc_finished_with_problems, MessageIcon::Information},
         {"ase ok, target", "s.ase", good_ase(), true, false, {true, false, true, true}, "Finished", messages::finished, MessageIcon::Information},
         {"ase ok, no target", "s.ase", good_ase(), false, false, {false, false, true, true}, "Finished", messages::finished_choose_target, MessageIcon::Information},
@@ -163,7 +160,7 @@ TEST(AnalysisStart, AnEmptyChoiceIsRefused)
 TEST(AnalysisStart, TheCommandLineSceneIsAnalysedWithoutQuestions)
 {
     Harness h;
-    const std::string path = h.dir.write("Cmd Line.ASC", good_asc);
+    const std::string path = h.dir.write("Cmd Line.ASC", one_object_asc);
     h.form().start_up("\"" + path + "\"");
     EXPECT_EQ(h.scene().fich, path);
     EXPECT_EQ(h.scene().file_type, "asc");
@@ -179,7 +176,7 @@ TEST(AnalysisStart, TheCommandLineSceneIsAnalysedWithoutQuestions)
 TEST(AnalysisStart, APathWithoutQuotesIsTakenWhole)
 {
     Harness h;
-    const std::string path = h.dir.write("plain.asc", good_asc);
+    const std::string path = h.dir.write("plain.asc", one_object_asc);
     h.form().start_up(path);
     EXPECT_EQ(h.scene().fich, path);
     EXPECT_TRUE(h.session().analysis_report.completed);
@@ -207,7 +204,7 @@ TEST(AnalysisStart, AMissingFileGetsAClearMessageAndNothingElseChanges)
 TEST(AnalysisStart, OtherExtensionsLeaveAnEmptyLog)
 {
     Harness h;
-    h.analyse("notes.txt", good_asc);
+    h.analyse("notes.txt", one_object_asc);
     EXPECT_TRUE(h.services.messages.empty());
     EXPECT_TRUE(std::filesystem::exists(h.log_path()));
     EXPECT_EQ(h.log_text(), "");
@@ -236,7 +233,7 @@ TEST(AnalysisStart, AFileWithoutObjectsIsRejected)
 TEST(AnalysisStart, UnixLineEndsAreNoticed)
 {
     Harness h;
-    std::string text = "Ambient light color: Red=0.3\r\n" + good_asc;
+    std::string text = "Ambient light color: Red=0.3\r\n" + one_object_asc;
     std::erase(text, '\r');
     h.analyse("unix.asc", text);
     EXPECT_TRUE(h.session().analysis_report.no_objects);

@@ -8,9 +8,6 @@ using namespace trevanix::testing;
 
 namespace {
 
-const std::string good_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-                                   "Vertex 0:  X:1     Y:2     Z:3", "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1",
-                                   "Smoothing: 1", ""});
 
 std::string enabled_options(const Controls& c)
 {
@@ -73,14 +70,14 @@ TEST(Form, AnAnalysisDisablesTheMaterialAndTextureOptionsUntilCheckAllIsClickedA
 {
     Harness h;
     toggle_check_all(h.form());
-    h.analyse("s.asc", good_asc);
+    h.analyse("s.asc", one_object_asc);
     EXPECT_EQ(enabled_options(h.controls()), "-SA-");
 }
 
 TEST(Form, ClearingAsksThenForgetsTheScene)
 {
     Harness h;
-    h.analyse("s.asc", good_asc);
+    h.analyse("s.asc", one_object_asc);
     h.scene().invalid_mat_id = 4;
     h.services.answers = {false};
     h.form().click_Clear_statistics();
@@ -101,7 +98,7 @@ TEST(Form, ClearingAsksThenForgetsTheScene)
     EXPECT_FALSE(h.controls().Clear_statistics.enabled);
     EXPECT_TRUE(h.controls().Target_filename.enabled); // left as the analysis set it
     // The next analysis does not ask to discard anything.
-    h.analyse("s.asc", good_asc);
+    h.analyse("s.asc", one_object_asc);
     for (const auto& m : h.services.messages)
         EXPECT_NE(m.message.text, messages::discard_question);
 }
@@ -203,7 +200,7 @@ TEST(Form, ALongActionRefusesASecondOne)
     settings.log_path = dir.file("testfile.txt");
     Form form(services, settings);
     services.form = &form;
-    services.open_choices.push_back(ScriptedServices::chosen(dir.write("s.asc", good_asc)));
+    services.open_choices.push_back(ScriptedServices::chosen(dir.write("s.asc", one_object_asc)));
     form.click_Analize_filename();
     EXPECT_TRUE(services.clicked);
     EXPECT_EQ(services.open_requests.size(), 1u);

@@ -10,6 +10,11 @@
 
 namespace trevanix::testing {
 
+// A one-object ".asc" scene that passes every check.
+inline const std::string one_object_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
+                                          "Vertex 0:  X:1     Y:2     Z:3", "Face list:",
+                                          "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", "Smoothing: 1", ""});
+
 class Harness {
 public:
     Harness() : form_(services, settings_for(dir)) {}
