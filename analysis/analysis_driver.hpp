@@ -1,13 +1,63 @@
 #pragma once
-// The analysis of a scene: the whole action behind the analysis button.
-#include "app/session.hpp"
+// The passes of an analysis over one scene file: the counting pass, the two
+// material passes of an ".ase" scene and the checking pass. The driver fills
+// the scene state the conversion reads (counts, statistics, object names,
+// material catalogue) and writes the error log; it tells an observer what it
+// finds as it goes, and what to show of it is the caller's business.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/object_check.hpp"
+#include "analysis/texture_short_names.hpp"
+#include "format/line_source.hpp"
+#include "state/error_log.hpp"
+#include "state/scene_state.hpp"
 
 namespace trevanix {
 
-// Confirms and resets when a scene is loaded, chooses the input (dialog or the
-// command-line path in impo), counts, reads the material list of an ".ase"
-// scene, checks every object, shows the statistics and the verdict, and
-// starts an express conversion when one was asked for.
-void analyse_scene(Session& session);
+class AnalysisObserver {
+public:
+    virtual ~AnalysisObserver() = default;
+    // Called before every step of every pass; false stops the analysis.
+    virtual bool keep_going() = 0;
+    // The counting pass is done: scene.line_count and scene.object_count hold
+    // its counts (called even when no object was found).
+    virtual void lines_counted() {}
+    // statistics.objects_found and statistics.split_files are known.
+    virtual void objects_counted() {}
+    // The material list of an ".ase" scene is read.
+    virtual void materials_read(const std::vector<PictureRenameFailure>& rename_failures) { (void)rename_failures; }
+    // An object passed every check; the statistics count it.
+    virtual void object_passed() {}
+    // An object failed a check; its log line is written.
+    virtual void object_failed(const ObjectCheck& check) { (void)check; }
+    // A step of the checking pass ended on this line.
+    virtual void line_checked(std::int64_t line_number) { (void)line_number; }
+};
+
+enum class AnalysisEnd {
+    Completed,       // every object was examined
+    Unreadable,      // the file could not be read; `message` says why
+    NoObjects,       // no line starts an object
+    BrokenStructure, // a fatal ".ase" structure error; `message` is its text
+    Stopped,         // the observer asked to stop
+};
+
+struct AnalysisResult {
+    AnalysisEnd end = AnalysisEnd::Completed;
+    bool problems = false; // some object failed a check
+    std::string message;
+    bool input_has_lone_line_feeds = false; // NoObjects: the file ends lines with lone LFs
+};
+
+// Analyses scene.scene_path as an ".asc" or ".ase" scene (scene.file_type).
+// The log must be open (or have failed to open: the analysis goes on without it).
+AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
+                                  AnalysisObserver& observer);
+
+// ".asc" files of 255 objects needed for `objects`: Kolbrin2 imports at most
+// 255 objects a file.
+std::int64_t split_count(std::int64_t objects) noexcept;
 
 } // namespace trevanix

@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "analysis/text.hpp"
-#include "analysis/ase_keywords.hpp"
-#include "app/messages.hpp"
+#include "format/asc_lines.hpp"
+#include "format/ase_keywords.hpp"
+#include "format/text.hpp"
+#include "state/messages.hpp"
 
 namespace trevanix {
 
@@ -58,7 +59,7 @@ std::optional<std::int16_t> read_submaterial_id(std::string_view text)
 
 } // namespace
 
-ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
+ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
 {
     ObjectCheck result;
     if (!starts_with_upper(cursor.line(), ase_keyword::object_start))
@@ -87,18 +88,13 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
     if (!cursor.read())
         return broken();
     {
-        const std::string_view line = cursor.line();
-        const std::size_t first = position_of(line, '"');
-        const std::size_t second = first ? position_of(line, '"', first + 1) : 0;
-        if (first == 0 || second == 0) {
-            std::string entry = "Error in line ";
-            append_decimal(entry, cursor.number());
-            entry += " : the quotes indicating the name of the object are missing";
-            log_.write_line(entry);
+        const auto name = asc::quoted_name(cursor.line());
+        if (!name) {
+            log_.write_line(quotes_missing_log_line(cursor.number()));
             result.verdict = ObjectVerdict::Failed;
             return result;
         }
-        result.name = std::string(mid(line, first + 1, second - first - 1));
+        result.name = std::string(*name);
         result.has_name = true;
     }
 
@@ -136,8 +132,9 @@ ObjectCheck AseObjectChecker::examine(SceneCursor& cursor)
     check_mtlids_.clear();
     for (std::int64_t i = 0; static_cast<double>(i) <= result.faces - 1; ++i) {
         const std::string_view line = cursor.line();
-        const std::size_t at = position_of(line, "*MESH_MTLID");
-        const std::optional<std::int16_t> id = at ? read_submaterial_id(mid(line, at + 12)) : std::nullopt;
+        const std::size_t at = position_of(line, ase_keyword::face_submaterial_id);
+        const std::optional<std::int16_t> id =
+            at ? read_submaterial_id(mid(line, at + ase_keyword::face_submaterial_id.size() + 1)) : std::nullopt;
         if (!id) {
             std::string tail = "the line indicating information about the face nr ";
             append_decimal(tail, i);

@@ -4,20 +4,21 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/scene_cursor.hpp"
-#include "app/error_log.hpp"
+#include "analysis/object_check.hpp"
+#include "format/line_cursor.hpp"
+#include "state/error_log.hpp"
 
 namespace trevanix {
 
 class AseObjectChecker {
 public:
-    // submats: number of sub-materials of each material, from the material list.
-    AseObjectChecker(ErrorLog& log, const std::vector<int>& submats) : log_(log), submats_(submats) {}
+    // submaterial_counts: number of sub-materials of each material, from the material list.
+    AseObjectChecker(ErrorLog& log, const std::vector<int>& submaterial_counts) : log_(log), submats_(submaterial_counts) {}
 
     // Examines the current line of the checking pass. When it starts an object
     // ("*GEOMOBJECT"), reads and checks the object's further lines. The cursor
     // is left on the last line read.
-    ObjectCheck examine(SceneCursor& cursor);
+    ObjectCheck examine(LineCursor& cursor);
 
 private:
     ErrorLog& log_;

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "analysis/text.hpp"
+#include "format/ase_keywords.hpp"
+#include "format/text.hpp"
 
 namespace trevanix {
 
 namespace {
 
 constexpr const char* empty_pair = "[{empty material}] , [{empty material}]";
-constexpr std::string_view geometry_start = "*GEOMOBJECT {";
 
 // A count after a keyword, as a 16-bit integer; nullopt when it does not fit.
 std::optional<int> count_after(std::string_view line, std::size_t keyword_length)
@@ -67,7 +67,13 @@ public:
         return false;
     }
 
-    bool keep_going() const { return !input_.keep_going || input_.keep_going(); }
+    bool keep_going() const
+    {
+        if (!input_.keep_going || input_.keep_going())
+            return true;
+        outcome_.stopped = true;
+        return false;
+    }
     std::string_view line() const { return line_; }
     bool ended() const { return ended_ || source_.read_failed(); }
     void note_read_failure()
@@ -98,10 +104,10 @@ public:
 
     void run()
     {
-        while (!is_exactly(in_.line(), geometry_start)) {
+        while (!is_exactly(in_.line(), ase_keyword::object_start_line)) {
             if (!in_.keep_going() || !in_.read())
                 return;
-            if (starts_with_upper(in_.line(), "*MATERIAL_LIST {")) {
+            if (starts_with_upper(in_.line(), ase_keyword::material_list)) {
                 if (!read_list())
                     return;
             }
@@ -114,21 +120,21 @@ private:
         if (!in_.read())
             return false;
         // The count follows the first "T " of the line (the end of "*MATERIAL_COUNT ").
-        const std::size_t t_at = position_of(in_.line(), "T ");
-        const auto count = to_int16(number_value(mid(in_.line(), t_at + 2)));
+        const std::size_t t_at = position_of(in_.line(), ase_keyword::material_count_end);
+        const auto count = to_int16(number_value(mid(in_.line(), t_at + ase_keyword::material_count_end.size())));
         if (!count || *count < 0) {
             outcome_.counts_in_range = false;
             return false;
         }
         if (*count == 0) {
-            outcome_.project_mapped = 0;
+            outcome_.has_materials = false;
             return false; // the pass ends at once
         }
-        outcome_.project_mapped = 1;
+        outcome_.has_materials = true;
         const int materials = *count;
-        catalogue_.mat_table.assign(static_cast<std::size_t>(materials) + 1, {});
-        catalogue_.last_submat.assign(static_cast<std::size_t>(materials) + 1, 0);
-        catalogue_.nr_mapped_objs = materials;
+        catalogue_.cells.assign(static_cast<std::size_t>(materials) + 1, {});
+        catalogue_.last_submaterial.assign(static_cast<std::size_t>(materials) + 1, 0);
+        catalogue_.material_count = materials;
         if (!in_.read() || !in_.read())
             return false;
         for (int m = 0; m < materials; ++m)
@@ -139,7 +145,7 @@ private:
 
     void store(int m, int s, std::string cell)
     {
-        auto& row = catalogue_.mat_table[static_cast<std::size_t>(m)];
+        auto& row = catalogue_.cells[static_cast<std::size_t>(m)];
         if (row.size() <= static_cast<std::size_t>(s))
             row.resize(static_cast<std::size_t>(s) + 1);
         row[static_cast<std::size_t>(s)] = std::move(cell);
@@ -150,13 +156,12 @@ private:
     // Reading material m; on entry the current line should be its name line.
     bool read_material(int m)
     {
-        if (starts_with_exact(in_.line(), "\t\t*MATERIAL_NAME ")) {
-            name_ = quoted_value(in_.line(), 17);
+        if (starts_with_exact(in_.line(), ase_keyword::material_name)) {
+            name_ = quoted_value(in_.line(), ase_keyword::material_name.size());
             if (!in_.read())
                 return false;
-            if (starts_with_exact(in_.line(), "\t\t*MATERIAL_CLASS ")) {
-                catalogue_.kind_mat = quoted_value(in_.line(), 18);
-                if (!read_material_by_class(m, to_lower_copy(catalogue_.kind_mat)))
+            if (starts_with_exact(in_.line(), ase_keyword::material_class)) {
+                if (!read_material_by_class(m, to_lower_copy(quoted_value(in_.line(), ase_keyword::material_class.size()))))
                     return false;
             }
         }
@@ -167,41 +172,40 @@ private:
     {
         if (kind == "standard") {
             if (!in_.read_until([](std::string_view l) {
-                    return starts_with_exact(l, "\t\t\t*BITMAP ") || is_exactly(l, "\t}");
+                    return starts_with_exact(l, ase_keyword::material_bitmap) || is_exactly(l, ase_keyword::material_end);
                 }))
                 return false;
-            if (is_exactly(in_.line(), "\t}")) {
+            if (is_exactly(in_.line(), ase_keyword::material_end)) {
                 store(m, 0, empty_pair);
                 return in_.read();
             }
-            store(m, 0, pair(name_, quoted_value(in_.line(), 11)));
+            store(m, 0, pair(name_, quoted_value(in_.line(), ase_keyword::material_bitmap.size())));
             return skip_to_material_end();
         }
         if (kind == "gta material") {
             if (!in_.read_until([](std::string_view l) {
-                    return starts_with_exact(l, "\t\t\t*MAP_NAME ") || is_exactly(l, "\t}");
+                    return starts_with_exact(l, ase_keyword::material_map_name) || is_exactly(l, ase_keyword::material_end);
                 }))
                 return false;
-            if (is_exactly(in_.line(), "\t}")) {
+            if (is_exactly(in_.line(), ase_keyword::material_end)) {
                 store(m, 0, empty_pair);
                 return in_.read();
             }
-            const std::string map_name = quoted_value(in_.line(), 13);
-            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t\t\t*BITMAP "); }))
+            const std::string map_name = quoted_value(in_.line(), ase_keyword::material_map_name.size());
+            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, ase_keyword::material_bitmap); }))
                 return false;
-            store(m, 0, pair(map_name, namer_.apply(quoted_value(in_.line(), 11))));
+            store(m, 0, pair(map_name, namer_.apply(quoted_value(in_.line(), ase_keyword::material_bitmap.size()))));
             return skip_to_material_end();
         }
         if (kind == "multi/sub-object") {
-            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t\t*NUMSUBMTLS "); }))
+            if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, ase_keyword::submaterial_count); }))
                 return false;
-            const auto count = count_after(in_.line(), 14);
+            const auto count = count_after(in_.line(), ase_keyword::submaterial_count.size());
             if (!count) {
                 outcome_.counts_in_range = false;
                 return false;
             }
-            catalogue_.nr_materials = *count;
-            catalogue_.last_submat[static_cast<std::size_t>(m)] = *count - 1;
+            catalogue_.last_submaterial[static_cast<std::size_t>(m)] = *count - 1;
             if (!in_.read() || !in_.read())
                 return false;
             for (int s = 0; s < *count; ++s)
@@ -218,44 +222,44 @@ private:
     // To the material's closing line, then one more line.
     bool skip_to_material_end()
     {
-        if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, "\t}"); }))
+        if (!in_.read_until([](std::string_view l) { return starts_with_exact(l, ase_keyword::material_end); }))
             return false;
         return in_.read();
     }
 
     bool read_submaterial(int m, int s, int count)
     {
-        if (starts_with_exact(in_.line(), "\t\t\t*MATERIAL_NAME "))
-            name_ = quoted_value(in_.line(), 18);
+        if (starts_with_exact(in_.line(), ase_keyword::submaterial_name))
+            name_ = quoted_value(in_.line(), ase_keyword::submaterial_name.size());
         if (!in_.read())
             return false;
-        if (starts_with_exact(in_.line(), "\t\t\t*MATERIAL_CLASS ")) {
-            const std::string kind = to_lower_copy(quoted_value(in_.line(), 19));
-            auto closes_submaterial = [](std::string_view l) { return starts_with_exact(l, "\t\t}"); };
+        if (starts_with_exact(in_.line(), ase_keyword::submaterial_class)) {
+            const std::string kind = to_lower_copy(quoted_value(in_.line(), ase_keyword::submaterial_class.size()));
+            auto closes_submaterial = [](std::string_view l) { return starts_with_exact(l, ase_keyword::submaterial_end); };
             if (kind == "standard") {
                 if (!in_.read_until([&](std::string_view l) {
-                        return closes_submaterial(l) || starts_with_exact(l, "\t\t\t\t*BITMAP ");
+                        return closes_submaterial(l) || starts_with_exact(l, ase_keyword::submaterial_bitmap);
                     }))
                     return false;
                 if (closes_submaterial(in_.line())) {
                     store(m, s, empty_pair);
                     return in_.read() && in_.read();
                 }
-                store(m, s, pair(name_, quoted_value(in_.line(), 12)));
+                store(m, s, pair(name_, quoted_value(in_.line(), ase_keyword::submaterial_bitmap.size())));
             } else if (kind == "gta material") {
                 if (!in_.read_until([&](std::string_view l) {
-                        return closes_submaterial(l) || starts_with_exact(l, "\t\t\t\t*MAP_NAME ");
+                        return closes_submaterial(l) || starts_with_exact(l, ase_keyword::submaterial_map_name);
                     }))
                     return false;
                 if (closes_submaterial(in_.line())) {
                     store(m, s, empty_pair);
                     return in_.read() && in_.read();
                 }
-                const std::string map_name = quoted_value(in_.line(), 14);
+                const std::string map_name = quoted_value(in_.line(), ase_keyword::submaterial_map_name.size());
                 for (int i = 0; i < 4; ++i)
                     if (!in_.read())
                         return false;
-                store(m, s, pair(map_name, namer_.apply(quoted_value(in_.line(), 12))));
+                store(m, s, pair(map_name, namer_.apply(quoted_value(in_.line(), ase_keyword::submaterial_bitmap.size()))));
             } else {
                 store(m, s, empty_pair);
             }
@@ -263,7 +267,7 @@ private:
         // Skip to the next sub-material, or to the material's closing line.
         const bool last = s >= count - 1;
         if (!in_.read_until([last](std::string_view l) {
-                return last ? starts_with_exact(l, "\t}") : starts_with_exact(l, "\t\t*SUBMATERIAL ");
+                return last ? starts_with_exact(l, ase_keyword::material_end) : starts_with_exact(l, ase_keyword::submaterial_start);
             }))
             return false;
         return in_.read();
@@ -284,41 +288,41 @@ CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalog
     MaterialListReader in(input, outcome);
     if (!in.open())
         return outcome;
-    catalogue.nr_mapped_objs = 0;
-    catalogue.submats.assign(1, 0);
-    if (!in.read_until([](std::string_view l) { return position_of(l, "*MATERIAL_COUNT ") != 0; })) {
+    catalogue.material_count = 0;
+    catalogue.submaterial_counts.assign(1, 0);
+    if (!in.read_until([](std::string_view l) { return position_of(l, ase_keyword::material_count) != 0; })) {
         in.note_read_failure();
         return outcome; // no material list: no materials
     }
-    const std::size_t at = position_of(in.line(), "*MATERIAL_COUNT ");
-    const auto count = to_int16(number_value(mid(in.line(), at + 16)));
+    const std::size_t at = position_of(in.line(), ase_keyword::material_count);
+    const auto count = to_int16(number_value(mid(in.line(), at + ase_keyword::material_count.size())));
     if (!count || *count < 0) {
         outcome.counts_in_range = false;
         return outcome;
     }
-    catalogue.nr_mapped_objs = std::max(0, *count - 1);
-    catalogue.submats.assign(static_cast<std::size_t>(catalogue.nr_mapped_objs) + 1, 0);
+    catalogue.material_count = std::max(0, *count - 1);
+    catalogue.submaterial_counts.assign(static_cast<std::size_t>(catalogue.material_count) + 1, 0);
     std::size_t k = 0;
-    while (!is_exactly(in.line(), geometry_start)) {
+    while (!is_exactly(in.line(), ase_keyword::object_start_line)) {
         if (!in.keep_going() || !in.read())
             break;
-        if (!starts_with_exact(in.line(), "\t\t*MATERIAL_WIRESIZE"))
+        if (!starts_with_exact(in.line(), ase_keyword::material_wire_size))
             continue;
         if (!in.read())
             break;
         int submaterials = 0;
-        if (starts_with_exact(in.line(), "\t\t*NUMSUBMTLS ")) {
-            const auto value = count_after(in.line(), 14);
+        if (starts_with_exact(in.line(), ase_keyword::submaterial_count)) {
+            const auto value = count_after(in.line(), ase_keyword::submaterial_count.size());
             if (!value) {
                 outcome.counts_in_range = false;
                 return outcome;
             }
             submaterials = *value;
-            catalogue.nr_max_mats2 = std::max(catalogue.nr_max_mats2, submaterials);
+            catalogue.largest_submaterial_count = std::max(catalogue.largest_submaterial_count, submaterials);
         }
         // Materials beyond the announced count have no slot; they are never read.
-        if (k < catalogue.submats.size())
-            catalogue.submats[k] = submaterials;
+        if (k < catalogue.submaterial_counts.size())
+            catalogue.submaterial_counts[k] = submaterials;
         ++k;
     }
     in.note_read_failure();
@@ -331,8 +335,8 @@ CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCa
     MaterialListReader in(input, outcome);
     if (!in.open())
         return outcome;
-    catalogue.bigmat.clear();
-    TextureShortNamer namer(catalogue.bigmat, input.tiff_folder);
+    catalogue.short_texture_names.clear();
+    TextureShortNamer namer(catalogue.short_texture_names, input.tiff_folder);
     CataloguePass(in, catalogue, namer, outcome).run();
     in.note_read_failure();
     outcome.rename_failures = namer.failures();

@@ -6,17 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "analysis/line_source.hpp"
+#include "format/line_source.hpp"
 #include "analysis/texture_short_names.hpp"
-#include "app/scene_state.hpp"
+#include "state/scene_state.hpp"
 
 namespace trevanix {
 
 struct CatalogueOutcome {
-    bool readable = true;       // false: the file could not be read, see error
+    bool readable = true;        // false: the file could not be read, see error
     bool counts_in_range = true; // false: a material or sub-material count does not fit 16 bits
+    bool stopped = false;        // keep_going said no
     std::string error;
-    int project_mapped = 0;
+    bool has_materials = false;
     std::vector<PictureRenameFailure> rename_failures;
 };
 
@@ -29,10 +30,10 @@ struct CatalogueInput {
     std::function<bool()> keep_going;
 };
 
-// The sizing pass: fills catalogue.submats and raises nr_max_mats2.
+// The sizing pass: fills catalogue.submaterial_counts and raises largest_submaterial_count.
 CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue);
 
-// The catalogue pass: fills mat_table, last_submat and bigmat, renames the
+// The catalogue pass: fills cells, last_submaterial and short_texture_names, renames the
 // pictures of shortened texture names, and tells whether the scene has materials.
 CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue);
 

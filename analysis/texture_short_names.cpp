@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "analysis/text.hpp"
-#include "app/paths.hpp"
+#include "format/text.hpp"
+#include "state/paths.hpp"
 
 namespace trevanix {
 

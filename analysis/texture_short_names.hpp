@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene_state.hpp"
+#include "state/scene_state.hpp"
 
 namespace trevanix {
 
@@ -17,8 +17,8 @@ struct PictureRenameFailure {
 class TextureShortNamer {
 public:
     // tiff_folder: the TIFFRGB folder beside the scene (it need not exist).
-    TextureShortNamer(std::vector<ShortTextureName>& bigmat, std::string tiff_folder)
-        : bigmat_(bigmat), tiff_folder_(std::move(tiff_folder))
+    TextureShortNamer(std::vector<ShortTextureName>& short_texture_names, std::string tiff_folder)
+        : bigmat_(short_texture_names), tiff_folder_(std::move(tiff_folder))
     {
     }
 

@@ -1,16 +1,14 @@
 #include "app/form.hpp"
 
-#include "analysis/analysis_driver.hpp"
+#include "app/analyse_scene.hpp"
 #include "app/options_and_clearing.hpp"
+#include "app/start_process.hpp"
 #include "app/target_choice.hpp"
-#include "convert/conversion.hpp"
+#include "state/paths.hpp"
 
 namespace trevanix {
 
-Form::Form(UserServices& services, EngineSettings settings) : session_(services, std::move(settings))
-{
-    session_.start_conversion = [this] { start_process(session_); };
-}
+Form::Form(UserServices& services, EngineSettings settings) : session_(services, std::move(settings)) {}
 
 template <typename Action>
 void Form::run_guarded(Action action)
@@ -34,10 +32,7 @@ void Form::start_up(const std::string& command_line)
     session_.ui.let_events_run();
     if (command_line.empty())
         return;
-    std::string path = command_line;
-    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
-        path = path.substr(1, path.size() - 2);
-    session_.scene.impo = path;
+    session_.scene.command_line_scene = without_surrounding_quotes(command_line);
     click_Analize_filename();
 }
 

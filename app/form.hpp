@@ -4,7 +4,7 @@
 // this class.
 #include <string>
 
-#include "app/session.hpp"
+#include "state/session.hpp"
 
 namespace trevanix {
 

@@ -1,6 +1,6 @@
 #include "app/options_and_clearing.hpp"
 
-#include "app/messages.hpp"
+#include "state/messages.hpp"
 
 namespace trevanix {
 
@@ -31,31 +31,7 @@ void clear_statistics(Session& session)
 {
     if (!session.ask("Warning", messages::clear_question))
         return;
-    SceneState& s = session.scene;
-    Controls& c = session.controls;
-    s.stats = {};
-    for (TextBoxState* box : {&c.Text_loadfile, &c.Text_total_objects, &c.Text_valid_objects, &c.Text_ascsplit,
-                              &c.Text_faces, &c.Text_vertices})
-        box->text.clear();
-    s.nr_line2 = 0;
-    s.nr_objects = 0;
-    s.valid_objects = 0;
-    s.fich.clear();
-    s.fich_dest.clear();
-    s.chosen_target.clear();
-    s.file_type.clear();
-    s.project_mapped = 0;
-    c.Text_savefile.text.clear();
-    s.object_mapped = 0;
-    session.log.remove();
-    s.obj_names.assign(1, std::string());
-    c.Text1.text.clear();
-    c.Start_process.enabled = false;
-    c.Open_error_log.enabled = false;
-    c.Clear_statistics.enabled = false;
-    c.Text_comments.text.clear();
-    s.file_loaded = 0;
-    session.refresh();
+    forget_loaded_scene(session);
 }
 
 } // namespace trevanix

@@ -1,6 +1,6 @@
 #pragma once
 // The Check_all switch and the clearing of the analysed scene.
-#include "app/session.hpp"
+#include "state/session.hpp"
 
 namespace trevanix {
 

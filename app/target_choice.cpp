@@ -1,8 +1,8 @@
 #include "app/target_choice.hpp"
 
-#include "analysis/text.hpp"
-#include "app/messages.hpp"
-#include "app/paths.hpp"
+#include "format/text.hpp"
+#include "state/messages.hpp"
+#include "state/paths.hpp"
 
 namespace trevanix {
 
@@ -18,7 +18,7 @@ void choose_target(Session& session)
     FileDialogRequest request;
     request.title = messages::save_dialog_title;
     request.filter = messages::save_dialog_filter;
-    request.initial_folder = parent_folder_of(session.scene.fich);
+    request.initial_folder = parent_folder_of(session.scene.scene_path);
     request.confirm_overwrite = true;
     const FileDialogResult choice = session.ui.save_file_dialog(request);
     if (choice.cancelled)
@@ -28,15 +28,15 @@ void choose_target(Session& session)
         return;
     }
     const std::string target = normalised_target(choice.path);
-    if (to_lower_copy(session.scene.fich) == to_lower_copy(choice.path) ||
-        (!session.scene.fich.empty() && same_file(session.scene.fich, target))) {
+    if (to_lower_copy(session.scene.scene_path) == to_lower_copy(choice.path) ||
+        (!session.scene.scene_path.empty() && same_file(session.scene.scene_path, target))) {
         session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
         return;
     }
     session.scene.chosen_target = target;
-    session.scene.fich_dest = target;
+    session.scene.target_path = target;
     session.controls.Start_process.enabled = true;
-    session.controls.Text_savefile.text = session.scene.fich_dest;
+    session.controls.Text_savefile.text = session.scene.target_path;
 }
 
 void check_text2(Session& session, const std::string& text)

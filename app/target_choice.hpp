@@ -2,7 +2,7 @@
 // Choosing the target ".asc" file, and the character check on Text2.
 #include <string>
 
-#include "app/session.hpp"
+#include "state/session.hpp"
 
 namespace trevanix {
 

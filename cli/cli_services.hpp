@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_services.hpp"
+#include "state/user_services.hpp"
 
 namespace trevanix::cli {
 

@@ -9,7 +9,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/error_log.hpp"
+#include "state/error_log.hpp"
+#include "state/paths.hpp"
 #include "app/form.hpp"
 #include "cli/cli_services.hpp"
 #include "cli/report.hpp"
@@ -139,7 +140,7 @@ int run(const Arguments& args, bool convert, const char* argv0)
 
     // A scene that cannot even be opened is refused before the engine starts,
     // so the error log of an earlier run stays as it was.
-    if (const std::string reason = unreadable_scene_reason(scene_path_of(args.scene)); !reason.empty()) {
+    if (const std::string reason = unreadable_scene_reason(without_surrounding_quotes(args.scene)); !reason.empty()) {
         services.show_message({"Error", reason, MessageIcon::Critical, MessageButtons::Ok});
         return finish(args, form, services, snapshot_analysis(form.session()), convert,
                       exit_status::not_analysable);

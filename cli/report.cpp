@@ -1,6 +1,6 @@
 #include "cli/report.hpp"
 
-#include "app/controls.hpp"
+#include "state/controls.hpp"
 
 namespace trevanix::cli {
 
@@ -76,7 +76,7 @@ AnalysisSnapshot snapshot_analysis(const Session& session)
     s.file_type = session.scene.file_type;
     s.completed = session.analysis_report.completed;
     s.problems = session.analysis_report.problems;
-    s.stats = session.scene.stats;
+    s.statistics = session.scene.statistics;
     const Controls& c = session.controls;
     s.boxes = {
         {captions::Label1, c.Text_total_objects.text},
@@ -114,12 +114,12 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["file_type"] = json_text(snapshot.file_type);
     object["analysis_completed"] = snapshot.completed;
     object["problems"] = snapshot.problems;
-    object["objects_found"] = snapshot.stats[1];
-    object["valid_objects"] = snapshot.stats[2];
-    object["split_files"] = snapshot.stats[3];
-    object["faces"] = snapshot.stats[4];
-    object["vertices"] = snapshot.stats[5];
-    object["invalid_submaterial_objects"] = snapshot.stats[6];
+    object["objects_found"] = snapshot.statistics.objects_found;
+    object["valid_objects"] = snapshot.statistics.valid_objects;
+    object["split_files"] = snapshot.statistics.split_files;
+    object["faces"] = snapshot.statistics.faces;
+    object["vertices"] = snapshot.statistics.vertices;
+    object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
     object["log"] = json_text(snapshot.log_path);
     Json list = Json::array();
     for (const auto& m : messages) {

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/session.hpp"
+#include "state/session.hpp"
 #include "cli/cli_services.hpp"
 
 namespace trevanix::cli {
@@ -23,7 +23,7 @@ struct AnalysisSnapshot {
     std::string file_type;
     bool completed = false;
     bool problems = false;
-    std::array<std::int64_t, 9> stats{};
+    SceneStatistics statistics;
     // Statistics boxes in the window's reading order, each with its label.
     std::vector<std::pair<std::string, std::string>> boxes;
     std::string log_path;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "state/paths.hpp"
+
 namespace trevanix::cli {
 
 std::optional<OptionBoxes> parse_option_list(std::string_view list)
@@ -38,13 +40,6 @@ std::optional<OptionBoxes> parse_option_list(std::string_view list)
         start = comma + 1;
     }
     return boxes;
-}
-
-std::string scene_path_of(const std::string& argument)
-{
-    if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
-        return argument.substr(1, argument.size() - 2);
-    return argument;
 }
 
 std::string unreadable_scene_reason(const std::string& path)

@@ -33,10 +33,6 @@ struct OptionBoxes {
 // nullopt for anything else (an empty list included).
 std::optional<OptionBoxes> parse_option_list(std::string_view list);
 
-// The scene path as the command-line start takes it: surrounding double
-// quotes are removed only when both are there.
-std::string scene_path_of(const std::string& argument);
-
 // A sentence saying why the scene file cannot be read, or "" when it can.
 std::string unreadable_scene_reason(const std::string& path);
 

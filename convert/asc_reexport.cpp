@@ -1,28 +1,22 @@
 #include "convert/asc_reexport.hpp"
 
-#include "analysis/text.hpp"
-#include "convert/asc_text.hpp"
 #include "convert/vertex_lines.hpp"
+#include "format/asc_lines.hpp"
+#include "format/text.hpp"
 
 namespace trevanix {
 
 namespace {
 
-// After the last face line of an object a read that finds no line is the
-// natural end of the file: the object is complete.
-enum class Read { Line, EndOfInput };
-
-Read read_line(InputLines& in) { return in.read() ? Read::Line : Read::EndOfInput; }
-
 bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
-    InputLines& in = run.input;
-    for (std::int64_t i = 0; i < count; ++i) {
+    LineCursor& in = run.input;
+    for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view tail;
-        if (!asc::starts_with_indexed(in.current(), "vertex ", i, tail))
+        if (!asc::starts_with_indexed(in.line(), asc::vertex, i, tail))
             return false;
-        asc::append_vertex_start(block, i);
-        if (run.axis_flip) {
+        asc::append_vertex_start(block, i.value());
+        if (run.options.axis_flip) {
             if (!append_axis_flipped(block, tail, false))
                 return false;
         } else {
@@ -36,22 +30,21 @@ bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
     return true;
 }
 
-// Returns false when the object is left out; `complete` tells whether the
-// input ended right after the last face (nothing more to read).
+// False when the object is left out. After the last face the input may end:
+// the object is complete then.
 bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
-    InputLines& in = run.input;
-    for (std::int64_t i = 0; i < count; ++i) {
-        std::string_view ignored;
-        if (!asc::starts_with_indexed(in.current(), "face ", i, ignored))
+    LineCursor& in = run.input;
+    for (asc::RunningIndex i; i.value() < count; i.next()) {
+        if (!asc::starts_with_indexed(in.line(), asc::face, i))
             return false;
-        asc::append_line(block, in.current());
-        const bool last = i + 1 == count;
-        if (read_line(in) == Read::EndOfInput)
+        asc::append_line(block, in.line());
+        const bool last = i.value() + 1 == count;
+        if (!in.read())
             return last;
-        if (starts_with_lower(in.current(), "material") && read_line(in) == Read::EndOfInput)
+        if (starts_with_lower(in.line(), asc::material) && !in.read())
             return last;
-        if (starts_with_lower(in.current(), "smoothing") && read_line(in) == Read::EndOfInput)
+        if (starts_with_lower(in.line(), asc::smoothing) && !in.read())
             return last;
     }
     return true;
@@ -61,36 +54,36 @@ bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
 
 bool copy_asc_object(ExportRun& run, std::string& block)
 {
-    InputLines& in = run.input;
-    const auto name = asc::quoted_name(in.current());
+    LineCursor& in = run.input;
+    const auto name = asc::quoted_name(in.line());
     if (!name)
         return false;
     asc::append_name_line(block, *name);
 
     if (!in.read())
         return false;
-    const auto counts = asc::read_counts_line(in.current());
+    const auto counts = asc::read_counts_line(in.line());
     if (!counts || counts->vertices == 0 || counts->faces == 0 || counts->faces > 65535)
         return false;
     asc::append_counts_line(block, counts->vertices, counts->faces);
 
     if (!in.read())
         return false;
-    if (starts_with_lower(in.current(), "mapped") && !in.read())
+    if (starts_with_lower(in.line(), asc::mapped) && !in.read())
         return false;
-    if (starts_with_lower(in.current(), "vertex list") && !in.read())
+    if (starts_with_lower(in.line(), asc::vertex_list) && !in.read())
         return false;
     // An object without a vertex section (or, below, a face section) would be
     // written with empty lines; it is left out.
-    if (!starts_with_lower(in.current(), "vertex "))
+    if (!starts_with_lower(in.line(), asc::vertex))
         return false;
     asc::append_line(block, asc::vertex_list_line);
     if (!append_vertex_lines(run, counts->vertices, block))
         return false;
 
-    if (starts_with_lower(in.current(), "face list") && !in.read())
+    if (starts_with_lower(in.line(), asc::face_list) && !in.read())
         return false;
-    if (!starts_with_lower(in.current(), "face "))
+    if (!starts_with_lower(in.line(), asc::face))
         return false;
     asc::append_line(block, asc::face_list_line);
     if (!append_face_lines(run, counts->faces, block))
@@ -101,26 +94,24 @@ bool copy_asc_object(ExportRun& run, std::string& block)
 
 LoopEnd run_asc_reexport(ExportRun& run)
 {
-    InputLines& in = run.input;
-    const std::int64_t line_count = run.session.scene.nr_line2;
+    LineCursor& in = run.input;
     std::string block;
     for (;;) {
-        if (!run.line_step())
+        if (!run.pace.keep_going())
             return LoopEnd::Stopped;
         if (!in.read())
             break;
-        if (starts_with_lower(in.current(), "named object")) {
+        if (asc::starts_object(in.line())) {
             block.clear();
             if (copy_asc_object(run, block) && !run.sink.place_block(block))
                 return LoopEnd::WriteFailed;
         }
-        if (in.counter() < line_count)
-            run.show_progress(in.counter());
-        run.session.scene.object_mapped = 0;
-        if (in.counter() >= line_count)
+        if (in.number() < run.line_count)
+            run.pace.progress(in.number());
+        if (in.number() >= run.line_count)
             break;
     }
-    run.show_progress(in.counter() - 1);
+    run.pace.progress(in.number() - 1);
     return LoopEnd::Finished;
 }
 

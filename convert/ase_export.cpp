@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "analysis/text.hpp"
-#include "analysis/ase_keywords.hpp"
-#include "convert/asc_text.hpp"
+#include "format/text.hpp"
+#include "format/ase_keywords.hpp"
+#include "format/asc_lines.hpp"
 #include "convert/vertex_lines.hpp"
 
 namespace trevanix {
@@ -14,39 +14,13 @@ namespace {
 bool matches(std::string_view line, std::string_view keyword) noexcept { return starts_with_upper(line, keyword); }
 
 // Reads lines until one matches the keyword; false at the end of the input.
-bool read_until(InputLines& in, std::string_view keyword)
+bool read_until(LineCursor& in, std::string_view keyword)
 {
     while (in.read()) {
-        if (matches(in.current(), keyword))
+        if (matches(in.line(), keyword))
             return true;
     }
     return false;
-}
-
-// The lenient number reading, with a shortcut for the common case of a plain
-// integer between blanks (face indices, edge flags, sub-material ids), which
-// reads the same either way.
-double quick_number(std::string_view text) noexcept
-{
-    std::size_t i = 0;
-    auto skip_blanks = [&] {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-            ++i;
-    };
-    skip_blanks();
-    const bool negative = i < text.size() && text[i] == '-';
-    if (negative)
-        ++i;
-    const std::size_t digits_start = i;
-    std::int64_t value = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits_start < 15)
-        value = value * 10 + (text[i++] - '0');
-    if (i == digits_start)
-        return number_value(text);
-    skip_blanks();
-    if (i != text.size())
-        return number_value(text);
-    return static_cast<double>(negative ? -value : value);
 }
 
 void append_number_text(std::string& out, double value)
@@ -58,20 +32,13 @@ void append_number_text(std::string& out, double value)
         out += format_number(value);
 }
 
-// The plain decimal text of the number a field holds. Digits between blanks
-// are copied without their leading zeros; anything else goes through the
-// lenient reading.
+// The plain decimal text of the number a field holds.
 void append_field_number(std::string& out, std::string_view text)
 {
-    std::string_view digits = trim_blanks(text);
-    if (!digits.empty() && digits.size() <= 15 &&
-        digits.find_first_not_of("0123456789") == std::string_view::npos) {
-        while (digits.size() > 1 && digits.front() == '0')
-            digits.remove_prefix(1);
-        out += digits;
-        return;
-    }
-    append_number_text(out, quick_number(text));
+    if (const auto plain = plain_integer(text))
+        append_number_text(out, plain->as_double());
+    else
+        append_number_text(out, number_value(text));
 }
 
 std::optional<std::int64_t> count_after(std::string_view line, std::string_view keyword) noexcept
@@ -112,8 +79,8 @@ FaceLabels find_face_labels(std::string_view face) noexcept
         else if (two == 'C' && one == 'A')
             first(p.ca, i - 2);
     }
-    p.smoothing = static_cast<std::int64_t>(position_of(face, "*MESH_SMOOTHING "));
-    p.mtlid = static_cast<std::int64_t>(position_of(face, "*MESH_MTLID "));
+    p.smoothing = static_cast<std::int64_t>(position_of(face, ase_keyword::face_smoothing));
+    p.mtlid = static_cast<std::int64_t>(position_of(face, ase_keyword::face_submaterial_id_label));
     return p;
 }
 
@@ -148,26 +115,14 @@ std::optional<std::string_view> text_between(std::string_view line, std::int64_t
 
 std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limit) noexcept
 {
-    // Indices are almost always plain digits between blanks: read those directly.
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    const std::size_t digits_start = i;
-    std::int64_t plain = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits_start < 15)
-        plain = plain * 10 + (text[i++] - '0');
-    const std::size_t digits_end = i;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    if (digits_end > digits_start && i == text.size()) {
-        if (plain >= limit)
-            return std::nullopt;
-        return plain;
-    }
-    const auto value = asc::whole_count(quick_number(text));
-    if (!value || *value >= limit)
+    std::optional<std::int64_t> index;
+    if (const auto plain = plain_integer(text); plain && !plain->negative)
+        index = plain->magnitude;
+    else
+        index = asc::whole_count(number_value(text));
+    if (!index || *index >= limit)
         return std::nullopt;
-    return value;
+    return index;
 }
 
 } // namespace
@@ -182,27 +137,27 @@ std::string_view AseObjectExporter::field(const Fields& fields, std::size_t k) c
     return std::string_view(arena_).substr(fields.begin[k], fields.size[k]);
 }
 
-bool AseObjectExporter::read_lines(InputLines& in, std::int64_t count, std::vector<Span>& list)
+bool AseObjectExporter::read_lines(LineCursor& in, std::int64_t count, std::vector<Span>& list)
 {
     list.clear();
     for (std::int64_t i = 0; i < count; ++i) {
         if (!in.read())
             return false;
-        const std::string_view text = in.current();
+        const std::string_view text = in.line();
         list.push_back(Span{arena_.size(), text.size(), true});
         arena_ += text;
     }
     return true;
 }
 
-bool AseObjectExporter::read_field_lines(InputLines& in, std::int64_t count, std::size_t wanted,
+bool AseObjectExporter::read_field_lines(LineCursor& in, std::int64_t count, std::size_t wanted,
                                          std::vector<Fields>& list, std::string_view keyword)
 {
     list.clear();
     for (std::int64_t i = 0; i < count; ++i) {
         if (!in.read())
             return false;
-        const std::string_view text = in.current();
+        const std::string_view text = in.line();
         std::string_view values[3];
         Fields fields;
         // A line that fails its keyword test, or lacks a field, stays an empty
@@ -248,8 +203,8 @@ bool AseObjectExporter::place_corner(const Corner& corner, bool mapped)
 
 bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
 {
-    const SceneState& scene = run.session.scene;
-    const int submaterials = mapped ? scene.catalogue.submaterial_count(scene.mat_ref) : 0;
+    const MaterialCatalogue& catalogue = run.catalogue;
+    const int submaterials = mapped ? catalogue.submaterial_count(material_reference_) : 0;
     if (mapped && submaterials < 0)
         return false;
     face_text_.clear();
@@ -270,20 +225,28 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
                            pCA = labels.ca, pS = labels.smoothing, pM = labels.mtlid;
         if (!pA || !pB || !pC || !pAB || !pBC || !pCA || !pS || !pM)
             return false;
-        const auto a = text_between(face, pA + 2, pB - 2);
-        const auto b = text_between(face, pB + 2, pC - 2);
-        const auto c = text_between(face, pC + 2, pAB - 2);
-        const auto ab = text_between(face, pAB + 3, pBC - 2);
-        const auto bc = text_between(face, pBC + 3, pCA - 2);
-        const auto ca = text_between(face, pCA + 3, pS - 3);
+        // A value runs from just after its label to the character before the
+        // separator in front of the next label: one blank between the corner
+        // and edge labels, a blank and a tab around the smoothing label.
+        constexpr std::int64_t corner_label = 2; // "A:"
+        constexpr std::int64_t edge_label = 3;   // "AB:"
+        constexpr std::int64_t one_blank = 1;
+        constexpr std::int64_t blank_and_tab = 2;
+        const auto a = text_between(face, pA + corner_label, pB - one_blank - 1);
+        const auto b = text_between(face, pB + corner_label, pC - one_blank - 1);
+        const auto c = text_between(face, pC + corner_label, pAB - one_blank - 1);
+        const auto ab = text_between(face, pAB + edge_label, pBC - one_blank - 1);
+        const auto bc = text_between(face, pBC + edge_label, pCA - one_blank - 1);
+        const auto ca = text_between(face, pCA + edge_label, pS - blank_and_tab - 1);
         if (!a || !b || !c || !ab || !bc || !ca)
             return false;
-        const std::int64_t smoothing_length = pM - pS - 18;
+        const std::int64_t smoothing_start = pS + static_cast<std::int64_t>(ase_keyword::face_smoothing.size());
+        const std::int64_t smoothing_length = pM - blank_and_tab - smoothing_start;
         const std::string_view smoothing =
             smoothing_length < 0
                 ? std::string_view("0")
-                : mid(face, static_cast<std::size_t>(pS + 16), static_cast<std::size_t>(smoothing_length));
-        const auto mtlid = to_int16(quick_number(mid(face, static_cast<std::size_t>(pM + 12))));
+                : mid(face, static_cast<std::size_t>(smoothing_start), static_cast<std::size_t>(smoothing_length));
+        const auto mtlid = to_int16(number_value(mid(face, static_cast<std::size_t>(pM) + ase_keyword::face_submaterial_id_label.size())));
         if (!mtlid)
             return false;
         if (mapped && *mtlid > 0 && *mtlid >= submaterials)
@@ -295,8 +258,7 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
                 return false;
         }
 
-        face_text_ += "Face ";
-        append_decimal(face_text_, j);
+        asc::append_face_start(face_text_, j);
         const char* corner_labels[3] = {": A:", " B:", " C:"};
         for (int k = 0; k < 3; ++k) {
             face_text_ += corner_labels[k];
@@ -316,7 +278,7 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
         if (mapped) {
             // Faces mostly share their sub-material: look the cell up once per change.
             if (*mtlid != cached_mtlid_) {
-                const std::string& cell = scene.catalogue.cell(scene.mat_ref, *mtlid);
+                const std::string& cell = catalogue.cell(material_reference_, *mtlid);
                 const std::size_t separator = cell.find(asc::cell_separator);
                 if (separator == std::string::npos)
                     return false;
@@ -342,11 +304,11 @@ constexpr std::string_view filler_value = "0.000000";
 
 bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
 {
-    const bool texture_flip = run.texture_flip && mapped;
+    const bool texture_flip = run.options.texture_flip && mapped;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const VertexSlot& slot = slots_[i];
         asc::append_vertex_start(block, static_cast<std::int64_t>(i));
-        if (!run.axis_flip && !texture_flip) {
+        if (!run.options.axis_flip && !texture_flip) {
             if (!slot.set)
                 block += mapped ? asc::mapped_filler : asc::unmapped_filler;
             else if (mapped)
@@ -363,8 +325,8 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
                                                         mapped ? filler_value : std::string_view(), true};
         const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
                             (!mapped || (splits_back(values.u) && splits_back(values.v)));
-        if (direct && !(last && run.axis_flip)) {
-            append_flipped_directly(block, values, mapped, run.axis_flip, texture_flip);
+        if (direct && !(last && run.options.axis_flip)) {
+            append_flipped_directly(block, values, mapped, run.options.axis_flip, texture_flip);
             block += asc::line_end;
             continue;
         }
@@ -376,7 +338,7 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
         else
             append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
         std::string* text = &scratch_;
-        if (run.axis_flip) {
+        if (run.options.axis_flip) {
             if (last)
                 run.clipboard_line = scratch_;
             flipped_.clear();
@@ -426,40 +388,39 @@ void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSl
 
 bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 {
-    InputLines& in = run.input;
-    SceneState& scene = run.session.scene;
+    LineCursor& in = run.input;
     arena_.clear();
 
     if (!in.read())
         return false;
-    const auto name = asc::quoted_name(in.current());
+    const auto name = asc::quoted_name(in.line());
     if (!name || name->substr(0, 3) == "LOD")
         return false;
     name_.assign(*name);
 
     if (!read_until(in, ase_keyword::vertex_count))
         return false;
-    const auto nv = count_after(in.current(), ase_keyword::vertex_count);
+    const auto nv = count_after(in.line(), ase_keyword::vertex_count);
     if (!nv || *nv == 0)
         return false;
     // A face count that does not follow the vertex count directly would leave
     // the object without a face count of its own.
-    if (!in.read() || !matches(in.current(), ase_keyword::face_count))
+    if (!in.read() || !matches(in.line(), ase_keyword::face_count))
         return false;
-    const auto nf = count_after(in.current(), ase_keyword::face_count);
+    const auto nf = count_after(in.line(), ase_keyword::face_count);
     if (!nf || *nf == 0 || *nf > 65535)
         return false;
     nv_ = *nv;
     nf_ = *nf;
 
-    if (!in.read() || !matches(in.current(), ase_keyword::vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
+    if (!in.read() || !matches(in.line(), ase_keyword::vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
         return false;
-    if (!in.read() || !in.read() || !matches(in.current(), ase_keyword::face_list) || !read_lines(in, nf_, faces_))
+    if (!in.read() || !in.read() || !matches(in.line(), ase_keyword::face_list) || !read_lines(in, nf_, faces_))
         return false;
 
     if (!in.read() || !read_until(in, ase_keyword::mapping_vertex_count))
         return false;
-    const auto ntv = count_after(in.current(), ase_keyword::mapping_vertex_count);
+    const auto ntv = count_after(in.line(), ase_keyword::mapping_vertex_count);
     if (!ntv || *ntv == 0)
         return false;
     ntv_ = *ntv;
@@ -468,7 +429,7 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 
     if (!read_until(in, ase_keyword::mapping_face_count))
         return false;
-    const auto ntf = count_after(in.current(), ase_keyword::mapping_face_count);
+    const auto ntf = count_after(in.line(), ase_keyword::mapping_face_count);
     if (!ntf || *ntf == 0)
         return false;
     ntf_ = *ntf;
@@ -477,14 +438,14 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 
     if (!read_until(in, ase_keyword::shadow_property) || !in.read())
         return false;
-    if (matches(in.current(), ase_keyword::material_ref) && scene.project_mapped == 1) {
-        const auto reference = to_int16(number_value(in.current().substr(ase_keyword::material_ref.size())));
+    bool mapped = false;
+    if (matches(in.line(), ase_keyword::material_ref) && run.has_materials) {
+        const auto reference = to_int16(number_value(in.line().substr(ase_keyword::material_ref.size())));
         if (!reference)
             return false;
-        scene.mat_ref = *reference;
-        scene.object_mapped = 1;
+        material_reference_ = *reference;
+        mapped = true;
     }
-    const bool mapped = scene.object_mapped == 1;
     // The line after the material reference closes the object; the input may
     // end there.
     in.read();
@@ -511,30 +472,29 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 
 LoopEnd run_ase_export(ExportRun& run)
 {
-    InputLines& in = run.input;
+    LineCursor& in = run.input;
     AseObjectExporter exporter;
     std::string block;
     // Whether the current line starts an object. Kept as a flag because the
     // end-of-input test may move the reader's buffer under the current line.
     bool at_object = false;
     for (;;) {
-        if (!run.line_step())
+        if (!run.pace.keep_going())
             return LoopEnd::Stopped;
         if (at_object) {
             block.clear();
             if (exporter.export_object(run, block) && !run.sink.place_block(block))
                 return LoopEnd::WriteFailed;
-            at_object = matches(in.current(), ase_keyword::object_start);
+            at_object = matches(in.line(), ase_keyword::object_start);
         }
-        run.session.scene.object_mapped = 0;
-        if (in.counter() != 0)
-            run.show_progress(in.counter());
+        if (in.number() != 0)
+            run.pace.progress(in.number());
         if (in.at_end())
             break;
         if (!at_object) {
             if (!in.read())
                 break;
-            at_object = matches(in.current(), ase_keyword::object_start);
+            at_object = matches(in.line(), ase_keyword::object_start);
         }
     }
     return LoopEnd::Finished;

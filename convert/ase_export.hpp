@@ -45,8 +45,8 @@ private:
         std::string_view texture; // only for a mapped object
     };
 
-    bool read_lines(InputLines& in, std::int64_t count, std::vector<Span>& list);
-    bool read_field_lines(InputLines& in, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
+    bool read_lines(LineCursor& in, std::int64_t count, std::vector<Span>& list);
+    bool read_field_lines(LineCursor& in, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
                           std::string_view keyword);
     std::string_view line(const Span& span) const noexcept;
     std::string_view field(const Fields& fields, std::size_t k) const noexcept;
@@ -63,6 +63,7 @@ private:
     std::string face_text_;
     std::string scratch_, flipped_, flipped_again_;
     std::string name_;
+    int material_reference_ = 0;         // the current object's material number
     int cached_mtlid_ = -1;              // sub-material whose material name is cached
     std::string_view cached_material_;
     std::int64_t nv_ = 0, nf_ = 0, ntv_ = 0, ntf_ = 0;

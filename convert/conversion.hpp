@@ -1,10 +1,54 @@
 #pragma once
-// The conversion: the whole action behind the Start_process button, also run
-// by an express analysis.
-#include "app/session.hpp"
+// The conversion's computing part: where the outputs go, and writing the
+// valid objects of the scene into them. The questions and messages around it
+// belong to the form's "Start Process" action.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/export_run.hpp"
+#include "format/line_source.hpp"
+#include "state/scene_state.hpp"
+#include "state/session.hpp"
 
 namespace trevanix {
 
-void start_process(Session& session);
+// The files one conversion writes.
+struct ConversionPlan {
+    std::string target;               // the ".asc" target the names derive from
+    std::vector<std::string> outputs; // the ".asc" files, in order
+    bool split = false;               // numbered split files of 255 objects
+    std::string material_file;
+    bool replaces_input = false;      // an output would replace the input: refuse
+};
+
+// The chosen target, or the input's folder and base name with ".asc"; split
+// files when the scene needs more than one and splitting is chosen.
+ConversionPlan plan_conversion(const std::string& scene_path, const std::string& chosen_target,
+                               std::int64_t split_files, bool split_chosen);
+
+// What the writing reads.
+struct ConversionInput {
+    std::string scene_path;
+    std::string file_type; // "asc" or "ase"
+    std::int64_t line_count = 0;
+    const MaterialCatalogue& catalogue;
+    bool has_materials = false;
+    ExportOptions options;
+    LineSourceOptions reading;
+};
+
+struct WrittenOutputs {
+    ConversionStatus status = ConversionStatus::Completed; // Completed, or why not
+    std::string error;                // the sentence for the user when not completed
+    std::vector<std::string> outputs; // the ".asc" files written, in order
+    std::int64_t objects_written = 0;
+    std::int64_t next_split_file = 1;
+    std::string clipboard_line;       // the last vertex line the axis flip saw (".ase")
+};
+
+// Writes every ".asc" output of the plan, complete or not at all: on any
+// failure or a stop, no output is changed. A stop gives NotRun.
+WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace);
 
 } // namespace trevanix

@@ -1,8 +1,8 @@
 #include "convert/object_placement.hpp"
 
-#include "analysis/text.hpp"
-#include "app/messages.hpp"
-#include "app/paths.hpp"
+#include "format/text.hpp"
+#include "state/messages.hpp"
+#include "state/paths.hpp"
 
 namespace trevanix {
 
@@ -29,7 +29,7 @@ bool is_input_file(const std::string& path, const std::string& input)
 bool ObjectPlacement::open_next_split_file()
 {
     const std::string name = split_file_name(target_, static_cast<std::int64_t>(files_.size()) + 1);
-    if (is_input_file(name, session_.scene.fich)) {
+    if (is_input_file(name, input_)) {
         error_ = messages::cannot_overwrite_input;
         refused_input_ = true;
         return false;
@@ -45,8 +45,7 @@ bool ObjectPlacement::open_next_split_file()
 
 bool ObjectPlacement::place_block(std::string_view block)
 {
-    SceneState& scene = session_.scene;
-    const auto index = static_cast<std::size_t>(scene.curr_splitasc - 1);
+    const auto index = static_cast<std::size_t>(current_split_file_ - 1);
     // The split count comes from the analysis; should the conversion pass more
     // objects than it foresaw, they go to further split files rather than
     // overloading the last one.
@@ -59,9 +58,9 @@ bool ObjectPlacement::place_block(std::string_view block)
         error_ = file.error();
         return false;
     }
-    ++scene.valid_objects;
-    if (split_ && scene.valid_objects == scene.curr_splitasc * objects_per_file) {
-        ++scene.curr_splitasc;
+    ++objects_placed_;
+    if (split_ && objects_placed_ == current_split_file_ * objects_per_file) {
+        ++current_split_file_;
         // This file is full: its buffer is not needed any more.
         if (!file.release_buffer()) {
             error_ = file.error();

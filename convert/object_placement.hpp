@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/session.hpp"
 #include "convert/export_run.hpp"
 #include "convert/output_file.hpp"
 
@@ -23,14 +22,18 @@ bool is_input_file(const std::string& path, const std::string& input);
 class ObjectPlacement : public BlockSink {
 public:
     // `files` are open; with `split` the target names further split files
-    // when more objects come than the split count foresaw.
-    ObjectPlacement(Session& session, std::vector<OutputFile>& files, bool split, std::string target)
-        : session_(session), files_(files), split_(split), target_(std::move(target))
+    // when more objects come than the split count foresaw. `input` is the
+    // scene being read, which no further split file may replace.
+    ObjectPlacement(std::vector<OutputFile>& files, bool split, std::string target, std::string input)
+        : files_(files), split_(split), target_(std::move(target)), input_(std::move(input))
     {
     }
 
     bool place_block(std::string_view block) override;
 
+    std::int64_t objects_placed() const noexcept { return objects_placed_; }
+    // The split file (1-based) the next object goes to.
+    std::int64_t current_split_file() const noexcept { return current_split_file_; }
     // Why the last placement failed: a sentence for the user.
     const std::string& error() const noexcept { return error_; }
     // The failure was a split file that would have replaced the input.
@@ -39,10 +42,12 @@ public:
 private:
     bool open_next_split_file();
 
-    Session& session_;
     std::vector<OutputFile>& files_;
     bool split_;
     std::string target_;
+    std::string input_;
+    std::int64_t objects_placed_ = 0;
+    std::int64_t current_split_file_ = 1;
     std::string error_;
     bool refused_input_ = false;
 };

@@ -29,7 +29,7 @@ bool value_after(std::string_view line, std::string_view label, bool may_run_to_
 
 } // namespace
 
-SplitResult processar(std::string_view line, VertexFields& fields) noexcept
+SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexcept
 {
     fields = VertexFields{};
     bool space = false;
@@ -89,7 +89,7 @@ void append_mapped_form(std::string& out, std::string_view x, std::string_view y
 bool append_axis_flipped(std::string& out, std::string_view line, bool mapped_form)
 {
     VertexFields f;
-    const SplitResult split = processar(line, f);
+    const SplitResult split = split_vertex_line(line, f);
     if (split == SplitResult::MissingXyz || (mapped_form && (split != SplitResult::Ok || !f.has_uv)))
         return false;
     out += ":  X:";
@@ -110,7 +110,7 @@ bool append_axis_flipped(std::string& out, std::string_view line, bool mapped_fo
 bool append_texture_flipped(std::string& out, std::string_view line)
 {
     VertexFields f;
-    if (processar(line, f) != SplitResult::Ok || !f.has_uv)
+    if (split_vertex_line(line, f) != SplitResult::Ok || !f.has_uv)
         return false;
     append_unmapped_form(out, f.x, f.y, f.z);
     out += "     U:";

@@ -1,6 +1,6 @@
 #pragma once
 // Vertex lines as text: the split into X, Y, Z, U and V value texts
-// (`processar`, mode "vc"), the sign toggle and the two flips. Values are never
+// (`split_vertex_line`, mode "vc"), the sign toggle and the two flips. Values are never
 // turned into numbers, so every character the input had is kept.
 #include <string>
 #include <string_view>
@@ -22,7 +22,7 @@ enum class SplitResult {
 // Splits a vertex line (or its tail). Labels are found case-sensitively; each
 // value runs from just after its label to the next space, Z and V also to the
 // end of the line. Without texture coordinates U and V hold "no_uv".
-SplitResult processar(std::string_view line, VertexFields& fields) noexcept;
+SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexcept;
 
 // Appends the text with its leading "-" removed, or with a "-" added.
 void append_sign_toggled(std::string& out, std::string_view value);

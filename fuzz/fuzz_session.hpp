@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "app/form.hpp"
-#include "app/user_services.hpp"
+#include "state/user_services.hpp"
 
 namespace trevanix::fuzzing {
 

@@ -1,4 +1,4 @@
-// The vertex line split (`processar`), the sign toggle and both flips, on any
+// The vertex line split (`split_vertex_line`), the sign toggle and both flips, on any
 // bytes: the value texts must be pieces of the line, and a flip either writes
 // a whole line or nothing.
 #include <cstdint>
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string_view line(reinterpret_cast<const char*>(data), size);
     trevanix::VertexFields fields;
-    const trevanix::SplitResult result = trevanix::processar(line, fields);
+    const trevanix::SplitResult result = trevanix::split_vertex_line(line, fields);
     if (result != trevanix::SplitResult::MissingXyz) {
         for (std::string_view piece : {fields.x, fields.y, fields.z})
             check_inside(piece, line);

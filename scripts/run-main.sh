@@ -18,7 +18,7 @@ cp -R examples/. "$work/"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -z "${CI:-}" ]]; then
     cmake --build --preset default --target trevanix
     echo "run-main: opening the window on $work/town.ase"
-    exec build/default/app/window/trevanix "$work/town.ase"
+    exec build/default/window/trevanix "$work/town.ase"
 fi
 
 cmake --build --preset default --target trevanix-cli

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/messages.hpp"
+#include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 #include "support/ase_builder.hpp"
 
@@ -62,7 +62,7 @@ TEST(AnalysisVerdict, ButtonsAndMessageFollowTheOutcome)
     for (const auto& c : cases) {
         Harness h;
         if (c.target_chosen)
-            h.scene().fich_dest = h.dir.file("target.asc");
+            h.scene().target_path = h.dir.file("target.asc");
         h.controls().Start_process.enabled = c.start_before;
         h.analyse(c.file, c.content);
         EXPECT_EQ(buttons(h), c.after) << c.what;
@@ -97,17 +97,17 @@ TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
 {
     for (const bool problems : {false, true}) {
         Harness h;
-        int conversions = 0;
-        h.session().start_conversion = [&] {
-            ++conversions;
-            EXPECT_EQ(h.scene().express, 1);
-        };
         h.services.answers = {true};
         h.analyse("city.ase", problems ? bad_ase() : good_ase());
-        EXPECT_EQ(conversions, problems ? 0 : 1);
-        EXPECT_EQ(h.scene().express, 0);
-        if (!problems) { // no verdict box in an express run: the question was the only message
-            EXPECT_EQ(h.services.messages.size(), 1u);
+        const bool converted = h.session().conversion_report.status == ConversionStatus::Completed;
+        EXPECT_EQ(converted, !problems);
+        EXPECT_EQ(h.scene().express_run, 0);
+        if (!problems) {
+            // No verdict box in an express run: the question, then the express
+            // ending of the conversion, which closes the program.
+            EXPECT_EQ(h.services.texts(), (std::vector<std::string>{messages::express_question, messages::finished_express}));
+            EXPECT_TRUE(h.services.quit_called);
+            EXPECT_FALSE(read_bytes(h.dir.file("city.asc")).empty()) << "the express run writes beside the input";
         }
     }
 }
@@ -135,7 +135,7 @@ TEST(AnalysisStart, YesThenCancelLeavesAnEmptyUnloadedScene)
     h.form().click_Analize_filename(); // the dialog is cancelled: no choice queued
     EXPECT_EQ(h.scene().file_loaded, 0);
     EXPECT_EQ(h.stat_boxes(), "/////");
-    EXPECT_EQ(h.scene().fich, "");
+    EXPECT_EQ(h.scene().scene_path, "");
     EXPECT_FALSE(std::filesystem::exists(h.log_path()));
     EXPECT_FALSE(h.controls().Clear_statistics.enabled);
     const FileDialogRequest& request = h.services.open_requests.back();
@@ -162,10 +162,10 @@ TEST(AnalysisStart, TheCommandLineSceneIsAnalysedWithoutQuestions)
     Harness h;
     const std::string path = h.dir.write("Cmd Line.ASC", one_object_asc);
     h.form().start_up("\"" + path + "\"");
-    EXPECT_EQ(h.scene().fich, path);
+    EXPECT_EQ(h.scene().scene_path, path);
     EXPECT_EQ(h.scene().file_type, "asc");
     EXPECT_TRUE(h.session().analysis_report.completed);
-    EXPECT_EQ(h.scene().impo, "");
+    EXPECT_EQ(h.scene().command_line_scene, "");
     EXPECT_TRUE(h.services.open_requests.empty());
     // The next click asks for a file again.
     h.services.answers = {true};
@@ -178,7 +178,7 @@ TEST(AnalysisStart, APathWithoutQuotesIsTakenWhole)
     Harness h;
     const std::string path = h.dir.write("plain.asc", one_object_asc);
     h.form().start_up(path);
-    EXPECT_EQ(h.scene().fich, path);
+    EXPECT_EQ(h.scene().scene_path, path);
     EXPECT_TRUE(h.session().analysis_report.completed);
 }
 
@@ -192,7 +192,7 @@ TEST(AnalysisStart, AMissingFileGetsAClearMessageAndNothingElseChanges)
     EXPECT_NE(h.services.messages[0].message.text.find("missing.ase"), std::string::npos);
     EXPECT_TRUE(h.session().analysis_report.not_analysable);
     EXPECT_EQ(h.scene().file_loaded, 0);
-    EXPECT_EQ(h.scene().fich, "");
+    EXPECT_EQ(h.scene().scene_path, "");
     EXPECT_EQ(h.controls().Text_loadfile.text, "");
     EXPECT_EQ(h.log_text(), "earlier log\r\n");
     EXPECT_TRUE(h.controls().Check_all.enabled);

@@ -166,9 +166,9 @@ TEST(AscAnalysis, SplitCountFollowsTheObjectCount)
         Harness h;
         h.analyse("many.asc", join(blocks));
         EXPECT_EQ(h.controls().Text_ascsplit.text, split) << objects;
-        EXPECT_EQ(h.scene().stats[3], std::stoi(split));
-        EXPECT_EQ(h.scene().obj_names.size(), static_cast<std::size_t>(objects) + 1);
-        EXPECT_EQ(h.scene().obj_names[1], "o0");
+        EXPECT_EQ(h.scene().statistics.split_files, std::stoi(split));
+        EXPECT_EQ(h.scene().object_names.size(), static_cast<std::size_t>(objects) + 1);
+        EXPECT_EQ(h.scene().object_names[1], "o0");
     }
 }
 

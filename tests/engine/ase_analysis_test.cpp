@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/messages.hpp"
+#include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 #include "support/ase_builder.hpp"
 
@@ -171,7 +171,7 @@ TEST(AseAnalysis, InvalidSubmaterialCountNeverResets)
     h.analyse("one.ase", scene({bad}));
     h.analyse("two.ase", scene({bad, bad}));
     EXPECT_EQ(h.controls().Text1.text, "2");
-    EXPECT_EQ(h.scene().invalid_mat_id, 3);
+    EXPECT_EQ(h.scene().invalid_submaterial_objects_since_start, 3);
 }
 
 TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
@@ -201,7 +201,7 @@ TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
     };
     for (const auto& c : cases) {
         Harness h;
-        h.scene().express = 0;
+        h.scene().express_run = 0;
         h.analyse("broken.ase", c.text);
         ASSERT_FALSE(h.services.messages.empty()) << c.what;
         const auto& last = h.services.messages.back().message;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/messages.hpp"
-#include "convert/conversion.hpp"
+#include "state/messages.hpp"
+#include "app/start_process.hpp"
 #include "convert_test_support.hpp"
 
 using namespace trevanix;

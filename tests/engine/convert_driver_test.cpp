@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <sys/resource.h>
 
-#include "app/messages.hpp"
-#include "convert/conversion.hpp"
+#include "state/messages.hpp"
+#include "app/start_process.hpp"
 #include "convert_test_support.hpp"
 
 using namespace trevanix;
@@ -90,7 +90,7 @@ TEST(ConversionDriver, PlacesObjectsIntoSplitFilesOf255)
         }
         EXPECT_EQ(f.session.conversion_report.outputs, outputs) << c.objects;
         EXPECT_EQ(f.session.conversion_report.objects_written, c.objects);
-        EXPECT_EQ(f.session.scene.curr_splitasc, c.curr_splitasc) << c.objects;
+        EXPECT_EQ(f.session.conversion_report.next_split_file, c.curr_splitasc) << c.objects;
         const bool warned = !f.ui.messages.empty() && f.ui.messages[0].message.text == messages::split_warning;
         EXPECT_EQ(warned, c.split_files > 1 && !c.split_chosen) << c.objects;
         if (warned) {
@@ -127,7 +127,7 @@ TEST(ConversionDriver, EndsWithTheFinalMessageAndLeavesTheWindowIdle)
     for (const auto& c : cases) {
         ConversionFixture f;
         f.load("scene.ase", ase_scene({}));
-        f.session.scene.express = c.express;
+        f.session.scene.express_run = c.express;
         f.session.show_final_message = c.show;
         f.session.controls.Open_error_log.enabled = true;
         if (c.answer)
@@ -192,7 +192,7 @@ TEST(ConversionDriver, ReportsAMissingTargetFolderOrInputWithoutWritingAnything)
         ConversionFixture f;
         f.load("in.asc", asc_scene(1));
         if (c.remove_input)
-            std::filesystem::remove(f.session.scene.fich);
+            std::filesystem::remove(f.session.scene.scene_path);
         f.session.scene.chosen_target = f.dir.file(c.target);
         start_process(f.session);
         EXPECT_EQ(f.session.conversion_report.status, c.status);
@@ -214,10 +214,10 @@ TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
     ui.session = &session;
     ui.stop_after = 10;
     const std::string input = asc_scene(40);
-    session.scene.fich = dir.write("in.asc", input);
+    session.scene.scene_path = dir.write("in.asc", input);
     session.scene.file_type = "asc";
-    session.scene.nr_line2 = 2 + 40 * 7;
-    session.scene.stats[3] = 1;
+    session.scene.line_count = 2 + 40 * 7;
+    session.scene.statistics.split_files = 1;
     session.scene.chosen_target = dir.file("out.asc");
     dir.write("out.asc", "previous");
     start_process(session);

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "app/messages.hpp"
-#include "convert/conversion.hpp"
+#include "state/messages.hpp"
+#include "app/start_process.hpp"
 #include "convert/material_file.hpp"
 #include "convert_test_support.hpp"
 
@@ -26,11 +26,11 @@ std::string hex(std::string_view bytes)
 MaterialCatalogue catalogue(std::vector<std::vector<std::string>> rows, std::vector<int> last)
 {
     MaterialCatalogue c;
-    c.nr_mapped_objs = static_cast<int>(rows.size());
+    c.material_count = static_cast<int>(rows.size());
     rows.emplace_back(); // the last row stays empty
-    c.mat_table = rows;
+    c.cells = rows;
     last.push_back(0);
-    c.last_submat = last;
+    c.last_submaterial = last;
     return c;
 }
 
@@ -50,7 +50,7 @@ TEST(MaterialFile, WritesTemplatesAndNamesByteForByte)
     EXPECT_EQ(hex(bytes.substr(113)), "000000000000000000");
 
     // A scene whose cells are all empty pairs gets the 16 header bytes only.
-    EXPECT_EQ(material_file_bytes(catalogue({{"[{empty material}] , [{empty material}]"}}, {0}), t), t.inicio);
+    EXPECT_EQ(material_file_bytes(catalogue({{"[{empty material}] , [{empty material}]"}}, {0}), t), t.file_header);
 }
 
 TEST(MaterialFile, VisitsSubMaterialsInOrderAndTakesTextureBaseNames)
@@ -58,17 +58,17 @@ TEST(MaterialFile, VisitsSubMaterialsInOrderAndTakesTextureBaseNames)
     const MaterialTemplates t = build_material_templates();
     const std::string bytes = material_file_bytes(
         catalogue({{"first , maps/a.tga", "[{empty material}] , [{empty material}]", "third , C:\\maps\\brick.wall.tga",
-                    "beyond last_submat , x.tga"},
+                    "beyond last_submaterial , x.tga"},
                    {"", "ignored , y.tga"},
                    {"gta , brickwall_p\xAB"
                     "0.tga"}},
                   {2, 0, 0}),
         t);
-    const std::string expected = t.inicio + t.inicio_mat + "first" + t.rest_mat + "a" + t.end_mat + t.inicio_mat +
-                                 "third" + t.rest_mat + "brick.wall" + t.end_mat + t.inicio_mat + "gta" + t.rest_mat +
+    const std::string expected = t.file_header + t.record_start + "first" + t.record_middle + "a" + t.record_end + t.record_start +
+                                 "third" + t.record_middle + "brick.wall" + t.record_end + t.record_start + "gta" + t.record_middle +
                                  "brickwall_p\xAB"
                                  "0" +
-                                 t.end_mat;
+                                 t.record_end;
     EXPECT_EQ(hex(bytes), hex(expected));
     const std::string short_name = bytes.substr(bytes.size() - 9 - 13, 13);
     EXPECT_EQ(static_cast<unsigned char>(short_name[11]), 0xAB);
@@ -133,7 +133,7 @@ TEST(MaterialFile, AsksAndTellsInTheirOrder)
         if (c.mat_exists)
             f.dir.write("city.mat", "old material file, longer than the new one");
         f.dir.write("testfile.txt", "analysis line\r\n");
-        f.session.scene.express = 1;
+        f.session.scene.express_run = 1;
         for (bool a : c.answers)
             f.ui.answers.push_back(a);
         start_process(f.session);
@@ -150,7 +150,7 @@ TEST(MaterialFile, AsksAndTellsInTheirOrder)
         EXPECT_EQ(std::filesystem::exists(f.dir.file("city.asc")), c.asc_written) << c.what;
         EXPECT_EQ(f.output("testfile.txt"), c.asc_written ? "" : "analysis line\r\n") << c.what;
         // Any material message turns an express run into an ordinary one.
-        EXPECT_EQ(f.session.scene.express, c.messages.size() > 1 || !c.asc_written ? 0 : 1) << c.what;
+        EXPECT_EQ(f.session.scene.express_run, c.messages.size() > 1 || !c.asc_written ? 0 : 1) << c.what;
         for (const auto& m : f.ui.messages) {
             const std::string& text = m.message.text;
             const MessageIcon icon = text == messages::mat_exists_backup_warning ? MessageIcon::Exclamation

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.hpp"
+#include "state/session.hpp"
 #include "support/scripted_services.hpp"
 #include "support/temp_dir.hpp"
 
@@ -26,13 +26,13 @@ public:
     {
         const std::string path = dir.write(name, bytes);
         SceneState& s = session.scene;
-        s.fich = path;
+        s.scene_path = path;
         const auto dot = name.rfind('.');
         s.file_type = name.substr(dot + 1);
-        s.nr_line2 = 0;
+        s.line_count = 0;
         for (char c : bytes)
-            s.nr_line2 += c == '\r';
-        s.stats[3] = split_files;
+            s.line_count += c == '\r';
+        s.statistics.split_files = split_files;
         return path;
     }
 
@@ -47,16 +47,16 @@ public:
         c.Check_createmat.value = createmat ? 1 : 0;
     }
 
-    // One material (index 0) whose cells are given; submats follows them.
+    // One material (index 0) whose cells are given; submaterial_counts follows them.
     void materials(std::vector<std::string> cells, bool multi)
     {
         SceneState& s = session.scene;
-        s.project_mapped = 1;
-        s.catalogue.nr_mapped_objs = 1;
-        s.catalogue.submats = {multi ? static_cast<int>(cells.size()) : 0};
-        s.catalogue.last_submat = {static_cast<int>(cells.size()) - 1, 0};
+        s.has_materials = 1;
+        s.catalogue.material_count = 1;
+        s.catalogue.submaterial_counts = {multi ? static_cast<int>(cells.size()) : 0};
+        s.catalogue.last_submaterial = {static_cast<int>(cells.size()) - 1, 0};
         cells.resize(std::max<std::size_t>(cells.size(), 4));
-        s.catalogue.mat_table = {cells, std::vector<std::string>(cells.size())};
+        s.catalogue.cells = {cells, std::vector<std::string>(cells.size())};
     }
 
     std::string output(const std::string& name) const { return read_bytes(dir.file(name)); }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "convert/asc_text.hpp"
+#include "format/asc_lines.hpp"
 #include "convert/vertex_lines.hpp"
 
 using namespace trevanix;
@@ -37,7 +37,7 @@ TEST(Processar, SplitsValueTextsAtTheirLabels)
     };
     for (const auto& c : cases) {
         VertexFields f;
-        ASSERT_EQ(processar(c.line, f), SplitResult::Ok) << c.line;
+        ASSERT_EQ(split_vertex_line(c.line, f), SplitResult::Ok) << c.line;
         EXPECT_EQ(f.x, c.x) << c.line;
         EXPECT_EQ(f.y, c.y) << c.line;
         EXPECT_EQ(f.z, c.z) << c.line;
@@ -50,12 +50,12 @@ TEST(Processar, SplitsValueTextsAtTheirLabels)
 TEST(Processar, ReportsMissingLabels)
 {
     VertexFields f;
-    EXPECT_EQ(processar(":  Y:1     Z:2", f), SplitResult::MissingXyz);
-    EXPECT_EQ(processar(":  X:1", f), SplitResult::MissingXyz);
-    EXPECT_EQ(processar(":  x:1     y:2     z:3", f), SplitResult::MissingXyz);
-    EXPECT_EQ(processar(":  X:1     Y:2     Z:3 ", f), SplitResult::MissingUv);
-    EXPECT_EQ(processar(":  X:1     Y:2     Z:3     U:4", f), SplitResult::MissingUv);
-    EXPECT_EQ(processar("", f), SplitResult::MissingXyz);
+    EXPECT_EQ(split_vertex_line(":  Y:1     Z:2", f), SplitResult::MissingXyz);
+    EXPECT_EQ(split_vertex_line(":  X:1", f), SplitResult::MissingXyz);
+    EXPECT_EQ(split_vertex_line(":  x:1     y:2     z:3", f), SplitResult::MissingXyz);
+    EXPECT_EQ(split_vertex_line(":  X:1     Y:2     Z:3 ", f), SplitResult::MissingUv);
+    EXPECT_EQ(split_vertex_line(":  X:1     Y:2     Z:3     U:4", f), SplitResult::MissingUv);
+    EXPECT_EQ(split_vertex_line("", f), SplitResult::MissingXyz);
 }
 
 TEST(SignToggle, WorksOnTheTextNotOnANumber)
@@ -104,12 +104,19 @@ TEST(AscText, ReadsCountsLinesAndIndexedPrefixes)
     EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: 8.5     Faces: 12"));
     EXPECT_FALSE(asc::read_counts_line("Tri-mesh, Vertices: 1e300     Faces: 12"));
 
+    auto index = [](int n) {
+        asc::RunningIndex i;
+        while (i.value() < n)
+            i.next();
+        return i;
+    };
     std::string_view rest;
-    EXPECT_TRUE(asc::starts_with_indexed("VERTEX 3:  X:1", "vertex ", 3, rest));
+    EXPECT_TRUE(asc::starts_with_indexed("VERTEX 3:  X:1", "vertex ", index(3), rest));
     EXPECT_EQ(rest, ":  X:1");
-    EXPECT_FALSE(asc::starts_with_indexed("Vertex 03:  X:1", "vertex ", 3, rest));
-    EXPECT_TRUE(asc::starts_with_indexed("Face 12: A:0", "face ", 12, rest));
-    EXPECT_FALSE(asc::starts_with_indexed("Face 2: A:0", "face ", 12, rest));
+    EXPECT_FALSE(asc::starts_with_indexed("Vertex 03:  X:1", "vertex ", index(3), rest));
+    EXPECT_TRUE(asc::starts_with_indexed("Face 12: A:0", "face ", index(12), rest));
+    EXPECT_FALSE(asc::starts_with_indexed("Face 2: A:0", "face ", index(12), rest));
+    EXPECT_EQ(index(1099).digits(), "1099");
 
     EXPECT_EQ(asc::quoted_name("Named object: \"box01\""), "box01");
     EXPECT_EQ(asc::quoted_name("Named object: \"\""), "");

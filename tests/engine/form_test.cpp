@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/messages.hpp"
+#include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 
 using namespace trevanix;
@@ -44,10 +44,10 @@ TEST(Form, StartsWithOnlyTheAnalysisButtonAndCheckAllUsable)
     EXPECT_FALSE(c.Analize_bar.visible);
     EXPECT_FALSE(c.Process_bar.visible);
     EXPECT_EQ(c.Text2.text, "Text2");
-    EXPECT_EQ(h.scene().stats, (std::array<std::int64_t, 9>{}));
-    EXPECT_TRUE(h.scene().obj_names.empty());
-    EXPECT_EQ(h.session().templates.inicio.size(), 16u);
-    EXPECT_EQ(h.session().templates.inicio_mat.size(), 73u);
+    EXPECT_EQ(h.scene().statistics, SceneStatistics{});
+    EXPECT_TRUE(h.scene().object_names.empty());
+    EXPECT_EQ(h.session().templates.file_header.size(), 16u);
+    EXPECT_EQ(h.session().templates.record_start.size(), 73u);
 }
 
 TEST(Form, CheckAllSwitchesTheOptionsByFileType)
@@ -78,7 +78,7 @@ TEST(Form, ClearingAsksThenForgetsTheScene)
 {
     Harness h;
     h.analyse("s.asc", one_object_asc);
-    h.scene().invalid_mat_id = 4;
+    h.scene().invalid_submaterial_objects_since_start = 4;
     h.services.answers = {false};
     h.form().click_Clear_statistics();
     EXPECT_EQ(h.services.messages.back().message.text, messages::clear_question);
@@ -90,9 +90,9 @@ TEST(Form, ClearingAsksThenForgetsTheScene)
     h.form().click_Clear_statistics();
     EXPECT_EQ(h.scene().file_loaded, 0);
     EXPECT_EQ(h.stat_boxes(), "/////");
-    EXPECT_EQ(h.scene().obj_names, std::vector<std::string>{""});
-    EXPECT_EQ(h.scene().invalid_mat_id, 4);
-    EXPECT_EQ(h.scene().fich, "");
+    EXPECT_EQ(h.scene().object_names, std::vector<std::string>{""});
+    EXPECT_EQ(h.scene().invalid_submaterial_objects_since_start, 4);
+    EXPECT_EQ(h.scene().scene_path, "");
     EXPECT_FALSE(std::filesystem::exists(h.log_path()));
     EXPECT_FALSE(h.controls().Start_process.enabled);
     EXPECT_FALSE(h.controls().Clear_statistics.enabled);
@@ -107,7 +107,7 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
 {
     Harness h;
     const std::string input = h.dir.write("Town.asc", "");
-    h.scene().fich = input;
+    h.scene().scene_path = input;
 
     FileDialogResult empty;
     empty.cancelled = false;
@@ -131,7 +131,7 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("Out")));
     h.form().click_Target_filename();
     EXPECT_TRUE(h.controls().Start_process.enabled);
-    EXPECT_EQ(h.scene().fich_dest, h.dir.file("Out.asc"));
+    EXPECT_EQ(h.scene().target_path, h.dir.file("Out.asc"));
     EXPECT_EQ(h.controls().Text_savefile.text, h.dir.file("Out.asc"));
     const FileDialogRequest& request = h.services.save_requests.back();
     EXPECT_EQ(request.title, messages::save_dialog_title);

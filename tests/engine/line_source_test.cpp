@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analysis/line_source.hpp"
+#include "format/line_source.hpp"
 #include "support/temp_dir.hpp"
 
 using namespace trevanix;
@@ -100,8 +100,8 @@ TEST(LineSource, MissingFileGivesAClearError)
     EXPECT_NE(error.find("could not be opened"), std::string::npos);
 }
 
-#include "analysis/line_counter.hpp"
-#include "analysis/text.hpp"
+#include "format/line_counter.hpp"
+#include "format/text.hpp"
 
 namespace {
 

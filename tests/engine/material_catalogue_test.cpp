@@ -48,11 +48,11 @@ TEST(MaterialCatalogue, FillsOneCellPerMaterialAndSubmaterial)
                                                      gta_submaterial("c_map", "c.bmp")}),
                             standard_material("bare", "")}));
     const MaterialCatalogue& c = r.catalogue;
-    EXPECT_EQ(r.outcome.project_mapped, 1);
-    EXPECT_EQ(c.nr_mapped_objs, 4);
-    EXPECT_EQ(c.submats, (std::vector<int>{0, 0, 3, 0}));
-    EXPECT_EQ(c.last_submat, (std::vector<int>{0, 0, 2, 0, 0}));
-    EXPECT_GE(c.nr_max_mats2, 3);
+    EXPECT_EQ(r.outcome.has_materials, 1);
+    EXPECT_EQ(c.material_count, 4);
+    EXPECT_EQ(c.submaterial_counts, (std::vector<int>{0, 0, 3, 0}));
+    EXPECT_EQ(c.last_submaterial, (std::vector<int>{0, 0, 2, 0, 0}));
+    EXPECT_GE(c.largest_submaterial_count, 3);
     EXPECT_EQ(row(c, 0, 1), (std::vector<std::string>{"stone , C:\\maps\\wall.bmp", ""}));
     EXPECT_EQ(c.cell(1, 0), "grass , grass.bmp");
     EXPECT_EQ(row(c, 2, 3), (std::vector<std::string>{"a , a.bmp", empty_pair, "c_map , c.bmp", ""}));
@@ -77,7 +77,7 @@ TEST(MaterialCatalogue, LongGtaTexturesGetShortNamesAndTheirPicturesAreRenamed)
     EXPECT_EQ(c.cell(2, 0), "m2 , brickwall_p\xAB" "1.tga");
     EXPECT_EQ(c.cell(3, 0), "m3 , exactly_19_chars.bm");
     EXPECT_EQ(c.cell(4, 0), "m4 , a_standard_texture_name_that_is_long.bmp");
-    ASSERT_EQ(c.bigmat.size(), 2u);
+    ASSERT_EQ(c.short_texture_names.size(), 2u);
     // On disk the mark is written in the file system's own encoding.
     EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "0.tif")), "picture");
     EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "1.tif")), "other");
@@ -104,12 +104,12 @@ TEST(MaterialCatalogue, ACountOfZeroKeepsTheEarlierTables)
 {
     TempDir dir;
     MaterialCatalogue earlier;
-    earlier.mat_table = {{"old , old.bmp"}};
-    earlier.last_submat = {0};
+    earlier.cells = {{"old , old.bmp"}};
+    earlier.last_submaterial = {0};
     const auto r = catalogue_of(dir, "*MATERIAL_LIST {\r\n\t*MATERIAL_COUNT 0\r\n}\r\n", earlier);
-    EXPECT_EQ(r.outcome.project_mapped, 0);
+    EXPECT_EQ(r.outcome.has_materials, 0);
     EXPECT_EQ(r.catalogue.cell(0, 0), "old , old.bmp");
-    EXPECT_EQ(r.catalogue.nr_mapped_objs, 0);
+    EXPECT_EQ(r.catalogue.material_count, 0);
 }
 
 TEST(MaterialCatalogue, OtherClassesGetAnEmptyPairAndTheNextMaterialIsRead)
@@ -134,5 +134,5 @@ TEST(MaterialCatalogue, AListCutShortStopsAtTheEndOfTheFile)
     EXPECT_TRUE(size_material_list(input, c).readable);
     const auto outcome = read_material_catalogue(input, c);
     EXPECT_TRUE(outcome.readable);
-    EXPECT_EQ(outcome.project_mapped, 1);
+    EXPECT_EQ(outcome.has_materials, 1);
 }

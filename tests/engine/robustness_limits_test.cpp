@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.hpp"
+#include "state/messages.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
 
@@ -209,14 +209,14 @@ TEST(RobustnessLimits, MoreThan1000LongTextureNamesKeepDistinctShortNames)
     ASSERT_EQ(run.failure, "");
     ASSERT_TRUE(run.converted);
 
-    const auto& bigmat = h.scene().catalogue.bigmat;
-    ASSERT_EQ(bigmat.size(), static_cast<std::size_t>(count));
+    const auto& short_texture_names = h.scene().catalogue.short_texture_names;
+    ASSERT_EQ(short_texture_names.size(), static_cast<std::size_t>(count));
     std::set<std::string> distinct;
     const std::string mat = read_bytes(h.dir.file("out.mat"));
     for (int k = 0; k < count; ++k) {
         const std::string short_name = "long_textur\xAB" + std::to_string(k) + ".tga";
-        EXPECT_EQ(bigmat[static_cast<std::size_t>(k)].short_name, short_name);
-        distinct.insert(bigmat[static_cast<std::size_t>(k)].short_name);
+        EXPECT_EQ(short_texture_names[static_cast<std::size_t>(k)].short_name, short_name);
+        distinct.insert(short_texture_names[static_cast<std::size_t>(k)].short_name);
         // The material file names the texture by its base name.
         const std::string base = "long_textur\xAB" + std::to_string(k);
         auto at = mat.find(base);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/text.hpp"
+#include "format/text.hpp"
 
 using namespace trevanix;
 

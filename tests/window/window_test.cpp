@@ -16,11 +16,11 @@
 #include <functional>
 #include <memory>
 
-#include "app/messages.hpp"
-#include "app/window/dialog_filter.hpp"
-#include "app/window/main_window.hpp"
-#include "app/window/progress_scale.hpp"
-#include "app/window/qt_user_services.hpp"
+#include "state/messages.hpp"
+#include "window/dialog_filter.hpp"
+#include "window/main_window.hpp"
+#include "window/progress_scale.hpp"
+#include "window/qt_user_services.hpp"
 #include "support/scripted_services.hpp"
 #include "support/temp_dir.hpp"
 
@@ -503,7 +503,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, accepted);
         Fixture f;
-        f.scene().fich = f.dir.file("town.asc");
+        f.scene().scene_path = f.dir.file("town.asc");
         f.controls().Target_filename.enabled = true;
         f.window->sync_from_controls();
         if (choice == QLatin1String("cancel"))

@@ -23,6 +23,10 @@ std::string texture_file_name(std::string_view text);
 std::string texture_base_name(std::string_view text);
 bool texture_has_folder(std::string_view text);
 
+// A path as a command line may give it: the surrounding double quotes are
+// removed when both are there.
+std::string without_surrounding_quotes(const std::string& path);
+
 bool file_exists(const std::string& path);
 // Same file on disk (after resolving links and relative parts), or the same
 // text when either does not exist yet.

@@ -65,6 +65,19 @@ std::string_view mid(std::string_view text, std::size_t start, std::size_t lengt
 // Everything from 1-based position `start` to the end of the text.
 std::string_view mid(std::string_view text, std::size_t start) noexcept;
 
+// A plain integer: blanks and tabs around an optional sign and 1 to 15
+// digits, and nothing else. The readers' fast path: most numbers in scene
+// files (indices, counts, ids) are written so, and for them this gives what
+// the lenient reading below gives.
+struct PlainInteger {
+    std::int64_t magnitude = 0;
+    bool negative = false;
+    std::int64_t value() const noexcept { return negative ? -magnitude : magnitude; }
+    // As the lenient reading gives it ("-0" is negative zero).
+    double as_double() const noexcept { return negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude); }
+};
+std::optional<PlainInteger> plain_integer(std::string_view text) noexcept;
+
 // Lenient number reading: blanks, tabs and line feeds are ignored wherever they
 // stand; a sign, a decimal point and an exponent (E or D) are accepted; reading
 // stops at the first character that cannot continue the number; a text without

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/error_log.hpp"
-#include "app/window/main_window.hpp"
-#include "app/window/qt_user_services.hpp"
+#include "state/error_log.hpp"
+#include "window/main_window.hpp"
+#include "window/qt_user_services.hpp"
 
 namespace {
 

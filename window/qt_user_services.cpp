@@ -1,4 +1,4 @@
-#include "app/window/qt_user_services.hpp"
+#include "window/qt_user_services.hpp"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "app/window/dialog_filter.hpp"
+#include "window/dialog_filter.hpp"
 
 namespace trevanix::window {
 

@@ -1,4 +1,4 @@
-#include "analysis/line_counter.hpp"
+#include "format/line_counter.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "analysis/line_source.hpp"
+#include "format/line_source.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -1,4 +1,4 @@
-#include "app/window/main_window.hpp"
+#include "window/main_window.hpp"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "app/window/progress_scale.hpp"
+#include "window/progress_scale.hpp"
 
 namespace trevanix::window {
 

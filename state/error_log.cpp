@@ -1,4 +1,4 @@
-#include "app/error_log.hpp"
+#include "state/error_log.hpp"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "analysis/text.hpp"
+#include "format/text.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -49,46 +49,34 @@ bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 } // namespace
 
-namespace {
-
-// Most numbers in scene files are short plain integers: read those directly.
-bool read_plain_integer(std::string_view text, double& value) noexcept
+std::optional<PlainInteger> plain_integer(std::string_view text) noexcept
 {
     std::size_t i = 0;
-    bool negative = false;
+    auto skip_blanks = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    };
+    skip_blanks();
+    PlainInteger result;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
+        result.negative = text[i] == '-';
         ++i;
     }
     const std::size_t first_digit = i;
-    std::int64_t n = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - first_digit < 15) {
-        n = n * 10 + (text[i] - '0');
-        ++i;
-    }
+    while (i < text.size() && is_digit(text[i]) && i - first_digit < 15)
+        result.magnitude = result.magnitude * 10 + (text[i++] - '0');
     if (i == first_digit)
-        return false;
-    // Anything that could continue the number takes the general path.
-    if (i < text.size()) {
-        const char c = text[i];
-        if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == ' ' ||
-            c == '\t' || c == '\n')
-            return false;
-    }
-    value = negative ? -static_cast<double>(n) : static_cast<double>(n);
-    return true;
+        return std::nullopt;
+    skip_blanks();
+    if (i != text.size())
+        return std::nullopt;
+    return result;
 }
-
-} // namespace
 
 double number_value(std::string_view text) noexcept
 {
-    // Leading blanks are common ("*MESH_NUMVERTEX  8"): skip them first.
-    std::size_t lead = 0;
-    while (lead < text.size() && (text[lead] == ' ' || text[lead] == '\t'))
-        ++lead;
-    if (double fast = 0; read_plain_integer(text.substr(lead), fast))
-        return fast;
+    if (const auto plain = plain_integer(text))
+        return plain->as_double();
 
     // Gather the number's characters, skipping the ignored blanks, into a small
     // buffer; long digit runs are kept up to the buffer's size (further digits

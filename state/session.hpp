@@ -3,14 +3,13 @@
 // and the user services, shared by every click action of the window and the
 // command line.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/controls.hpp"
-#include "app/error_log.hpp"
-#include "app/scene_state.hpp"
-#include "app/user_services.hpp"
+#include "state/controls.hpp"
+#include "state/error_log.hpp"
+#include "state/scene_state.hpp"
+#include "state/user_services.hpp"
 
 namespace trevanix {
 
@@ -45,6 +44,7 @@ struct ConversionReport {
     std::int64_t objects_written = 0;
     std::vector<std::string> outputs; // ".asc" files written, in order
     std::string mat_file;             // the material file written, or ""
+    std::int64_t next_split_file = 0; // the split file the next object would have gone to
 };
 
 struct Session {
@@ -60,8 +60,6 @@ struct Session {
     AnalysisReport analysis_report;
     ConversionReport conversion_report;
 
-    // Started by an express analysis; wired by the form to the conversion.
-    std::function<void()> start_conversion;
     // The conversion's closing "close the program?" message; the command line
     // leaves it out.
     bool show_final_message = true;
@@ -74,5 +72,10 @@ struct Session {
     void tell(const std::string& caption, const std::string& text, MessageIcon icon);
     void refresh() { ui.controls_changed(); }
 };
+
+// Forgets the loaded scene: statistics, counts, paths and the texts that show
+// them, the error log, and the buttons that only a loaded scene enables. The
+// discard question of a new analysis and the clearing both end with this.
+void forget_loaded_scene(Session& session);
 
 } // namespace trevanix

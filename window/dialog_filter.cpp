@@ -1,4 +1,4 @@
-#include "app/window/dialog_filter.hpp"
+#include "window/dialog_filter.hpp"
 
 #include <vector>
 

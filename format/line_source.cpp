@@ -1,4 +1,4 @@
-#include "analysis/line_source.hpp"
+#include "format/line_source.hpp"
 
 #include <algorithm>
 #include <cerrno>

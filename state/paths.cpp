@@ -1,4 +1,4 @@
-#include "app/paths.hpp"
+#include "state/paths.hpp"
 
 #include <filesystem>
 #include <system_error>
@@ -65,6 +65,13 @@ std::string texture_file_name(std::string_view text)
 std::string texture_base_name(std::string_view text) { return base_without_extension(texture_file_name(text)); }
 
 bool texture_has_folder(std::string_view text) { return last_separator(text, true) != std::string_view::npos; }
+
+std::string without_surrounding_quotes(const std::string& path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        return path.substr(1, path.size() - 2);
+    return path;
+}
 
 bool file_exists(const std::string& path)
 {

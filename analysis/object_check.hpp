@@ -1,40 +1,12 @@
 #pragma once
-// The current line of a checking pass and its 1-based number in the file.
-// Every log line quotes the number of the line most recently read.
+// How the examination of one line of a checking pass ended, and the form of
+// the log line of a rejected object.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "analysis/line_source.hpp"
-
 namespace trevanix {
 
-class SceneCursor {
-public:
-    explicit SceneCursor(LineSource& source) : source_(source) {}
-
-    // Reads the next line; false (and an empty current line) at the end of the file.
-    bool read()
-    {
-        if (!source_.next(line_)) {
-            line_ = {};
-            return false;
-        }
-        ++number_;
-        return true;
-    }
-
-    std::string_view line() const noexcept { return line_; }
-    std::int64_t number() const noexcept { return number_; }
-    bool at_end() { return source_.at_end(); }
-
-private:
-    LineSource& source_;
-    std::string_view line_;
-    std::int64_t number_ = 0;
-};
-
-// How the examination of one line of a checking pass ended.
 enum class ObjectVerdict {
     NotAnObject, // the line starts no object
     Passed,
@@ -54,5 +26,7 @@ struct ObjectCheck {
 
 // "Error in line L (object 'NAME') : " + tail, the form of every object log line.
 std::string object_log_line(std::int64_t line_number, std::string_view name, std::string_view tail);
+// "Error in line L : the quotes indicating the name of the object are missing"
+std::string quotes_missing_log_line(std::int64_t line_number);
 
 } // namespace trevanix

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/user_services.hpp"
+#include "state/user_services.hpp"
 
 namespace trevanix::window {
 

@@ -1,0 +1,220 @@
+#include "app/start_process.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <system_error>
+
+#include "convert/conversion.hpp"
+#include "convert/material_file.hpp"
+#include "state/messages.hpp"
+#include "state/paths.hpp"
+
+namespace trevanix {
+
+namespace {
+
+// Settings count as chosen when Check_all or their own box is checked.
+struct ChosenOptions {
+    bool split = false;
+    bool axis_flip = false;
+    bool texture_flip = false;
+    bool material_file = false;
+};
+
+ChosenOptions chosen_options(const Controls& c)
+{
+    const bool all = c.Check_all.checked();
+    return {all || c.Check_splitasc.checked(), all || c.Check_flip3daxis.checked(),
+            all || c.Check_vtextures.checked(), all || c.Check_createmat.checked()};
+}
+
+// The line steps of the conversion: the window breathes, the bar moves, and a
+// stop request ends the work.
+class ShownProgress : public WorkPace {
+public:
+    explicit ShownProgress(Session& session) : s_(session) {}
+    bool keep_going() override
+    {
+        s_.ui.let_events_run();
+        return !s_.stop_requested;
+    }
+    void progress(std::int64_t line_number) override { s_.controls.Process_bar.value = line_number; }
+
+private:
+    Session& s_;
+};
+
+void enter_busy_state(Session& session)
+{
+    session.ui.set_busy_pointer(true);
+    session.controls.Label_analize.visible = true;
+    ProgressBarState& bar = session.controls.Process_bar;
+    bar.visible = true;
+    bar.min = 1;
+    bar.max = std::max<std::int64_t>(session.scene.line_count, 1);
+    bar.value = bar.min;
+    session.refresh();
+}
+
+void enter_idle_state(Session& session)
+{
+    session.log.close();
+    session.ui.set_busy_pointer(false);
+    session.controls.Label_analize.visible = false;
+    session.controls.Process_bar.visible = false;
+    session.refresh();
+}
+
+void fail(Session& session, ConversionStatus status, const std::string& text)
+{
+    enter_idle_state(session);
+    session.conversion_report.status = status;
+    session.tell("Error", text, MessageIcon::Critical);
+}
+
+// Before anything is written: an existing material file must be confirmed.
+bool confirm_existing_material_file(Session& session, const std::string& mat_path)
+{
+    if (!file_exists(mat_path))
+        return true;
+    session.scene.express_run = false;
+    return session.ask("Warning", messages::mat_exists_question, MessageIcon::None);
+}
+
+enum class MaterialStepResult { NothingToDo, Written, NotCreated, WriteFailed };
+
+// After the ".asc" outputs: writes the material file (with the warning when
+// one exists) or, when the user chose not to create it, tells so and offers
+// to delete an existing one.
+MaterialStepResult run_material_step(Session& session, const std::string& mat_path, std::string& error)
+{
+    if (!session.scene.has_materials)
+        return MaterialStepResult::NothingToDo;
+    if (chosen_options(session.controls).material_file) {
+        if (file_exists(mat_path)) {
+            session.scene.express_run = false;
+            session.tell("Warning", messages::mat_exists_backup_warning, MessageIcon::Exclamation);
+        }
+        if (!write_material_file(mat_path, session.scene.catalogue, session.templates, error))
+            return MaterialStepResult::WriteFailed;
+        return MaterialStepResult::Written;
+    }
+    session.scene.express_run = false;
+    session.tell("Warning", messages::mat_not_created_notice, MessageIcon::Information);
+    if (file_exists(mat_path)) {
+        session.scene.express_run = false;
+        if (session.ask("Warning", messages::mat_delete_question, MessageIcon::Information) &&
+            std::remove(mat_path.c_str()) != 0) {
+            const int code = errno;
+            session.tell("Error",
+                         "The file \"" + mat_path + "\" could not be deleted (" +
+                             std::generic_category().message(code ? code : EIO) + ").",
+                         MessageIcon::Critical);
+        }
+    }
+    return MaterialStepResult::NotCreated;
+}
+
+void show_final_message(Session& session)
+{
+    if (!session.show_final_message)
+        return;
+    if (session.scene.express_run) {
+        session.tell("Finished", messages::finished_express, MessageIcon::Information);
+        session.ui.quit();
+    } else if (session.ask("Finished", messages::finished_close_question, MessageIcon::None)) {
+        session.ui.quit();
+    }
+}
+
+// The writing part: outputs, object loop, the material file. False when it
+// ended early (its message, if any, already shown).
+bool write_outputs(Session& session, const ConversionPlan& plan)
+{
+    SceneState& scene = session.scene;
+    const ChosenOptions options = chosen_options(session.controls);
+    const bool ase = scene.file_type == "ase";
+
+    enter_busy_state(session);
+    scene.valid_objects = 0;
+    if (scene.statistics.split_files > 1 && !options.split)
+        session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
+
+    const ConversionInput input{scene.scene_path,
+                                scene.file_type,
+                                scene.line_count,
+                                scene.catalogue,
+                                scene.has_materials,
+                                {options.axis_flip, options.texture_flip && ase},
+                                {session.settings.lf_ends_line, session.settings.read_block_size}};
+    ShownProgress progress(session);
+    WrittenOutputs written = write_scene_outputs(plan, input, progress);
+    ConversionReport& report = session.conversion_report;
+    report.outputs = written.outputs;
+    report.next_split_file = written.next_split_file;
+    scene.valid_objects = written.objects_written;
+    switch (written.status) {
+    case ConversionStatus::Completed:
+        break;
+    case ConversionStatus::NotRun: // stopped
+        enter_idle_state(session);
+        return false;
+    default:
+        fail(session, written.status, written.error);
+        return false;
+    }
+    if (!written.clipboard_line.empty())
+        (void)session.ui.set_clipboard_text(written.clipboard_line);
+    report.objects_written = written.objects_written;
+
+    if (ase) {
+        std::string error;
+        const MaterialStepResult result = run_material_step(session, plan.material_file, error);
+        if (result == MaterialStepResult::WriteFailed) {
+            fail(session, ConversionStatus::WriteFailed, error);
+            return false;
+        }
+        if (result == MaterialStepResult::Written)
+            report.mat_file = plan.material_file;
+    }
+    return true;
+}
+
+} // namespace
+
+void start_process(Session& session)
+{
+    SceneState& scene = session.scene;
+    session.conversion_report = ConversionReport{};
+
+    const ConversionPlan plan = plan_conversion(scene.scene_path, scene.chosen_target, scene.statistics.split_files,
+                                                chosen_options(session.controls).split);
+    scene.target_path = plan.target;
+    if (plan.replaces_input) {
+        session.conversion_report.status = ConversionStatus::RefusedTarget;
+        session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
+        return;
+    }
+    if (!confirm_existing_material_file(session, plan.material_file)) {
+        session.conversion_report.status = ConversionStatus::Declined;
+        return;
+    }
+
+    session.controls.Open_error_log.enabled = false;
+    session.log.remove();
+    std::string log_error;
+    (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
+
+    if (scene.file_type == "asc" || scene.file_type == "ase") {
+        if (!write_outputs(session, plan))
+            return;
+    }
+    enter_idle_state(session);
+    session.conversion_report.status = ConversionStatus::Completed;
+    session.conversion_report.objects_written = scene.valid_objects;
+    show_final_message(session);
+}
+
+} // namespace trevanix

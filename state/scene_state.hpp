@@ -1,0 +1,79 @@
+#pragma once
+// The values that carry an analysed scene to the conversion. Counts are held
+// in 64 bits so that huge scenes never wrap; where a value must still fit a
+// 16-bit field (material and sub-material numbers) the readers check it.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trevanix {
+
+// A long texture text and the short name that replaced it.
+struct ShortTextureName {
+    std::string long_text;
+    std::string short_name;
+};
+
+// The materials of an ".ase" scene, as the material passes read them.
+struct MaterialCatalogue {
+    // cells[m][s]: "" or "material name , texture text" of material m,
+    // sub-material s.
+    std::vector<std::vector<std::string>> cells;
+    std::vector<int> last_submaterial;   // per material: the last sub-material index written
+    std::vector<int> submaterial_counts; // per material (at least one entry): 0 when it has none
+    std::vector<ShortTextureName> short_texture_names; // long texture texts met so far, in order
+    int material_count = 0;
+    int largest_submaterial_count = 0; // over every analysis since start-up
+
+    // The cell (m, s), or an empty text when outside the table.
+    const std::string& cell(int m, int s) const noexcept;
+    // Sub-material count of material m; -1 when m is outside the table.
+    int submaterial_count(int m) const noexcept;
+};
+
+// What the window's statistics boxes show.
+struct SceneStatistics {
+    std::int64_t objects_found = 0;
+    std::int64_t valid_objects = 0;
+    std::int64_t split_files = 0; // ".asc" files of 255 objects the scene needs
+    std::int64_t faces = 0;       // of the valid objects
+    std::int64_t vertices = 0;    // of the valid objects
+    std::int64_t invalid_submaterial_objects = 0;
+
+    bool operator==(const SceneStatistics&) const = default;
+};
+
+struct SceneState {
+    // Input and loading.
+    std::string command_line_scene; // the next analysis reads this scene instead of asking
+    std::string scene_path;
+    std::string file_type; // lower-cased extension: "asc" or "ase"
+    int file_loaded = 0;   // 1 once an analysis has completed
+
+    // Counts and statistics.
+    std::int64_t line_count = 0;
+    std::int64_t object_count = 0;
+    std::int64_t valid_objects = 0;
+    std::int64_t invalid_submaterial_objects_since_start = 0; // never reset
+    SceneStatistics statistics;
+    std::vector<std::string> object_names; // empty until the first checking pass
+
+    // Target and conversion.
+    std::string target_path;
+    std::string chosen_target; // the target the user picked; empty: derive from the input
+    bool express_run = false;  // convert right after the analysis, with the default settings
+    bool has_materials = false;
+
+    MaterialCatalogue catalogue;
+};
+
+// The four byte templates of the material file, built once at start-up.
+struct MaterialTemplates {
+    std::string file_header;
+    std::string record_start;
+    std::string record_middle;
+    std::string record_end;
+};
+MaterialTemplates build_material_templates();
+
+} // namespace trevanix

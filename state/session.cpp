@@ -1,0 +1,48 @@
+#include "state/session.hpp"
+
+namespace trevanix {
+
+Session::Session(UserServices& services, EngineSettings engine_settings)
+    : ui(services), settings(std::move(engine_settings)), templates(build_material_templates()),
+      log(settings.log_path)
+{
+}
+
+bool Session::ask(const std::string& caption, const std::string& text, MessageIcon icon)
+{
+    ui.controls_changed();
+    return ui.show_message({caption, text, icon, MessageButtons::YesNo});
+}
+
+void Session::tell(const std::string& caption, const std::string& text, MessageIcon icon)
+{
+    ui.controls_changed();
+    ui.show_message({caption, text, icon, MessageButtons::Ok});
+}
+
+void forget_loaded_scene(Session& session)
+{
+    SceneState& scene = session.scene;
+    Controls& c = session.controls;
+    scene.statistics = {};
+    for (TextBoxState* box : {&c.Text_loadfile, &c.Text_total_objects, &c.Text_valid_objects, &c.Text_ascsplit,
+                              &c.Text_faces, &c.Text_vertices, &c.Text1, &c.Text_savefile, &c.Text_comments})
+        box->text.clear();
+    scene.line_count = 0;
+    scene.object_count = 0;
+    scene.valid_objects = 0;
+    scene.scene_path.clear();
+    scene.target_path.clear();
+    scene.chosen_target.clear();
+    scene.file_type.clear();
+    scene.has_materials = false;
+    session.log.remove();
+    scene.object_names.assign(1, std::string());
+    c.Start_process.enabled = false;
+    c.Open_error_log.enabled = false;
+    c.Clear_statistics.enabled = false;
+    scene.file_loaded = 0;
+    session.refresh();
+}
+
+} // namespace trevanix
