@@ -10,7 +10,7 @@ bool starts_object(std::string_view line) noexcept { return starts_with_lower(li
 
 void append_name_line(std::string& out, std::string_view name)
 {
-    out += "Named object: \"";
+    out += name_line_start;
     out += name;
     out += '"';
     out += line_end;
@@ -18,9 +18,9 @@ void append_name_line(std::string& out, std::string_view name)
 
 void append_counts_line(std::string& out, std::int64_t vertices, std::int64_t faces)
 {
-    out += "Tri-mesh, Vertices: ";
+    out += counts_line_start;
     append_decimal(out, vertices);
-    out += "     Faces: ";
+    out += counts_line_faces;
     append_decimal(out, faces);
     out += line_end;
 }
@@ -33,23 +33,23 @@ void append_line(std::string& out, std::string_view text)
 
 void append_vertex_start(std::string& out, std::int64_t index)
 {
-    out += "Vertex ";
+    out += vertex_line_start;
     append_decimal(out, index);
 }
 
 void append_face_start(std::string& out, std::int64_t index)
 {
-    out += "Face ";
+    out += face_line_start;
     append_decimal(out, index);
 }
 
 void append_material_lines(std::string& out, std::string_view material_name, std::string_view smoothing_text)
 {
-    out += "Material:\"";
+    out += material_line_start;
     out += material_name;
     out += '"';
     out += line_end;
-    out += "Smoothing: ";
+    out += smoothing_line_start;
     out += smoothing_text;
     out += line_end;
 }

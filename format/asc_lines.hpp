@@ -31,6 +31,13 @@ bool starts_object(std::string_view line) noexcept;
 // ---- lines as written ------------------------------------------------------
 
 inline constexpr std::string_view line_end = "\r\n";
+inline constexpr std::string_view name_line_start = "Named object: \""; // then the name and a closing quote
+inline constexpr std::string_view counts_line_start = "Tri-mesh, Vertices: ";
+inline constexpr std::string_view counts_line_faces = "     Faces: ";
+inline constexpr std::string_view vertex_line_start = "Vertex ";
+inline constexpr std::string_view face_line_start = "Face ";
+inline constexpr std::string_view material_line_start = "Material:\""; // then the name and a closing quote
+inline constexpr std::string_view smoothing_line_start = "Smoothing: ";
 inline constexpr std::string_view vertex_list_line = "Vertex list:";
 inline constexpr std::string_view face_list_line = "Face list:";
 inline constexpr std::string_view mapped_line = "Mapped";
