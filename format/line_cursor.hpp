@@ -30,6 +30,9 @@ public:
     std::int64_t number() const noexcept { return number_; }
     bool at_end() { return source_.at_end(); }
     bool read_failed() const noexcept { return source_.read_failed(); }
+    bool stopped() const noexcept { return source_.stopped(); }
+    // The current line was longer than LineSource::max_line_length and is cut.
+    bool line_cut() const noexcept { return source_.line_cut(); }
 
 private:
     LineSource& source_;

@@ -63,6 +63,14 @@ public:
     std::int64_t lines_read() const noexcept { return lines_read_; }
     // True when the operating system reported an error while reading.
     bool read_failed() const noexcept { return read_failed_; }
+    // True when reading ended because a stop was requested: what was read is
+    // not the whole file, and nothing may be written from it.
+    bool stopped() const noexcept { return false; }
+    // True when the line last handed out was longer than max_line_length:
+    // the view then holds only its first max_line_length bytes. Readers that
+    // look at a line's start may go on; a writer that copies the line must not.
+    bool line_cut() const noexcept { return false; }
+    static constexpr std::size_t max_line_length = std::size_t{1} << 20;
 
 private:
     bool next_slow(std::string_view& line);
