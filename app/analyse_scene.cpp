@@ -18,7 +18,7 @@ std::string decimal(std::int64_t value) { return format_number(value); }
 
 LineSourceOptions reading_options(const Session& session)
 {
-    return {session.settings.lf_ends_line, session.settings.read_block_size};
+    return {session.settings.lf_ends_line, session.settings.read_block_size, session.settings.stop};
 }
 
 // Shows an analysis as it runs: the progress row, the totals as they grow,

@@ -1,4 +1,5 @@
 // trevanix-cli: the window's analysis and conversion without a window.
+#include <atomic>
 #include <csignal>
 #include <exception>
 #include <filesystem>
@@ -22,10 +23,18 @@ using namespace trevanix;
 using namespace trevanix::cli;
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// Read by the engine's readers at every block, so a stop lands even inside a
+// long line or the counting pass.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 // The exit status of an unexpected failure in the phase under way.
 int g_failure_status = exit_status::not_analysable;
 
-extern "C" void on_interrupt(int) { g_interrupted = 1; }
+extern "C" void on_interrupt(int)
+{
+    g_interrupted = 1;
+    g_stop.store(true, std::memory_order_relaxed);
+}
 
 struct Arguments {
     std::string scene;
@@ -133,6 +142,7 @@ int run(const Arguments& args, bool convert, const char* argv0)
     settings.program_folder = folder.string();
     settings.log_path = args.log.empty() ? default_log_path(folder).string() : args.log;
     settings.lf_ends_line = args.lf_ends;
+    settings.stop = &g_stop;
 
     CliServices services(args.json ? nullptr : &std::cerr);
     Form form(services, settings);

@@ -65,6 +65,8 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
     const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
     const bool read_failed = cursor.read_failed();
+    const bool read_stopped = cursor.stopped();
+    const std::string read_error = source.changed() ? source.failure_message() : std::string();
     source.close();
 
     switch (end) {
@@ -76,6 +78,10 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     case LoopEnd::Finished:
         break;
     }
+    if (read_stopped)
+        return failed(ConversionStatus::NotRun, {});
+    if (!read_error.empty())
+        return failed(ConversionStatus::InputFailed, read_error);
     if (read_failed)
         return failed(ConversionStatus::InputFailed,
                       "The file \"" + input.scene_path + "\" could not be read to its end. Nothing was written.");

@@ -1,33 +1,15 @@
 #include "format/line_source.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
+
+#include "format/line_scan.hpp"
 
 namespace trevanix {
 
-namespace {
-
-std::string open_error(const std::string& path, int code)
-{
-    return "The file \"" + path + "\" could not be opened for reading (" +
-           std::generic_category().message(code ? code : EIO) + ").";
-}
-
-} // namespace
-
 LineSource::LineSource(LineSourceOptions options) : options_(options)
 {
-    if (options_.block_size < 16)
-        options_.block_size = 16;
-    // Mapped windows start at multiples of the page size.
-    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    options_.window_size = std::max(page, options_.window_size / page * page);
+    options_.block_size = std::max<std::size_t>(options_.block_size, 16);
 }
 
 LineSource::~LineSource() { close(); }
@@ -35,194 +17,202 @@ LineSource::~LineSource() { close(); }
 bool LineSource::open(const std::string& path, std::string& error)
 {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = open_error(path, errno);
+    if (!own_file_.open(path, error))
+        return false;
+    file_ = &own_file_;
+    return start(error);
+}
+
+bool LineSource::open(const SceneFile& file, std::string& error)
+{
+    close();
+    if (!file.is_open()) {
+        error = file.failed_message();
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = open_error(path, errno);
-        ::close(fd);
+    if (!file.unchanged()) {
+        error = file.changed_message();
         return false;
     }
-    if (S_ISDIR(info.st_mode)) {
-        error = open_error(path, EISDIR);
-        ::close(fd);
-        return false;
+    file_ = &file;
+    return start(error);
+}
+
+bool LineSource::start(std::string&)
+{
+    // An unfinished line of up to max_line_length bytes and a CR, a block,
+    // and the sentinel after it. Pages are only taken as they are used.
+    if (!buffer_) {
+        capacity_ = max_line_length + 1 + options_.block_size + 1;
+        buffer_.reset(new char[capacity_]);
+        ends_.reset(new std::uint32_t[options_.block_size + 1 + line_scan_slack]);
     }
-    fd_ = fd;
-    mapped_mode_ = options_.map_files && S_ISREG(info.st_mode);
-    file_size_ = mapped_mode_ ? static_cast<std::uint64_t>(info.st_size) : 0;
+    data_ = buffer_.get();
+    data_[0] = '\0';
     file_offset_ = 0;
-    data_ = nullptr;
-    begin_ = end_ = 0;
-    carry_.clear();
-    eof_ = false;
-    skip_line_feed_ = false;
-    read_failed_ = false;
+    begin_ = scanned_to_ = end_ = 0;
+    next_end_ = end_count_ = 0;
+    whole_file_held_ = false;
+    skipping_ = false;
+    line_cut_ = false;
+    failure_ = Failure::None;
     lines_read_ = 0;
     return true;
 }
 
-void LineSource::unmap() noexcept
-{
-    if (window_) {
-        ::munmap(window_, window_length_);
-        window_ = nullptr;
-        window_length_ = 0;
-    }
-}
-
 void LineSource::close() noexcept
 {
-    unmap();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    data_ = nullptr;
-    begin_ = end_ = 0;
-    eof_ = true;
+    own_file_.close();
+    file_ = nullptr;
+    begin_ = scanned_to_ = end_ = 0;
+    next_end_ = end_count_ = 0;
 }
 
-bool LineSource::map_next_window()
+std::string LineSource::failure_message() const
 {
-    unmap();
-    if (file_offset_ >= file_size_) {
-        eof_ = true;
+    const SceneFile& file = file_ ? *file_ : own_file_;
+    switch (failure_) {
+    case Failure::Failed:
+        return file.failed_message();
+    case Failure::Changed:
+        return file.changed_message();
+    case Failure::None:
+    case Failure::Stopped:
+        break;
+    }
+    return {};
+}
+
+// Moves the start of an unfinished line to the front of the buffer, with the
+// part of it already scanned.
+void LineSource::keep_unfinished_line()
+{
+    const std::size_t kept = end_ - begin_;
+    if (begin_ > 0 && kept > 0)
+        std::memmove(data_, data_ + begin_, kept);
+    scanned_to_ -= begin_;
+    end_ = kept;
+    begin_ = 0;
+    next_end_ = end_count_ = 0;
+}
+
+// Reads the next block after what is held and finds its line ends. A CR at
+// the block's end is left unscanned until the next block shows whether an LF
+// follows it.
+bool LineSource::read_block()
+{
+    keep_unfinished_line();
+    if (options_.stop && options_.stop->load(std::memory_order_relaxed)) {
+        failure_ = Failure::Stopped;
         return false;
     }
-    const std::size_t length = static_cast<std::size_t>(
-        std::min<std::uint64_t>(options_.window_size, file_size_ - file_offset_));
-    void* window = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_,
-                          static_cast<off_t>(file_offset_));
-    if (window == MAP_FAILED) {
-        // Fall back to plain reads from here on (a file system without mapping).
-        mapped_mode_ = false;
-        if (::lseek(fd_, static_cast<off_t>(file_offset_), SEEK_SET) < 0) {
-            read_failed_ = true;
-            eof_ = true;
+    std::size_t got = 0;
+    const std::size_t room = std::min(options_.block_size, capacity_ - 1 - end_);
+    switch (file_->read_at(file_offset_, data_ + end_, room, got)) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::Changed:
+        failure_ = Failure::Changed;
+        return false;
+    case ReadOutcome::Failed:
+        failure_ = Failure::Failed;
+        return false;
+    }
+    file_offset_ += got;
+    end_ += got;
+    data_[end_] = '\0';
+    if (file_offset_ >= file_->size()) {
+        whole_file_held_ = true;
+        // Written to while it was read: the bytes held may mix two versions.
+        if (!file_->unchanged()) {
+            failure_ = Failure::Changed;
             return false;
         }
-        return read_next_block();
     }
-    ::madvise(window, length, MADV_SEQUENTIAL);
-    window_ = window;
-    window_length_ = length;
-    data_ = static_cast<const char*>(window);
-    begin_ = 0;
-    end_ = length;
-    file_offset_ += length;
+    std::size_t scan_to = end_;
+    if (!whole_file_held_ && scan_to > scanned_to_ && data_[scan_to - 1] == '\r')
+        --scan_to;
+    end_count_ = find_line_end_bytes(data_, scanned_to_, scan_to, options_.lf_ends_line, ends_.get());
+    next_end_ = 0;
+    scanned_to_ = scan_to;
     return true;
 }
 
-bool LineSource::read_next_block()
+// Drops the rest of a cut line, block by block, up to its line end.
+void LineSource::skip_rest_of_cut_line()
 {
-    if (buffer_.size() < options_.block_size)
-        buffer_.resize(options_.block_size);
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-        if (got > 0) {
-            data_ = buffer_.data();
-            begin_ = 0;
-            end_ = static_cast<std::size_t>(got);
-            file_offset_ += static_cast<std::uint64_t>(got);
-            return true;
+        if (next_end_ < end_count_) {
+            pass_line_end(ends_[next_end_++]);
+            skipping_ = false;
+            return;
         }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            read_failed_ = true;
-        eof_ = true;
-        return false;
+        begin_ = scanned_to_; // no line end among them: none of these bytes is kept
+        if (whole_file_held_) {
+            skipping_ = false;
+            return;
+        }
+        if (!read_block())
+            return;
     }
-}
-
-// Replaces what is held with the next stretch of the file; false at its end.
-bool LineSource::load_more()
-{
-    if (eof_ || fd_ < 0)
-        return false;
-    return mapped_mode_ ? map_next_window() : read_next_block();
-}
-
-bool LineSource::at_end()
-{
-    if (begin_ == end_ && !load_more())
-        return true;
-    if (skip_line_feed_) {
-        skip_line_feed_ = false;
-        if (data_[begin_] == '\n' && ++begin_ == end_)
-            return !load_more();
-    }
-    return false;
 }
 
 bool LineSource::next_slow(std::string_view& line)
 {
-    if (at_end())
-        return false;
-    const std::size_t stop = find_line_end(data_, begin_, end_);
-    if (stop < end_) {
-        line = std::string_view(data_ + begin_, stop - begin_);
-        begin_ = stop + 1;
-        if (data_[stop] == '\r') {
-            if (begin_ < end_) {
-                if (data_[begin_] == '\n')
-                    ++begin_;
-            } else {
-                skip_line_feed_ = true;
-            }
+    for (;;) {
+        if (!file_ || failure_ != Failure::None)
+            return false;
+        if (skipping_) {
+            skip_rest_of_cut_line();
+            continue;
         }
-        ++lines_read_;
-        return true;
-    }
-    // The line runs past what is held: gather it across windows or blocks.
-    carry_.assign(data_ + begin_, end_ - begin_);
-    begin_ = end_;
-    while (load_more()) {
-        const std::size_t at = find_line_end(data_, 0, end_);
-        carry_.append(data_, at);
-        if (at < end_) {
-            begin_ = at + 1;
-            if (data_[at] == '\r') {
-                if (begin_ < end_) {
-                    if (data_[begin_] == '\n')
-                        ++begin_;
-                } else {
-                    skip_line_feed_ = true;
-                }
-            }
-            break;
+        if (next_end_ < end_count_) {
+            // The line's end is known (a line longer than the bound is cut).
+            const std::size_t at = ends_[next_end_++];
+            line_cut_ = at - begin_ > max_line_length;
+            line = std::string_view(data_ + begin_, line_cut_ ? max_line_length : at - begin_);
+            pass_line_end(at);
+            ++lines_read_;
+            return true;
         }
-        begin_ = end_;
+        // No line end among the held bytes: they start a line (the last of
+        // them may be a CR whose LF is still to come).
+        if (scanned_to_ - begin_ > max_line_length) {
+            line = std::string_view(data_ + begin_, max_line_length);
+            line_cut_ = true;
+            skipping_ = true; // the rest goes at the next read
+            ++lines_read_;
+            return true;
+        }
+        if (whole_file_held_) {
+            if (begin_ == end_)
+                return false;
+            // The last line, without a line end.
+            line = std::string_view(data_ + begin_, end_ - begin_);
+            line_cut_ = false;
+            begin_ = end_;
+            ++lines_read_;
+            return true;
+        }
+        if (!read_block())
+            return false;
     }
-    line = carry_;
-    ++lines_read_;
-    return true;
 }
 
-bool file_has_lone_line_feed(const std::string& path)
+bool LineSource::at_end()
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    std::vector<char> block(std::size_t{1} << 20);
-    char previous = '\0';
-    bool found = false;
-    std::size_t got = 0;
-    while (!found && (got = std::fread(block.data(), 1, block.size(), file)) > 0) {
-        for (std::size_t i = 0; i < got; ++i) {
-            if (block[i] == '\n' && previous != '\r') {
-                found = true;
-                break;
-            }
-            previous = block[i];
+    for (;;) {
+        if (!file_ || failure_ != Failure::None)
+            return true;
+        if (skipping_) {
+            skip_rest_of_cut_line();
+            continue;
         }
+        if (begin_ < end_)
+            return false;
+        if (whole_file_held_ || !read_block())
+            return true;
     }
-    std::fclose(file);
-    return found;
 }
 
 } // namespace trevanix
