@@ -49,7 +49,7 @@ public:
     // Reads the next line into `line`; the view stays valid until the next call.
     // Returns false when no character is left, or when reading failed or was
     // stopped (see read_failed() and stopped()).
-    bool next(std::string_view& line)
+    [[gnu::always_inline]] bool next(std::string_view& line)
     {
         // Fast path: the line's end is among the line ends found in the block.
         if (next_end_ < end_count_) {

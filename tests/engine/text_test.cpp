@@ -45,6 +45,20 @@ TEST(Positions, AreOneBasedAndCaseSensitive)
     EXPECT_EQ(position_of("Tri-mesh, Vertices: 8     Faces: 12", "faces"), 0u);
     EXPECT_EQ(position_of("abc", "c", 4), 0u);
     EXPECT_EQ(position_of("", 'x'), 0u);
+    // Keywords at every place of lines of every length, found as a plain search finds them.
+    const std::string keyword = "*MESH_MTLID";
+    for (std::size_t length = 0; length < 80; ++length) {
+        for (std::size_t at = 0; at + keyword.size() <= length + keyword.size(); at += 3) {
+            std::string line(length, '*');
+            line.insert(std::min(at, line.size()), keyword);
+            line[line.size() - 1] = 'D';
+            for (std::size_t from : {1u, 2u, 17u}) {
+                const auto expected = std::string_view(line).find(keyword, from - 1);
+                EXPECT_EQ(position_of(line, keyword, from), expected == std::string_view::npos ? 0 : expected + 1)
+                    << line << " from " << from;
+            }
+        }
+    }
     EXPECT_EQ(mid("abcdef", 2, 3), "bcd");
     EXPECT_EQ(mid("abcdef", 5, 10), "ef");
     EXPECT_EQ(mid("abcdef", 7, 1), "");
