@@ -6,6 +6,7 @@
 #include "app/options_and_clearing.hpp"
 #include "app/start_process.hpp"
 #include "format/line_source.hpp"
+#include "format/scene_file.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
@@ -106,7 +107,7 @@ public:
         // The command-line scene is dropped then, so the next click offers the
         // dialog instead of failing again.
         {
-            LineSource probe(reading_options(s_));
+            SceneFile probe;
             std::string error;
             if (!probe.open(path, error)) {
                 scene_.command_line_scene.clear();

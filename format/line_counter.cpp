@@ -4,14 +4,15 @@
 #include <cstring>
 #include <memory>
 
+#include "format/block_reader.hpp"
 #include "format/line_scan.hpp"
 
 namespace trevanix {
 
 namespace {
 
-// Room before the uncounted bytes for the bytes that precede them, and after
-// them (held back until the next block) for reading a keyword ahead.
+// Bytes held in front of each block (those that precede it) and after it
+// (those that follow it, to read a keyword ahead).
 constexpr std::size_t margin = 64;
 
 // Line starts where an object may start, by what precedes them: the file's
@@ -25,92 +26,106 @@ struct ObjectStarts {
 class LineCounter {
 public:
     LineCounter(const SceneFile& file, const CountOptions& options, const ObjectStartKeyword& keyword)
-        : file_(file), options_(options), keyword_(keyword),
-          block_(std::max<std::size_t>(options.block_size, 4 * margin)),
-          buffer_(new char[margin + block_ + margin]()),
-          candidates_(new std::uint32_t[block_ + line_scan_slack])
+        : file_(file), options_(options), keyword_(keyword), reader_(block_options(options)),
+          candidates_(new std::uint32_t[std::max<std::size_t>(options.block_size, 16) + line_scan_slack])
     {
     }
 
     CountEnd run(LineCount& count, std::string& error)
     {
-        std::uint64_t read_to = 0; // file offset of the next read
-        std::size_t held = 0;      // uncounted bytes, from buffer_[margin] on
-        bool first = true;
+        reader_.start(file_);
+        ReadBlock block;
+        if (!reader_.next(block))
+            return ended(error);
+        // Nothing precedes the file's first byte: no line end.
+        std::memset(block.data - margin, 0, margin);
+        if (block.size > 0)
+            test_file_start(block);
         for (;;) {
-            if (options_.stop && options_.stop->load(std::memory_order_relaxed))
-                return CountEnd::Stopped;
-            std::size_t got = 0;
-            const ReadOutcome outcome = file_.read_at(read_to, buffer_.get() + margin + held, block_ - held, got);
-            if (outcome != ReadOutcome::Read) {
-                error = outcome == ReadOutcome::Changed ? file_.changed_message() : file_.failed_message();
-                return CountEnd::Unreadable;
-            }
-            read_to += got;
-            held += got;
-            const bool whole = read_to >= file_.size();
-            if (first && held > 0)
-                test_file_start(held);
-            first = false;
-            // Keep the last `margin` bytes for the next round, so a keyword that
-            // starts before them can be read whole.
-            const std::size_t count_to = whole ? held : (held > margin ? held - margin : 0);
-            count_part(count_to, held);
-            if (whole)
+            count_block(block);
+            if (block.last)
                 break;
-            std::memmove(buffer_.get(), buffer_.get() + count_to, margin + held - count_to);
-            held -= count_to;
+            // The block's last bytes go in front of the next: pairs and line
+            // starts are judged by the bytes before them.
+            const char* tail = block.data + block.size - margin;
+            if (!reader_.next(block, tail, margin))
+                return ended(error);
         }
-        if (!file_.unchanged()) {
-            error = file_.changed_message();
-            return CountEnd::Unreadable;
-        }
-        count = finish(held);
+        count = finish(block);
         return CountEnd::Counted;
     }
 
 private:
-    void test_file_start(std::size_t held)
+    static BlockReaderOptions block_options(const CountOptions& options)
     {
-        const char first = buffer_[margin];
-        if ((first == keyword_.first_lower || first == keyword_.first_upper) && starts_object(margin, held))
+        BlockReaderOptions blocks;
+        blocks.block_size = options.block_size;
+        blocks.room_before = margin;
+        blocks.bytes_after = margin; // to read a keyword that crosses the block's end
+        blocks.stop = options.stop;
+        return blocks;
+    }
+
+    CountEnd ended(std::string& error) const
+    {
+        switch (reader_.end()) {
+        case BlockReadEnd::Stopped:
+            return CountEnd::Stopped;
+        case BlockReadEnd::Changed:
+            error = file_.changed_message();
+            return CountEnd::Unreadable;
+        case BlockReadEnd::Failed:
+        case BlockReadEnd::Whole:
+            break;
+        }
+        error = file_.failed_message();
+        return CountEnd::Unreadable;
+    }
+
+    void test_file_start(const ReadBlock& block)
+    {
+        const char first = block.data[0];
+        if ((first == keyword_.first_lower || first == keyword_.first_upper) && starts_object(block, 0))
             ++starts_.after_any_line_end;
     }
 
-    // The keyword test on the line that starts at buffer_[at]: its text up to
-    // the first CR or LF (a keyword holds neither), or as far as is held.
-    bool starts_object(std::size_t at, std::size_t held) const
+    // The keyword test on the line that starts at block.data[at]: its text up
+    // to the first CR or LF (a keyword holds neither), or as far as the file
+    // and the bytes held after the block go.
+    bool starts_object(const ReadBlock& block, std::size_t at) const
     {
-        const char* text = buffer_.get() + at;
-        const std::size_t available = std::min(margin + held - at, margin);
+        const char* text = block.data + at;
+        const std::size_t held = block.size - at + (block.last ? 0 : margin);
+        const std::size_t available = std::min(held, margin);
         std::size_t length = 0;
         while (length < available && text[length] != '\r' && text[length] != '\n')
             ++length;
         return keyword_.test(std::string_view(text, length));
     }
 
-    void count_part(std::size_t count_to, std::size_t held)
+    void count_block(const ReadBlock& block)
     {
-        const std::size_t found = tally_line_ends(buffer_.get(), margin, margin + count_to, keyword_.first_lower,
+        const std::size_t found = tally_line_ends(block.data, 0, block.size, keyword_.first_lower,
                                                   keyword_.first_upper, tally_, candidates_.get());
         for (std::size_t k = 0; k < found; ++k) {
             const std::size_t at = candidates_[k];
-            if (!starts_object(at, held))
+            if (!starts_object(block, at))
                 continue;
-            const char one_back = buffer_[at - 1];
-            const char two_back = buffer_[at - 2];
-            if (one_back == '\r' || two_back == '\r')
+            // The two bytes before a block's first bytes are held in front of it.
+            const char* text = block.data + at;
+            if (text[-1] == '\r' || text[-2] == '\r')
                 ++starts_.after_any_line_end; // after CR, or after CR LF
             else
                 ++starts_.after_lone_line_feed;
         }
     }
 
-    // The counts under the rule the file calls for. `held` bytes end the file.
-    LineCount finish(std::size_t held) const
+    // The counts under the rule the file calls for; `block` ends the file.
+    LineCount finish(const ReadBlock& block) const
     {
-        const char last = buffer_[margin + held - 1];
-        const char before_last = buffer_[margin + held - 2];
+        const char* end = block.data + block.size; // the two bytes before it are held
+        const char last = end[-1];
+        const char before_last = end[-2];
         const bool empty = file_.size() == 0;
         const std::int64_t lone_line_feeds = tally_.line_feeds - tally_.line_feeds_after_carriage_return;
 
@@ -132,9 +147,7 @@ private:
     const SceneFile& file_;
     const CountOptions& options_;
     ObjectStartKeyword keyword_;
-    std::size_t block_;
-    // [margin: the bytes before the uncounted ones][uncounted bytes][room]
-    std::unique_ptr<char[]> buffer_;
+    BlockReader reader_;
     std::unique_ptr<std::uint32_t[]> candidates_;
     LineEndTally tally_;
     ObjectStarts starts_;

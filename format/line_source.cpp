@@ -1,16 +1,27 @@
 #include "format/line_source.hpp"
 
 #include <algorithm>
-#include <cstring>
-
-#include "format/line_scan.hpp"
 
 namespace trevanix {
 
-LineSource::LineSource(LineSourceOptions options) : options_(options)
+namespace {
+
+BlockReaderOptions block_options(const LineSourceOptions& options)
 {
-    options_.block_size = std::max<std::size_t>(options_.block_size, 16);
+    BlockReaderOptions blocks;
+    blocks.block_size = std::max<std::size_t>(options.block_size, 16);
+    // Room for the start of a line that runs on into the next block.
+    blocks.room_before = LineSource::max_line_length;
+    blocks.bytes_after = 1; // shows whether an LF follows a CR at the block's end
+    blocks.find_line_ends = true;
+    blocks.lf_ends_line = options.lf_ends_line;
+    blocks.stop = options.stop;
+    return blocks;
 }
+
+} // namespace
+
+LineSource::LineSource(LineSourceOptions options) : options_(options), reader_(block_options(options)) {}
 
 LineSource::~LineSource() { close(); }
 
@@ -40,32 +51,26 @@ bool LineSource::open(const SceneFile& file, std::string& error)
 
 bool LineSource::start(std::string&)
 {
-    // An unfinished line of up to max_line_length bytes and a CR, a block,
-    // and the sentinel after it. Pages are only taken as they are used.
-    if (!buffer_) {
-        capacity_ = max_line_length + 1 + options_.block_size + 1;
-        buffer_.reset(new char[capacity_]);
-        ends_.reset(new std::uint32_t[options_.block_size + 1 + line_scan_slack]);
-    }
-    data_ = buffer_.get();
-    data_[0] = '\0';
-    file_offset_ = 0;
-    begin_ = scanned_to_ = end_ = 0;
-    next_end_ = end_count_ = 0;
-    whole_file_held_ = false;
+    failure_ = Failure::None;
     skipping_ = false;
     line_cut_ = false;
-    failure_ = Failure::None;
     lines_read_ = 0;
+    next_end_ = 0;
+    block_ = {};
+    line_start_ = nullptr;
+    reader_.start(*file_);
+    move_to_next_block();
     return true;
 }
 
 void LineSource::close() noexcept
 {
+    reader_.finish();
     own_file_.close();
     file_ = nullptr;
-    begin_ = scanned_to_ = end_ = 0;
-    next_end_ = end_count_ = 0;
+    block_ = {};
+    line_start_ = nullptr;
+    next_end_ = 0;
 }
 
 std::string LineSource::failure_message() const
@@ -83,118 +88,106 @@ std::string LineSource::failure_message() const
     return {};
 }
 
-// Moves the start of an unfinished line to the front of the buffer, with the
-// part of it already scanned.
-void LineSource::keep_unfinished_line()
+// Goes on to the next block, with the unfinished line (or, after a CR at the
+// block's end, the LF that belongs to it) carried over.
+bool LineSource::move_to_next_block()
 {
-    const std::size_t kept = end_ - begin_;
-    if (begin_ > 0 && kept > 0)
-        std::memmove(data_, data_ + begin_, kept);
-    scanned_to_ -= begin_;
-    end_ = kept;
-    begin_ = 0;
-    next_end_ = end_count_ = 0;
-}
-
-// Reads the next block after what is held and finds its line ends. A CR at
-// the block's end is left unscanned until the next block shows whether an LF
-// follows it.
-bool LineSource::read_block()
-{
-    keep_unfinished_line();
-    if (options_.stop && options_.stop->load(std::memory_order_relaxed)) {
-        failure_ = Failure::Stopped;
-        return false;
+    std::size_t keep = 0;
+    std::size_t skip = 0;
+    if (block_.data != nullptr) {
+        if (line_start_ > block_end())
+            skip = static_cast<std::size_t>(line_start_ - block_end());
+        else if (!skipping_)
+            keep = static_cast<std::size_t>(block_end() - line_start_);
     }
-    std::size_t got = 0;
-    const std::size_t room = std::min(options_.block_size, capacity_ - 1 - end_);
-    switch (file_->read_at(file_offset_, data_ + end_, room, got)) {
-    case ReadOutcome::Read:
-        break;
-    case ReadOutcome::Changed:
-        failure_ = Failure::Changed;
-        return false;
-    case ReadOutcome::Failed:
-        failure_ = Failure::Failed;
-        return false;
-    }
-    file_offset_ += got;
-    end_ += got;
-    data_[end_] = '\0';
-    if (file_offset_ >= file_->size()) {
-        whole_file_held_ = true;
-        // Written to while it was read: the bytes held may mix two versions.
-        if (!file_->unchanged()) {
+    ReadBlock next;
+    if (!reader_.next(next, line_start_, keep)) {
+        switch (reader_.end()) {
+        case BlockReadEnd::Whole:
+            break;
+        case BlockReadEnd::Failed:
+            failure_ = Failure::Failed;
+            break;
+        case BlockReadEnd::Changed:
             failure_ = Failure::Changed;
-            return false;
+            break;
+        case BlockReadEnd::Stopped:
+            failure_ = Failure::Stopped;
+            break;
         }
+        block_ = {};
+        line_start_ = nullptr;
+        next_end_ = 0;
+        return false;
     }
-    std::size_t scan_to = end_;
-    if (!whole_file_held_ && scan_to > scanned_to_ && data_[scan_to - 1] == '\r')
-        --scan_to;
-    end_count_ = find_line_end_bytes(data_, scanned_to_, scan_to, options_.lf_ends_line, ends_.get());
+    block_ = next;
+    line_start_ = block_.data - keep + skip;
     next_end_ = 0;
-    scanned_to_ = scan_to;
+    while (next_end_ < block_.end_count && block_.ends[next_end_] < skip)
+        ++next_end_;
     return true;
 }
 
-// Drops the rest of a cut line, block by block, up to its line end.
-void LineSource::skip_rest_of_cut_line()
+// Drops the rest of a cut line, block by block, up to its line end. False
+// when reading ended first.
+bool LineSource::skip_rest_of_cut_line()
 {
     for (;;) {
-        if (next_end_ < end_count_) {
-            pass_line_end(ends_[next_end_++]);
+        if (next_end_ < block_.end_count) {
+            pass_line_end(block_.data + block_.ends[next_end_++]);
             skipping_ = false;
-            return;
+            return true;
         }
-        begin_ = scanned_to_; // no line end among them: none of these bytes is kept
-        if (whole_file_held_) {
+        line_start_ = block_end(); // none of these bytes is kept
+        if (block_.last) {
             skipping_ = false;
-            return;
+            return true;
         }
-        if (!read_block())
-            return;
+        if (!move_to_next_block())
+            return false;
     }
 }
 
 bool LineSource::next_slow(std::string_view& line)
 {
     for (;;) {
-        if (!file_ || failure_ != Failure::None)
+        if (block_.data == nullptr || failure_ != Failure::None)
             return false;
         if (skipping_) {
-            skip_rest_of_cut_line();
+            if (!skip_rest_of_cut_line())
+                return false;
             continue;
         }
-        if (next_end_ < end_count_) {
+        if (next_end_ < block_.end_count) {
             // The line's end is known (a line longer than the bound is cut).
-            const std::size_t at = ends_[next_end_++];
-            line_cut_ = at - begin_ > max_line_length;
-            line = std::string_view(data_ + begin_, line_cut_ ? max_line_length : at - begin_);
+            const char* at = block_.data + block_.ends[next_end_++];
+            const auto length = static_cast<std::size_t>(at - line_start_);
+            line_cut_ = length > max_line_length;
+            line = std::string_view(line_start_, line_cut_ ? max_line_length : length);
             pass_line_end(at);
             ++lines_read_;
             return true;
         }
-        // No line end among the held bytes: they start a line (the last of
-        // them may be a CR whose LF is still to come).
-        if (scanned_to_ - begin_ > max_line_length) {
-            line = std::string_view(data_ + begin_, max_line_length);
+        // No line end is left in the block: its last bytes start a line.
+        const std::size_t held = line_start_ < block_end() ? static_cast<std::size_t>(block_end() - line_start_) : 0;
+        if (held > max_line_length) {
+            line = std::string_view(line_start_, max_line_length);
             line_cut_ = true;
             skipping_ = true; // the rest goes at the next read
             ++lines_read_;
             return true;
         }
-        if (whole_file_held_) {
-            if (begin_ == end_)
+        if (block_.last) {
+            if (held == 0)
                 return false;
             // The last line, without a line end.
-            line = std::string_view(data_ + begin_, end_ - begin_);
+            line = std::string_view(line_start_, held);
             line_cut_ = false;
-            begin_ = end_;
+            line_start_ = block_end();
             ++lines_read_;
             return true;
         }
-        if (!read_block())
+        if (!move_to_next_block())
             return false;
     }
 }
@@ -202,15 +195,16 @@ bool LineSource::next_slow(std::string_view& line)
 bool LineSource::at_end()
 {
     for (;;) {
-        if (!file_ || failure_ != Failure::None)
+        if (block_.data == nullptr || failure_ != Failure::None)
             return true;
         if (skipping_) {
-            skip_rest_of_cut_line();
+            if (!skip_rest_of_cut_line())
+                return true;
             continue;
         }
-        if (begin_ < end_)
+        if (next_end_ < block_.end_count || line_start_ < block_end())
             return false;
-        if (whole_file_held_ || !read_block())
+        if (block_.last || !move_to_next_block())
             return true;
     }
 }

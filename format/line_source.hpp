@@ -7,11 +7,11 @@
 // tools). Lines are handed out as views, so reading costs no allocation and no
 // copy per line.
 //
-// The file is read in large blocks into one reused buffer, and the line ends
-// of a whole block are found at once by a vector scan; handing out a line is
-// then a look-up. Memory stays bounded whatever the input: a line longer than
-// max_line_length is handed out cut to that length and the rest of it is
-// skipped without being kept.
+// The file is read in large blocks, one block ahead on a helper thread, and
+// the line ends of a whole block are found at once by a vector scan; handing
+// out a line is then a look-up. Memory stays bounded whatever the input: a
+// line longer than max_line_length is handed out cut to that length and the
+// rest of it is skipped without being kept.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/block_reader.hpp"
 #include "format/scene_file.hpp"
 
 namespace trevanix {
@@ -52,11 +53,12 @@ public:
     [[gnu::always_inline]] bool next(std::string_view& line)
     {
         // Fast path: the line's end is among the line ends found in the block.
-        if (next_end_ < end_count_) {
-            const std::size_t at = ends_[next_end_];
-            if (at - begin_ <= max_line_length) {
+        if (next_end_ < block_.end_count) {
+            const char* at = block_.data + block_.ends[next_end_];
+            const auto length = static_cast<std::size_t>(at - line_start_);
+            if (length <= max_line_length) {
                 ++next_end_;
-                line = std::string_view(data_ + begin_, at - begin_);
+                line = std::string_view(line_start_, length);
                 line_cut_ = false;
                 pass_line_end(at);
                 ++lines_read_;
@@ -93,17 +95,19 @@ private:
 
     bool start(std::string& error);
     bool next_slow(std::string_view& line);
-    bool read_block();
-    void keep_unfinished_line();
-    void skip_rest_of_cut_line();
+    bool move_to_next_block();
+    bool skip_rest_of_cut_line();
+    const char* block_end() const noexcept { return block_.data + block_.size; }
     // Moves past the line end at `at`: a CR followed by an LF ends the line
-    // with both (the LF is then never a line end of its own).
-    void pass_line_end(std::size_t at) noexcept
+    // with both (the LF is then never a line end of its own). The byte after
+    // a block's last byte is held after it, so this may look one byte past
+    // the block.
+    void pass_line_end(const char* at) noexcept
     {
-        begin_ = at + 1;
-        if (data_[at] == '\r' && data_[begin_] == '\n') {
-            ++begin_;
-            if (next_end_ < end_count_ && ends_[next_end_] == at + 1)
+        line_start_ = at + 1;
+        if (*at == '\r' && *line_start_ == '\n') {
+            ++line_start_;
+            if (next_end_ < block_.end_count && block_.data + block_.ends[next_end_] == at + 1)
                 ++next_end_;
         }
     }
@@ -111,23 +115,13 @@ private:
     LineSourceOptions options_;
     SceneFile own_file_;
     const SceneFile* file_ = nullptr;
-    std::uint64_t file_offset_ = 0; // where the next block is read
+    BlockReader reader_;
 
-    // buffer_: [consumed][the line being read ... held bytes][sentinel 0]
-    std::unique_ptr<char[]> buffer_;
-    std::size_t capacity_ = 0;
-    char* data_ = nullptr;
-    std::size_t begin_ = 0;       // first byte of the next line
-    std::size_t scanned_to_ = 0;  // bytes before this have had their line ends found
-    std::size_t end_ = 0;         // one past the last byte held
+    ReadBlock block_;                 // the block being read
+    const char* line_start_ = nullptr; // first byte of the next line (may lie before the block, or one past it)
+    std::size_t next_end_ = 0;        // the next of the block's line ends
 
-    // Offsets of the line ends found in [begin_, scanned_to_), in order.
-    std::unique_ptr<std::uint32_t[]> ends_;
-    std::size_t next_end_ = 0;
-    std::size_t end_count_ = 0;
-
-    bool whole_file_held_ = false; // the last block has been read
-    bool skipping_ = false;        // inside the rest of a cut line
+    bool skipping_ = false; // inside the rest of a cut line
     bool line_cut_ = false;
     Failure failure_ = Failure::None;
     std::int64_t lines_read_ = 0;
