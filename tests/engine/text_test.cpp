@@ -88,17 +88,14 @@ TEST(NumberValue, ReadsLenientlyLikeTheSceneReaders)
 TEST(NumberValue, HugeValuesSaturateInsteadOfFailing)
 {
     EXPECT_TRUE(std::isinf(number_value("1e999999")));
-    EXPECT_LT(number_value("-1e999999"), 0.0);
-    EXPECT_TRUE(std::isinf(number_value("-1e999999")));
-    EXPECT_TRUE(std::isinf(number_value("0.001e312")));
+    EXPECT_EQ(number_value("-1e999999"), -HUGE_VAL);
+    EXPECT_EQ(number_value("0.001e312"), HUGE_VAL);
     EXPECT_EQ(number_value("1e-999999"), 0.0);
-    EXPECT_EQ(number_value("-1e-999999"), 0.0);
-    EXPECT_EQ(number_value("1000e-320"), 1e-317);
-    EXPECT_EQ(number_value("100000e-330"), 0.0) << "1e-325 is below the smallest double";
+    EXPECT_EQ(number_value("1000e-320"), 1e-317) << "below the normal range, still a value";
+    EXPECT_EQ(number_value("100000e-330"), 0.0) << "below the smallest double";
     const std::string long_digits(400, '9');
     EXPECT_GT(number_value(long_digits), 1e300);
-    EXPECT_TRUE(std::isinf(number_value(long_digits + ".5")));
-    EXPECT_EQ(number_value("0." + std::string(400, '0') + "1"), 0.0);
+    EXPECT_EQ(number_value(long_digits + ".5"), HUGE_VAL);
 }
 
 TEST(NumberValue, ReadsTheSameUnderACommaDecimalLanguage)
