@@ -63,7 +63,7 @@ QSettings user_settings()
 {
     return QSettings(QSettings::UserScope, QStringLiteral("trevanix"), QStringLiteral("trevanix"));
 }
-const QString last_scene_folder_key = QStringLiteral("open_dialog/last_scene_folder");
+constexpr QLatin1StringView last_scene_folder_key("open_dialog/last_scene_folder");
 
 // A tooltip shows the text as it is, never as markup.
 QString plain_tooltip(const QString& text)
