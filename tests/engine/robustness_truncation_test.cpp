@@ -31,13 +31,12 @@ std::vector<SampleScene> sample_scenes()
 
     AseObject multi;
     multi.name = "multi";
-    multi.faces = 2;
-    multi.tfaces = 2;
-    multi.face_ids = {0, 1};
+    multi.faces = ase_faces_with_ids({0, 1});
+    multi.tfaces = ase_tfaces(2);
     AseObject unmapped;
     unmapped.name = "unmapped";
-    unmapped.tvertices = -1;
-    unmapped.material_ref = -1;
+    unmapped.mapping_lists = false;
+    unmapped.material_ref.reset();
     const std::string generated_ase =
         ase_header() +
         material_list({multi_material("mm", {standard_submaterial("s0", "a_very_long_texture_name.bmp"),
