@@ -21,6 +21,8 @@
 #include "window/main_window.hpp"
 #include "window/progress_scale.hpp"
 #include "window/qt_user_services.hpp"
+#include "support/asc_builder.hpp"
+#include "support/ase_builder.hpp"
 #include "support/scripted_services.hpp"
 #include "support/temp_dir.hpp"
 
@@ -60,57 +62,10 @@ public:
     }
 };
 
-const std::string asc_scene = trevanix::testing::crlf({
-    "Ambient light color: Red=0.3 Green=0.3 Blue=0.3",
-    "",
-    "Named object: \"Box\"",
-    "Tri-mesh, Vertices: 3     Faces: 1",
-    "Vertex list:",
-    "Vertex 0:  X:0.0     Y:0.0     Z:0.0",
-    "Vertex 1:  X:1.0     Y:0.0     Z:0.0",
-    "Vertex 2:  X:0.0     Y:1.0     Z:0.0",
-    "Face list:",
-    "Face 0: A:0 B:1 C:2 AB:1 BC:1 CA:1",
-    "Smoothing: 1",
-    "",
-});
-
-const std::string ase_scene = trevanix::testing::crlf({
-    "*3DSMAX_ASCIIEXPORT\t200",
-    "*MATERIAL_LIST {",
-    "\t*MATERIAL_COUNT 0",
-    "}",
-    "*GEOMOBJECT {",
-    "\t*NODE_NAME \"Box01\"",
-    "\t*MESH {",
-    "\t\t*TIMEVALUE 0",
-    "\t\t*MESH_NUMVERTEX 3",
-    "\t\t*MESH_NUMFACES 1",
-    "\t\t*MESH_VERTEX_LIST {",
-    "\t\t\t*MESH_VERTEX    0\t0.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_VERTEX    1\t1.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_VERTEX    2\t0.0000\t1.0000\t0.0000",
-    "\t\t}",
-    "\t\t*MESH_FACE_LIST {",
-    "\t\t\t*MESH_FACE    0:    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    1\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0",
-    "\t\t}",
-    "\t\t*MESH_NUMTVERTEX 3",
-    "\t\t*MESH_TVERTLIST {",
-    "\t\t\t*MESH_TVERT 0\t0.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_TVERT 1\t1.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_TVERT 2\t0.0000\t1.0000\t0.0000",
-    "\t\t}",
-    "\t\t*MESH_NUMTVFACES 1",
-    "\t\t*MESH_TFACELIST {",
-    "\t\t\t*MESH_TFACE 0\t0\t1\t2",
-    "\t\t}",
-    "\t}",
-    "\t*PROP_MOTIONBLUR 0",
-    "\t*PROP_CASTSHADOW 1",
-    "\t*PROP_RECVSHADOW 1",
-    "\t*WIREFRAME_COLOR 0.1000\t0.2000\t0.3000",
-    "}",
-});
+// A valid one-object scene of each kind; the ".ase" one has no materials.
+const std::string asc_scene = trevanix::testing::asc_scene({{.name = "Box"}});
+const std::string ase_scene = trevanix::testing::ase_scene({{.name = "Box01", .material_ref = std::nullopt}},
+                                                           trevanix::testing::material_list({}));
 
 // One window over scripted services, with its log in a fresh folder.
 struct Fixture {
