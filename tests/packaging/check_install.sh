@@ -168,7 +168,10 @@ if [[ $face == window ]]; then
 fi
 
 if [[ $status -eq 0 ]]; then
-    echo "install: the installed tree holds the programs, manual pages, completion" \
-        "$([[ $face == window ]] && echo 'and the desktop files')"
+    if [[ $face == window ]]; then
+        echo "install: both programs, their manual pages, the completion and the desktop files are in place"
+    else
+        echo "install: trevanix-cli, its manual page and the completion are in place (no window built)"
+    fi
 fi
 exit $status
