@@ -18,7 +18,7 @@ std::string good_ase() { return ase_header() + material_list({standard_material(
 std::string bad_ase()
 {
     AseObject o;
-    o.faces = 0;
+    o.faces.clear();
     return ase_header() + material_list({standard_material("m", "m.bmp")}) + ase_object(o) + ase_object({});
 }
 
@@ -119,19 +119,31 @@ TEST(AnalysisVerdict, AseInputAsksForAnExpressRunUnlessItsAscNamesakeExists)
 
 TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
 {
-    for (const bool problems : {false, true}) {
+    struct Case {
+        bool yes, problems;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        // No verdict box in an express run: the question, then the express
+        // ending of the conversion, which closes the program.
+        {true, false, {messages::express_question, messages::finished_express}},
+        {true, true, {messages::express_question, messages::ase_finished_with_problems_choose_target}},
+        {false, false, {messages::express_question, messages::finished_choose_target}},
+    };
+    for (const auto& c : cases) {
         Harness h;
-        h.services.answers = {true};
-        h.analyse("city.ase", problems ? bad_ase() : good_ase());
+        h.services.answers = {c.yes};
+        h.analyse("city.ase", c.problems ? bad_ase() : good_ase());
+        const bool express = c.yes && !c.problems;
         const bool converted = h.session().conversion_report.status == ConversionStatus::Completed;
-        EXPECT_EQ(converted, !problems);
+        EXPECT_EQ(converted, express) << c.yes << c.problems;
         EXPECT_EQ(h.scene().express_run, 0);
-        if (!problems) {
-            // No verdict box in an express run: the question, then the express
-            // ending of the conversion, which closes the program.
-            EXPECT_EQ(h.services.texts(), (std::vector<std::string>{messages::express_question, messages::finished_express}));
-            EXPECT_TRUE(h.services.quit_called);
+        EXPECT_EQ(h.services.texts(), c.messages) << c.yes << c.problems;
+        EXPECT_EQ(h.services.quit_called, express);
+        if (express) {
             EXPECT_FALSE(read_bytes(h.dir.file("city.asc")).empty()) << "the express run writes beside the input";
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(h.dir.file("city.asc")));
         }
     }
 }
