@@ -289,8 +289,9 @@ bool MainWindow::use_font_family(const QString& family)
 }
 
 // The form was laid out for a narrow 8-point face. Of the installed faces it
-// prefers, the one whose captions all fit at the largest size is used (the
-// earlier in the list on a tie); with none of them, the desktop's own face.
+// prefers, and then the desktop's own, the one whose captions all fit at the
+// largest size is used (the earlier in the list on a tie). Should none fit,
+// the first is used at the smallest size.
 void MainWindow::pick_font()
 {
     QStringList families;
