@@ -116,6 +116,7 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     Harness h;
     const std::string input = h.dir.write("Town.asc", "");
     h.scene().scene_path = input;
+    h.scene().file_loaded = 1;
 
     FileDialogResult empty;
     empty.cancelled = false;
@@ -146,6 +147,61 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     EXPECT_EQ(request.filter, messages::save_dialog_filter);
     EXPECT_EQ(request.initial_folder, h.dir.path().string());
     EXPECT_TRUE(request.confirm_overwrite);
+}
+
+TEST(Form, StartNeedsALoadedSceneAndATarget)
+{
+    // After the clearing, a target is kept and shown for the next scene, but
+    // there is nothing to start yet.
+    Harness h;
+    h.analyse("s.asc", one_object_asc);
+    h.services.answers = {true};
+    h.form().click_Clear_statistics();
+    ASSERT_TRUE(h.controls().Target_filename.enabled);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+    h.form().click_Target_filename();
+    EXPECT_FALSE(h.controls().Start_process.enabled);
+    EXPECT_EQ(h.controls().Text_savefile.text, h.dir.file("out.asc"));
+
+    h.analyse("s.asc", one_object_asc);
+    EXPECT_EQ(h.services.texts().back(), messages::finished);
+    EXPECT_TRUE(h.controls().Start_process.enabled);
+    EXPECT_EQ(h.controls().Text_savefile.text, h.dir.file("out.asc"));
+    h.form().click_Start_process();
+    EXPECT_EQ(h.session().conversion_report.outputs, std::vector<std::string>{h.dir.file("out.asc")});
+}
+
+TEST(Form, ADroppedSceneIsAnalysedAsTheCommandLineStartDoes)
+{
+    struct Case {
+        const char* what;
+        bool loaded_before;
+        std::deque<bool> answers;
+        bool analysed;
+    };
+    const Case cases[] = {
+        {"nothing loaded: no question", false, {}, true},
+        {"loaded, Yes to the discard question", true, {true}, true},
+        {"loaded, No keeps the loaded scene", true, {false}, false},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        if (c.loaded_before)
+            h.analyse("first.asc", one_object_asc);
+        h.services.messages.clear();
+        h.services.answers = c.answers;
+        const std::string dropped = h.dir.write("dropped.asc", one_object_asc);
+        h.form().drop_scene(dropped);
+        EXPECT_EQ(h.services.open_requests.size(), c.loaded_before ? 1u : 0u) << c.what;
+        EXPECT_EQ(h.scene().scene_path, c.analysed ? dropped : h.dir.file("first.asc")) << c.what;
+        EXPECT_EQ(h.scene().file_loaded, 1) << c.what;
+        if (c.loaded_before) {
+            EXPECT_EQ(h.services.messages.front().message.text, messages::discard_question) << c.what;
+        }
+        if (c.analysed) {
+            EXPECT_EQ(h.services.texts().back(), messages::finished_choose_target) << c.what;
+        }
+    }
 }
 
 TEST(Form, Text2RefusesExclamationPointsAndBackslashes)
@@ -354,6 +410,10 @@ public:
             form->click_Start_process();
             form->click_Clear_statistics();
             form->click_Target_filename();
+            form->drop_scene("elsewhere.asc");
+            for (auto box : {&Controls::Check_all, &Controls::Check_createmat, &Controls::Check_splitasc,
+                             &Controls::Check_flip3daxis, &Controls::Check_vtextures})
+                form->click_check_box(box);
         }
     }
     bool clicked = false;
@@ -375,5 +435,10 @@ TEST(Form, ALongActionRefusesASecondOne)
     EXPECT_EQ(services.open_requests.size(), 1u);
     EXPECT_TRUE(services.save_requests.empty());
     EXPECT_TRUE(form.session().analysis_report.completed);
+    EXPECT_EQ(form.scene().scene_path, dir.file("s.asc"));
     EXPECT_FALSE(form.busy());
+    // The check boxes kept their values, and take clicks again afterwards.
+    EXPECT_EQ(enabled_options(form.controls()) + std::to_string(form.controls().Check_all.value), "----1");
+    form.click_check_box(&Controls::Check_all);
+    EXPECT_EQ(enabled_options(form.controls()) + std::to_string(form.controls().Check_all.value), "-SA-0");
 }
