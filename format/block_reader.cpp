@@ -15,22 +15,25 @@ BlockReader::BlockReader(BlockReaderOptions options) : options_(options)
 
 BlockReader::~BlockReader() { finish(); }
 
-void BlockReader::allocate(Buffer& buffer) const
+// Makes room for a block of `block_size` bytes with `room_before` free bytes
+// in front. Pages are only taken as they are used, so a large room in front
+// that holds only short line ends costs little.
+void BlockReader::allocate(Buffer& buffer, std::size_t room_before, std::size_t block_size) const
 {
-    if (buffer.bytes)
+    if (buffer.bytes && buffer.room_before >= room_before && buffer.block_size >= block_size)
         return;
-    // Pages are only taken as they are used: a room in front that holds
-    // only short line ends costs little.
-    buffer.bytes.reset(new char[options_.room_before + options_.block_size + options_.bytes_after]);
+    buffer.room_before = std::max(buffer.room_before, room_before);
+    buffer.block_size = std::max(buffer.block_size, block_size);
+    buffer.bytes.reset(new char[buffer.room_before + buffer.block_size + options_.bytes_after]);
     if (options_.find_line_ends)
-        buffer.ends.reset(new std::uint32_t[options_.block_size + line_scan_slack]);
+        buffer.ends.reset(new std::uint32_t[buffer.block_size + line_scan_slack]);
 }
 
 // Reads the block at `offset` with the bytes after it, and finds its line ends.
 void BlockReader::fill(Buffer& buffer, std::uint64_t offset) const
 {
     ReadBlock& block = buffer.block;
-    block.data = buffer.bytes.get() + options_.room_before;
+    block.data = buffer.bytes.get() + buffer.room_before;
     block.ends = buffer.ends.get();
     block.size = 0;
     block.end_count = 0;
@@ -74,14 +77,16 @@ void BlockReader::start(const SceneFile& file)
     quit_ = false;
     finished_ = false;
     end_ = BlockReadEnd::Whole;
-    allocate(buffers_[0]);
     if (file.size() <= options_.block_size) {
-        // One block: read it now, no helper needed.
+        // One block: read it now, no helper needed. Nothing is ever carried
+        // in front of it; a few bytes there still read as the file's start.
+        allocate(buffers_[0], std::min<std::size_t>(options_.room_before, 64), static_cast<std::size_t>(file.size()));
         fill(buffers_[0], 0);
         filled_ = 1;
         return;
     }
-    allocate(buffers_[1]);
+    allocate(buffers_[0], options_.room_before, options_.block_size);
+    allocate(buffers_[1], options_.room_before, options_.block_size);
     helper_ = std::thread([this] { read_ahead(); });
 }
 

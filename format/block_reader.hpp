@@ -73,11 +73,13 @@ private:
     struct Buffer {
         std::unique_ptr<char[]> bytes;
         std::unique_ptr<std::uint32_t[]> ends;
+        std::size_t room_before = 0; // what the allocation holds
+        std::size_t block_size = 0;
         ReadBlock block;
         BlockReadEnd outcome = BlockReadEnd::Whole;
     };
 
-    void allocate(Buffer& buffer) const;
+    void allocate(Buffer& buffer, std::size_t room_before, std::size_t block_size) const;
     void fill(Buffer& buffer, std::uint64_t offset) const;
     void read_ahead();
     bool wait_for(std::size_t block);

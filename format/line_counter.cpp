@@ -26,13 +26,16 @@ struct ObjectStarts {
 class LineCounter {
 public:
     LineCounter(const SceneFile& file, const CountOptions& options, const ObjectStartKeyword& keyword)
-        : file_(file), options_(options), keyword_(keyword), reader_(block_options(options)),
-          candidates_(new std::uint32_t[std::max<std::size_t>(options.block_size, 16) + line_scan_slack])
+        : file_(file), options_(options), keyword_(keyword), reader_(block_options(options))
     {
     }
 
     CountEnd run(LineCount& count, std::string& error)
     {
+        // One candidate per byte of a block at most.
+        const auto largest_block = static_cast<std::size_t>(
+            std::min<std::uint64_t>(std::max<std::size_t>(options_.block_size, 16), file_.size()));
+        candidates_.reset(new std::uint32_t[largest_block + line_scan_slack]);
         reader_.start(file_);
         ReadBlock block;
         if (!reader_.next(block))

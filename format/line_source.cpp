@@ -31,7 +31,8 @@ bool LineSource::open(const std::string& path, std::string& error)
     if (!own_file_.open(path, error))
         return false;
     file_ = &own_file_;
-    return start(error);
+    start();
+    return true;
 }
 
 bool LineSource::open(const SceneFile& file, std::string& error)
@@ -46,10 +47,11 @@ bool LineSource::open(const SceneFile& file, std::string& error)
         return false;
     }
     file_ = &file;
-    return start(error);
+    start();
+    return true;
 }
 
-bool LineSource::start(std::string&)
+void LineSource::start()
 {
     failure_ = Failure::None;
     skipping_ = false;
@@ -60,7 +62,6 @@ bool LineSource::start(std::string&)
     line_start_ = nullptr;
     reader_.start(*file_);
     move_to_next_block();
-    return true;
 }
 
 void LineSource::close() noexcept

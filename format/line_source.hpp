@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -93,7 +92,7 @@ public:
 private:
     enum class Failure { None, Failed, Changed, Stopped };
 
-    bool start(std::string& error);
+    void start();
     bool next_slow(std::string_view& line);
     bool move_to_next_block();
     bool skip_rest_of_cut_line();
