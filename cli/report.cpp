@@ -50,6 +50,32 @@ Json text_or_null(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(json_text(text));
 }
 
+Json rejected_json(const std::vector<LoggedProblem>& problems)
+{
+    Json list = Json::array();
+    for (const LoggedProblem& problem : problems) {
+        Json entry;
+        entry["line"] = problem.line_number;
+        entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
+        entry["reason"] = problem.reason;
+        entry["text"] = json_text(problem.text);
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
+Json renamed_pictures_json(const std::vector<PictureRename>& renames)
+{
+    Json list = Json::array();
+    for (const PictureRename& rename : renames) {
+        Json entry;
+        entry["from"] = json_text(rename.from);
+        entry["to"] = json_text(rename.to);
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
 } // namespace
 
 std::string json_text(std::string_view bytes)
@@ -70,9 +96,10 @@ std::string json_text(std::string_view bytes)
     return out;
 }
 
-AnalysisSnapshot snapshot_analysis(const Session& session)
+AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& scene)
 {
     AnalysisSnapshot s;
+    s.scene = scene;
     s.file_type = session.scene.file_type;
     s.completed = session.analysis_report.completed;
     s.problems = session.analysis_report.problems;
@@ -87,6 +114,9 @@ AnalysisSnapshot snapshot_analysis(const Session& session)
         {captions::Label3, c.Text1.text},
     };
     s.log_path = session.log.path().string();
+    s.rejected = session.log.take_kept_problems();
+    s.renamed_pictures = session.analysis_report.renamed_pictures;
+    s.missing_pictures = session.analysis_report.missing_pictures;
     return s;
 }
 
@@ -100,6 +130,15 @@ void print_statistics(std::ostream& out, const AnalysisSnapshot& snapshot)
     }
 }
 
+void print_picture_notes(std::ostream& out, const AnalysisSnapshot& snapshot, bool renames_listed_only)
+{
+    if (renames_listed_only)
+        for (const PictureRename& rename : snapshot.renamed_pictures)
+            out << "Picture to be renamed: " << rename.from << " -> " << rename.to << '\n';
+    for (const std::string& picture : snapshot.missing_pictures)
+        out << "Picture not found: " << picture << '\n';
+}
+
 void print_written_files(std::ostream& out, const ConversionReport& report)
 {
     for (const auto& path : report.outputs)
@@ -111,6 +150,7 @@ void print_written_files(std::ostream& out, const ConversionReport& report)
 Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages)
 {
     Json object;
+    object["scene"] = json_text(snapshot.scene);
     object["file_type"] = json_text(snapshot.file_type);
     object["analysis_completed"] = snapshot.completed;
     object["problems"] = snapshot.problems;
@@ -121,6 +161,12 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["vertices"] = snapshot.statistics.vertices;
     object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
     object["log"] = json_text(snapshot.log_path);
+    object["rejected"] = rejected_json(snapshot.rejected);
+    object["renamed_pictures"] = renamed_pictures_json(snapshot.renamed_pictures);
+    Json missing = Json::array();
+    for (const std::string& picture : snapshot.missing_pictures)
+        missing.push_back(json_text(picture));
+    object["missing_pictures"] = std::move(missing);
     Json list = Json::array();
     for (const auto& m : messages) {
         Json entry;

@@ -20,6 +20,7 @@ using Json = nlohmann::ordered_json;
 // The analysis' results, taken right after it so that a conversion that
 // follows cannot change them.
 struct AnalysisSnapshot {
+    std::string scene; // the scene's path
     std::string file_type;
     bool completed = false;
     bool problems = false;
@@ -27,12 +28,20 @@ struct AnalysisSnapshot {
     // Statistics boxes in the window's reading order, each with its label.
     std::vector<std::pair<std::string, std::string>> boxes;
     std::string log_path;
+    std::vector<LoggedProblem> rejected; // kept only when the log was asked to keep them
+    std::vector<PictureRename> renamed_pictures;
+    std::vector<std::string> missing_pictures;
 };
 
-AnalysisSnapshot snapshot_analysis(const Session& session);
+// Takes the analysis' results from the session; the problems the log kept
+// move into the snapshot.
+AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& scene);
 
 // One line per statistics box: the window's label, a blank, the box text.
 void print_statistics(std::ostream& out, const AnalysisSnapshot& snapshot);
+// The pictures a shortened texture name points to that are missing, and,
+// when the analysis only listed renames, the renames it would have made.
+void print_picture_notes(std::ostream& out, const AnalysisSnapshot& snapshot, bool renames_listed_only);
 // The ".asc" files and the material file a conversion wrote, one per line.
 void print_written_files(std::ostream& out, const ConversionReport& report);
 
