@@ -10,6 +10,9 @@ namespace trevanix::cli {
 
 namespace {
 
+// A note that reports an error; --quiet keeps it.
+void error_note(std::ostream& err, const std::string& text) { err << "trevanix-cli: " << text << '\n'; }
+
 class SceneJob {
 public:
     SceneJob(const ScenePlan& plan, const RunChoices& choices, std::ostream& out, std::ostream& err,
@@ -52,8 +55,7 @@ private:
         if (!choices_.quiet)
             err_ << "trevanix-cli: " << text << '\n';
     }
-    // A note that reports an error; always shown.
-    void error_note(const std::string& text) { err_ << "trevanix-cli: " << text << '\n'; }
+    void error_note(const std::string& text) { cli::error_note(err_, text); }
 
     int run_phases()
     {
@@ -179,7 +181,14 @@ private:
 int run_scene(const ScenePlan& plan, const RunChoices& choices, std::ostream& out, std::ostream& err,
               SceneProgress& progress)
 {
-    const int status = SceneJob(plan, choices, out, err, progress).run();
+    int status = exit_status::not_analysable;
+    try {
+        status = SceneJob(plan, choices, out, err, progress).run();
+    } catch (const std::exception& e) {
+        error_note(err, std::string("internal error: ") + e.what());
+    } catch (...) {
+        error_note(err, "internal error");
+    }
     progress.phase = ScenePhase::Done;
     return status;
 }

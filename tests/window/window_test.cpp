@@ -494,7 +494,8 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("cancelled") << "cancel" << "" << false;
         QTest::newRow("empty") << "" << messages::no_target_chosen << false;
-        QTest::newRow("the input, other case") << "TOWN.ASC" << messages::cannot_overwrite_input << false;
+        QTest::newRow("the input") << "town.asc" << messages::cannot_overwrite_input << false;
+        QTest::newRow("the input's name in capitals: another file here") << "TOWN.ASC" << "" << true;
         QTest::newRow("another file") << "out.asc" << "" << true;
     }
     void target_choice()
