@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/target_choice.hpp"
+#include "cli/scene_list.hpp"
 #include "convert/material_file.hpp"
 #include "format/text.hpp"
 #include "state/paths.hpp"
@@ -17,7 +18,7 @@ namespace {
 std::string identity_on_disk(const std::string& path)
 {
     struct stat info {};
-    if (::stat(path.empty() ? "." : path.c_str(), &info) != 0)
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return {};
     return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
@@ -40,10 +41,10 @@ ComparedPath compared(const std::string& path)
     c.path = path;
     c.normal = normalised_path(path);
     c.identity = identity_on_disk(path);
-    const std::string folder = parent_folder_of(path);
+    const std::string folder = parent_folder_of(path).empty() ? "." : parent_folder_of(path);
     c.folder = identity_on_disk(folder);
     if (c.folder.empty())
-        c.folder = normalised_path(folder.empty() ? "." : folder);
+        c.folder = normalised_path(folder);
     c.lower_name = to_lower_copy(file_name_of(path));
     return c;
 }
@@ -68,17 +69,8 @@ bool same_place(const ComparedPath& a, const ComparedPath& b)
 // Whether `path` could be split file "_0k" of `target` (k = 1, 2, ...).
 bool could_be_split_file_of(const ComparedPath& path, const ComparedPath& target)
 {
-    if (path.folder != target.folder || to_lower_copy(extension_of(path.lower_name)) != "asc")
-        return false;
-    const std::string stem = base_name_of(path.lower_name);
-    const std::string target_stem = base_name_of(target.lower_name);
-    if (stem.size() < target_stem.size() + 3 || stem.compare(0, target_stem.size(), target_stem) != 0 ||
-        stem.compare(target_stem.size(), 2, "_0") != 0 || stem[target_stem.size() + 2] == '0')
-        return false;
-    for (std::size_t i = target_stem.size() + 2; i < stem.size(); ++i)
-        if (stem[i] < '0' || stem[i] > '9')
-            return false;
-    return true;
+    return path.folder == target.folder && extension_of(path.lower_name) == "asc" &&
+           stem_before_split_number(base_name_of(path.lower_name)) == base_name_of(target.lower_name);
 }
 
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }

@@ -18,19 +18,6 @@ bool has_extension(const std::string& name, std::string_view lower_extension)
     return to_lower_copy(extension_of(name)) == lower_extension;
 }
 
-// "city_01" -> "city": the stem of the scene whose split file this would be
-// (the conversion numbers split files "_0" 1, 2, ... without leading zeros).
-std::string stem_before_split_number(const std::string& stem)
-{
-    const auto at = stem.rfind("_0");
-    if (at == std::string::npos || at + 2 >= stem.size() || stem[at + 2] == '0')
-        return {};
-    for (std::size_t i = at + 2; i < stem.size(); ++i)
-        if (stem[i] < '0' || stem[i] > '9')
-            return {};
-    return stem.substr(0, at);
-}
-
 struct FolderEntry {
     std::string name;
     bool is_folder = false; // a real folder, not a link to one
@@ -86,6 +73,17 @@ bool add_folder_scenes(const fs::path& folder, bool recursive, std::vector<std::
 }
 
 } // namespace
+
+std::string stem_before_split_number(const std::string& stem)
+{
+    const auto at = stem.rfind("_0");
+    if (at == std::string::npos || at + 2 >= stem.size() || stem[at + 2] == '0')
+        return {};
+    for (std::size_t i = at + 2; i < stem.size(); ++i)
+        if (stem[i] < '0' || stem[i] > '9')
+            return {};
+    return stem.substr(0, at);
+}
 
 bool is_earlier_output(const std::string& folder, const std::string& asc_file_name,
                        const std::vector<std::string>& ase_extensions)

@@ -15,6 +15,11 @@ struct SceneListing {
 
 SceneListing list_scenes(const std::vector<std::string>& arguments, bool recursive);
 
+// "city_01" -> "city": the stem of the scene whose split file a stem would be
+// (the conversion numbers split files "_0" 1, 2, ... without leading zeros);
+// "" when it is none.
+std::string stem_before_split_number(const std::string& stem);
+
 // Whether an ".asc" file of `folder` is the output of an ".ase" scene beside
 // it: its stem, or its stem without a trailing "_0" and a split number, names
 // an ".ase" file of the folder. The file system itself compares the names, so

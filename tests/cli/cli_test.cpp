@@ -140,7 +140,8 @@ TEST(CliUsage, HelpAndVersionSucceed)
 
     const CliRun convert_help = run_cli(dir, {"convert", "--help"});
     EXPECT_EQ(convert_help.status, 0);
-    for (const char* option : {"--target", "--options", "--yes", "--log", "--json", "--lf-ends"})
+    for (const char* option : {"--target", "--out-dir", "--options", "--yes", "--log", "--log-dir", "--json", "--jobs",
+                               "--quiet", "--lf-ends", "--recursive"})
         EXPECT_NE(convert_help.out.find(option), std::string::npos) << option;
 }
 
@@ -642,11 +643,10 @@ TEST(CliBatch, ScenesThatWouldWriteTheSameOutputAreRefusedBeforeAnythingIsWritte
         EXPECT_TRUE(run.out.empty());
         EXPECT_NE(run.err.find("trevanix-cli: "), std::string::npos) << run.err;
     }
+    // Nothing was written: no output folder, no log, no output beside the scenes.
     EXPECT_FALSE(fs::exists(out));
-    for (const char* left_alone : {"a", "b", "c", "d"})
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file(left_alone)), fs::directory_iterator()),
-                  std::string(left_alone) == "a" || std::string(left_alone) == "b" ? 1 : 2)
-            << left_alone;
+    for (const auto& [folder, files] : std::vector<std::pair<std::string, long>>{{"a", 1}, {"b", 1}, {"c", 2}, {"d", 2}})
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file(folder)), fs::directory_iterator()), files) << folder;
     // Without splitting, tile never writes tile_01.asc.
     const CliRun unsplit = run_cli(dir, {"convert", tile, tile_1, "--out-dir", out, "--options", "mat", "--json"});
     EXPECT_EQ(unsplit.status, 1) << unsplit.err;
