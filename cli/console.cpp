@@ -40,6 +40,8 @@ void Console::print(const std::vector<OutputPiece>& pieces)
         std::ostream& stream = piece.channel == Channel::Out ? std::cout : std::cerr;
         stream.write(piece.text.data(), static_cast<std::streamsize>(piece.text.size()));
         stream.flush();
+        if (!piece.text.empty())
+            at_line_start_ = piece.text.back() == '\n';
     }
 }
 
@@ -48,6 +50,9 @@ void Console::draw_progress(const std::vector<ProgressLine>& lines)
     if (!show_progress_)
         return;
     std::lock_guard lock(mutex_);
+    // Erasing moves up whole lines: never while a printed line is unfinished.
+    if (!at_line_start_)
+        return;
     erase_progress_locked();
     const std::size_t width = terminal_width();
     std::string block;

@@ -34,6 +34,7 @@ private:
     std::mutex mutex_;
     bool show_progress_;
     int lines_shown_ = 0;
+    bool at_line_start_ = true; // the last text printed ended its line
 };
 
 // Whether a progress display belongs on standard error: a terminal that

@@ -50,18 +50,52 @@ Json text_or_null(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(json_text(text));
 }
 
-Json rejected_json(const std::vector<LoggedProblem>& problems)
+Json rejected_entry_json(const LoggedProblem& problem)
 {
-    Json list = Json::array();
-    for (const LoggedProblem& problem : problems) {
-        Json entry;
-        entry["line"] = problem.line_number;
-        entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
-        entry["reason"] = problem.reason;
-        entry["text"] = json_text(problem.text);
-        list.push_back(std::move(entry));
+    Json entry;
+    entry["line"] = problem.line_number;
+    entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
+    entry["reason"] = problem.reason;
+    entry["text"] = json_text(problem.text);
+    return entry;
+}
+
+// A value nested one level down: its indented lines move two blanks right.
+// (JSON strings hold no raw line breaks, so every '\n' is a line break of the layout.)
+std::string nested_dump(const Json& value, int indent, int level)
+{
+    std::string text = value.dump(indent);
+    if (indent < 0)
+        return text;
+    const std::string shift(static_cast<std::size_t>(indent * level), ' ');
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out.push_back(c);
+        if (c == '\n')
+            out += shift;
     }
-    return list;
+    return out;
+}
+
+// The rejected objects, one entry at a time, laid out as dump() lays out an
+// array one level down, without building them all as JSON first.
+void write_rejected(std::ostream& out, const std::vector<LoggedProblem>& rejected, int indent)
+{
+    if (rejected.empty()) {
+        out << "[]";
+        return;
+    }
+    const std::string line_start = indent < 0 ? "" : "\n" + std::string(static_cast<std::size_t>(indent * 2), ' ');
+    out << '[';
+    for (std::size_t i = 0; i < rejected.size(); ++i) {
+        if (i > 0)
+            out << ',';
+        out << line_start << nested_dump(rejected_entry_json(rejected[i]), indent, 2);
+    }
+    if (indent >= 0)
+        out << '\n' << std::string(static_cast<std::size_t>(indent), ' ');
+    out << ']';
 }
 
 Json renamed_pictures_json(const std::vector<PictureRename>& renames)
@@ -161,7 +195,7 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["vertices"] = snapshot.statistics.vertices;
     object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
     object["log"] = json_text(snapshot.log_path);
-    object["rejected"] = rejected_json(snapshot.rejected);
+    object["rejected"] = Json::array(); // written entry by entry by write_scene_json
     object["renamed_pictures"] = renamed_pictures_json(snapshot.renamed_pictures);
     Json missing = Json::array();
     for (const std::string& picture : snapshot.missing_pictures)
@@ -177,6 +211,30 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     }
     object["messages"] = std::move(list);
     return object;
+}
+
+void write_scene_json(std::ostream& out, const Json& object, const std::vector<LoggedProblem>& rejected,
+                      bool one_line)
+{
+    // dump()'s layouts: {"key":value,...} on one line, or indented by two.
+    const int indent = one_line ? -1 : 2;
+    const char* key_end = one_line ? ":" : ": ";
+    const std::string line_start = one_line ? "" : "\n  ";
+    out << '{';
+    bool first = true;
+    for (const auto& [key, value] : object.items()) {
+        if (!first)
+            out << ',';
+        first = false;
+        out << line_start << Json(key).dump() << key_end;
+        if (key == "rejected")
+            write_rejected(out, rejected, indent);
+        else
+            out << nested_dump(value, indent, 1);
+    }
+    if (!one_line)
+        out << '\n';
+    out << "}\n";
 }
 
 void add_conversion_json(Json& object, const ConversionReport& report)

@@ -45,8 +45,15 @@ void print_picture_notes(std::ostream& out, const AnalysisSnapshot& snapshot, bo
 // The ".asc" files and the material file a conversion wrote, one per line.
 void print_written_files(std::ostream& out, const ConversionReport& report);
 
+// The scene's JSON object; its "rejected" list is left empty for
+// write_scene_json to fill.
 Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages);
 void add_conversion_json(Json& object, const ConversionReport& report);
+// Writes the object and a line end, exactly as dump() (one line) or dump(2)
+// lays it out, with the rejected objects written one by one: a scene that
+// rejects millions of objects never holds them all as JSON values at once.
+void write_scene_json(std::ostream& out, const Json& object, const std::vector<LoggedProblem>& rejected,
+                      bool one_line);
 
 // JSON strings must be UTF-8; scene texts are 8-bit. A text that is valid
 // UTF-8 is kept, any other is read as Latin-1 so that no byte is lost.

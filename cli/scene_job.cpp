@@ -156,7 +156,7 @@ private:
             Json object = analysis_json(snapshot_, services_.messages());
             if (conversion_part)
                 add_conversion_json(object, form_.session().conversion_report);
-            out_ << (choices_.json_lines ? object.dump() : object.dump(2)) << '\n';
+            write_scene_json(out_, object, snapshot_.rejected, choices_.json_lines);
         } else if (conversion_part) {
             print_written_files(out_, form_.session().conversion_report);
         }

@@ -49,8 +49,12 @@ void SceneOutput::append(Channel channel, const char* text, std::size_t size)
     if (pieces_.empty() || pieces_.back().channel != channel)
         pieces_.push_back({channel, {}});
     std::string& piece = pieces_.back().text;
+    pending_size_ += size;
     if (channel == Channel::Out || err_prefix_.empty()) {
         piece.append(text, size);
+        // Passed on as it comes, a huge report is never held whole.
+        if (sink_ && pending_size_ >= pass_on_size)
+            flushed();
         return;
     }
     for (std::size_t i = 0; i < size; ++i) {
@@ -71,6 +75,7 @@ std::vector<OutputPiece> SceneOutput::take_pieces()
 {
     std::vector<OutputPiece> taken;
     taken.swap(pieces_);
+    pending_size_ = 0;
     return taken;
 }
 

@@ -31,8 +31,9 @@ public:
     std::ostream& out() noexcept { return out_; }
     std::ostream& err() noexcept { return err_; }
 
-    // When set, every flush of either stream hands the pieces printed so far
-    // to `sink` at once (a lone scene shows its messages as they come).
+    // When set, every flush of either stream, and every 64 KiB of output,
+    // hands the pieces printed so far to `sink` (a lone scene shows its
+    // messages as they come).
     void pass_on_flush(std::function<void(std::vector<OutputPiece>&&)> sink) { sink_ = std::move(sink); }
 
     // The pieces printed and not yet passed on, in order.
@@ -43,7 +44,10 @@ private:
     void append(Channel channel, const char* text, std::size_t size);
     void flushed();
 
+    static constexpr std::size_t pass_on_size = std::size_t{1} << 16;
+
     std::vector<OutputPiece> pieces_;
+    std::size_t pending_size_ = 0;
     std::string err_prefix_;
     bool err_at_line_start_ = true;
     std::function<void(std::vector<OutputPiece>&&)> sink_;
