@@ -1,6 +1,7 @@
 // trevanix-cli: the window's analysis and conversion without a window, for one
 // scene or many.
 #include <csignal>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -129,35 +130,25 @@ EngineSettings engine_settings(const Arguments& args, const std::filesystem::pat
     return settings;
 }
 
-int run(const Arguments& args, bool converting, const char* argv0)
+PlanRequest plan_request(const Arguments& args, const std::vector<std::string>& scenes, bool converting,
+                         const OptionBoxes& options, const std::filesystem::path& folder)
 {
-    const SceneListing listing = list_scenes(args.scenes, args.recursive);
-    if (!listing.error.empty()) {
-        error_note(listing.error);
-        return exit_status::usage;
-    }
-    const bool several = listing.scenes.size() > 1;
-    const auto folder = program_folder(argv0);
-    const OptionBoxes options = *parse_option_list(args.options);
-
     PlanRequest request;
-    request.scenes = listing.scenes;
+    request.scenes = scenes;
     request.log_file = args.log;
     request.log_dir = args.log_dir;
-    if (!several && args.log.empty() && args.log_dir.empty())
+    if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
         request.default_log = default_log_path(folder).string();
     request.converting = converting;
     request.target = args.target;
     request.out_dir = args.out_dir;
     request.split_chosen = options.all || options.split;
-    const RunPlan plan = plan_run(request);
-    if (!plan.error.empty()) {
-        error_note(plan.error);
-        return exit_status::usage;
-    }
-    if (!make_folder(args.log_dir) || !make_folder(args.out_dir))
-        return exit_status::write_failed;
+    return request;
+}
 
+RunChoices run_choices(const Arguments& args, bool several, bool converting, const OptionBoxes& options,
+                       const std::filesystem::path& folder)
+{
     RunChoices choices;
     choices.converting = converting;
     choices.json = args.json;
@@ -169,7 +160,27 @@ int run(const Arguments& args, bool converting, const char* argv0)
     choices.yes = args.yes;
     choices.engine = engine_settings(args, folder);
     choices.interrupted = &g_interrupted;
+    return choices;
+}
 
+int run(const Arguments& args, bool converting, const char* argv0)
+{
+    const SceneListing listing = list_scenes(args.scenes, args.recursive);
+    if (!listing.error.empty()) {
+        error_note(listing.error);
+        return exit_status::usage;
+    }
+    const auto folder = program_folder(argv0);
+    const OptionBoxes options = *parse_option_list(args.options);
+    const RunPlan plan = plan_run(plan_request(args, listing.scenes, converting, options, folder));
+    if (!plan.error.empty()) {
+        error_note(plan.error);
+        return exit_status::usage;
+    }
+    if (!make_folder(args.log_dir) || !make_folder(args.out_dir))
+        return exit_status::write_failed;
+
+    const RunChoices choices = run_choices(args, plan.scenes.size() > 1, converting, options, folder);
     const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
     Console console(!args.quiet && standard_error_is_a_terminal());
     const int status = run_scenes(plan.scenes, choices, jobs, console);

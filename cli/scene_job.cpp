@@ -61,16 +61,26 @@ private:
     {
         if (choices_.several && !choices_.json)
             out_ << "Scene: " << plan_.scene << '\n';
+        if (!analyse())
+            return finish(choices_.converting, exit_status::not_analysable);
+        if (!choices_.converting || interrupted())
+            return finish(choices_.converting, analysis_exit_status(form_.session()));
+        const bool target_refused = convert();
+        explain_conversion(!plan_.target.empty(), target_refused);
+        return finish(true, conversion_exit_status(form_.session(), target_refused));
+    }
+
+    // Returns false when the scene cannot even be opened: it is refused before
+    // the engine starts, so the error log of an earlier run stays as it was.
+    bool analyse()
+    {
         progress_.percent = 0;
         progress_.phase = ScenePhase::Analysing;
-        // A scene that cannot even be opened is refused before the engine
-        // starts, so the error log of an earlier run stays as it was.
         if (const std::string reason = unreadable_scene_reason(plan_.scene); !reason.empty()) {
             services_.show_message({"Error", reason, MessageIcon::Critical, MessageButtons::Ok});
             snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
-            return finish(choices_.converting, exit_status::not_analysable);
+            return false;
         }
-
         run_analysis(form_, services_, plan_.scene);
         snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
         if (!choices_.json) {
@@ -81,24 +91,23 @@ private:
         }
         out_.flush();
         explain_analysis();
-        if (!choices_.converting || interrupted())
-            return finish(choices_.converting, analysis_exit_status(form_.session()));
+        return true;
+    }
 
+    // Converts when the verdict allows it. Returns whether the target given
+    // was refused.
+    bool convert()
+    {
         progress_.percent = 0;
         progress_.phase = ScenePhase::Converting;
-        const bool target_given = !plan_.target.empty();
-        bool target_refused = false;
-        if (conversion_allowed(form_.session())) {
-            if (target_given)
-                target_refused = !choose_target(form_, services_, plan_.target);
-            if (!target_refused) {
-                failure_status_ = exit_status::write_failed;
-                set_option_boxes(form_, choices_.options);
-                run_conversion(form_, services_, choices_.yes);
-            }
-        }
-        explain_conversion(target_given, target_refused);
-        return finish(true, conversion_exit_status(form_.session(), target_refused));
+        if (!conversion_allowed(form_.session()))
+            return false;
+        if (!plan_.target.empty() && !choose_target(form_, services_, plan_.target))
+            return true;
+        failure_status_ = exit_status::write_failed;
+        set_option_boxes(form_, choices_.options);
+        run_conversion(form_, services_, choices_.yes);
+        return false;
     }
 
     // Notes on standard error that the window leaves to the user's eyes.
