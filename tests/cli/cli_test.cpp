@@ -11,11 +11,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/asc_builder.hpp"
 #include "support/ase_builder.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using trevanix::testing::AscObject;
+using trevanix::testing::asc_object_lines;
+using trevanix::testing::asc_scene;
 using trevanix::testing::crlf;
 using trevanix::testing::read_bytes;
 using trevanix::testing::TempDir;
@@ -97,33 +101,6 @@ bool has_message(const json& object, const std::string& fragment)
     return false;
 }
 
-// A valid ".asc" object block with `faces` triangles over `vertices` vertices.
-std::vector<std::string> asc_object(const std::string& name, int vertices, int faces)
-{
-    std::vector<std::string> lines = {"Named object: \"" + name + "\"",
-                                      "Tri-mesh, Vertices: " + std::to_string(vertices) +
-                                          "     Faces: " + std::to_string(faces),
-                                      "Vertex list:"};
-    for (int i = 0; i < vertices; ++i)
-        lines.push_back("Vertex " + std::to_string(i) + ":  X:" + std::to_string(i) + ".0     Y:0.5     Z:-1.0");
-    lines.push_back("Face list:");
-    for (int i = 0; i < faces; ++i) {
-        lines.push_back("Face " + std::to_string(i) + ":    A:0 B:1 C:2 AB:1 BC:1 CA:0");
-        lines.push_back("Smoothing:  1");
-    }
-    lines.push_back("");
-    return lines;
-}
-
-std::string asc_scene(const std::vector<std::vector<std::string>>& objects)
-{
-    std::string out = "\r\n";
-    for (const auto& object : objects)
-        for (const auto& line : object)
-            out += line + "\r\n";
-    return out;
-}
-
 } // namespace
 
 TEST(CliUsage, HelpAndVersionSucceed)
@@ -148,8 +125,8 @@ TEST(CliUsage, HelpAndVersionSucceed)
 TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
 {
     TempDir dir;
-    const std::string scene = dir.write("crate.asc", asc_scene({asc_object("crate", 3, 1)}));
-    const std::string scene2 = dir.write("box.asc", asc_scene({asc_object("box", 3, 1)}));
+    const std::string scene = dir.write("crate.asc", asc_scene({{.name = "crate"}}));
+    const std::string scene2 = dir.write("box.asc", asc_scene({{.name = "box"}}));
     const std::string empty_folder = (dir.path() / "nothing.ase").string(); // a folder, whatever its name
     fs::create_directories(empty_folder);
     const std::vector<std::vector<std::string>> cases = {
@@ -185,7 +162,7 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
     EXPECT_FALSE(fs::exists(dir.file("testfile.txt")));
     EXPECT_FALSE(fs::exists(dir.file("crate.mat")));
     EXPECT_FALSE(fs::exists(dir.file("crate.asc.log.txt")));
-    EXPECT_EQ(read_bytes(scene), asc_scene({asc_object("crate", 3, 1)}));
+    EXPECT_EQ(read_bytes(scene), asc_scene({{.name = "crate"}}));
 }
 
 TEST(CliUsage, UnreadableSceneExitsWithThreeAndKeepsTheOldLog)
@@ -293,7 +270,7 @@ TEST(CliAnalyze, LoneLineFeedsGetAHintNamingTheOption)
 {
     TempDir dir;
     std::string scene = "Ambient light color: Red=0.3 Green=0.3 Blue=0.3\n\n";
-    for (const auto& line : asc_object("box", 3, 1))
+    for (const auto& line : asc_object_lines({}))
         scene += line + "\n";
     const std::string path = dir.write("lf.asc", scene);
     const std::string log = dir.file("log.txt");
@@ -435,7 +412,7 @@ TEST(CliConvert, AscSceneWithProblemsIsNotConverted)
 {
     TempDir dir;
     const std::string input =
-        dir.write("bad.asc", asc_scene({asc_object("good", 3, 1), asc_object("flat", 3, 0)}));
+        dir.write("bad.asc", asc_scene({{.name = "good"}, {.name = "flat", .faces = 0}}));
     const std::string target = dir.file("out.asc");
     const CliRun run = run_cli(dir, {"convert", input, "--target", target, "--json", "--log", dir.file("log.txt")});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -449,9 +426,9 @@ TEST(CliConvert, AscSceneWithProblemsIsNotConverted)
 TEST(CliConvert, LargeAscSceneIsSplitIntoNumberedFiles)
 {
     TempDir dir;
-    std::vector<std::vector<std::string>> objects;
+    std::vector<AscObject> objects;
     for (int i = 0; i < 300; ++i)
-        objects.push_back(asc_object("obj" + std::to_string(i), 3, 1));
+        objects.push_back({.name = "obj" + std::to_string(i)});
     const std::string input = dir.write("many.asc", asc_scene(objects));
     const std::string target = dir.file("split.asc");
     const CliRun run = run_cli(dir, {"convert", input, "--target", target, "--options", "split", "--json", "--log",
@@ -511,7 +488,7 @@ std::string ase_scene_with_a_rejected_object()
     good.name = "good";
     ase::AseObject flat;
     flat.name = "flat";
-    flat.vertices = 0;
+    flat.vertices = {};
     return ase::ase_header() + ase::material_list({ase::standard_material("stone", "stone.bmp")}) +
            ase::ase_object(good) + ase::ase_object(flat);
 }
@@ -520,13 +497,13 @@ std::string ase_scene_with_a_rejected_object()
 // out of order. Returns their paths in name order.
 std::vector<std::string> write_scene_folder(const TempDir& dir, const std::string& folder)
 {
-    std::vector<std::vector<std::string>> many;
+    std::vector<AscObject> many;
     for (int i = 0; i < 600; ++i)
-        many.push_back(asc_object("m" + std::to_string(i), 3, 1));
-    return {dir.write(folder + "/bad.asc", asc_scene({asc_object("ok", 3, 1), asc_object("flat", 3, 0)})),
+        many.push_back({.name = "m" + std::to_string(i)});
+    return {dir.write(folder + "/bad.asc", asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}})),
             dir.write(folder + "/many.asc", asc_scene(many)),
             dir.write(folder + "/small.ase", ase_scene_with_a_rejected_object()),
-            dir.write(folder + "/tiny.asc", asc_scene({asc_object("t", 3, 1)}))};
+            dir.write(folder + "/tiny.asc", asc_scene({{.name = "t"}}))};
 }
 
 json without_paths(json object)
@@ -586,7 +563,7 @@ TEST(CliBatch, AFolderGivesOneJsonLinePerSceneInOrderLikeOneSceneRuns)
 TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
 {
     TempDir dir;
-    const std::string one = asc_scene({asc_object("o", 3, 1)});
+    const std::string one = asc_scene({{.name = "o"}});
     const std::string ase_text = ase_scene_with_a_rejected_object();
     for (const char* name : {"b.ase", "UPPER.ASE"})
         dir.write(std::string("f/") + name, ase_text);
@@ -620,7 +597,7 @@ TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
 TEST(CliBatch, ScenesThatWouldWriteTheSameOutputAreRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
-    const std::string one = asc_scene({asc_object("o", 3, 1)});
+    const std::string one = asc_scene({{.name = "o"}});
     const std::string ase_text = ase_scene_with_a_rejected_object();
     const std::string a_town = dir.write("a/town.ase", ase_text);
     const std::string b_town = dir.write("b/town.ase", ase_text);
@@ -657,7 +634,7 @@ TEST(CliBatch, ScenesThatWouldWriteTheSameOutputAreRefusedBeforeAnythingIsWritte
 TEST(CliBatch, EverySceneHasALogOfItsOwn)
 {
     TempDir dir;
-    const std::string bad = asc_scene({asc_object("ok", 3, 1), asc_object("flat", 3, 0)});
+    const std::string bad = asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}});
     const std::vector<std::string> scenes = {dir.write("one/town.asc", bad), dir.write("two/town.asc", bad),
                                              dir.write("two/TOWN.asc", bad)};
     const auto logs_of = [](const CliRun& run) {
@@ -694,10 +671,10 @@ TEST(CliReport, RejectedObjectsAndPicturesAreListed)
     unnamed.node_line = "\t*NODE_NAME q";
     ase::AseObject flat;
     flat.name = "flat";
-    flat.vertices = 0;
+    flat.vertices = {};
     ase::AseObject unmapped;
     unmapped.name = "last";
-    unmapped.tvertices = -1;
+    unmapped.mapping_lists = false;
     const std::string long_a = "brickwall_pattern_large.bmp", long_b = "cobblestone_pattern_wide.bmp";
     const std::string scene = dir.write(
         "s/scene.ase",
@@ -741,8 +718,8 @@ TEST(CliReport, RejectedObjectsAndPicturesAreListed)
 TEST(CliBatch, TheRunEndsWithTheHighestStatusAndQuietKeepsOnlyErrors)
 {
     TempDir dir;
-    const std::string good = dir.write("good.asc", asc_scene({asc_object("o", 3, 1)}));
-    const std::string bad = dir.write("bad.asc", asc_scene({asc_object("flat", 3, 0)}));
+    const std::string good = dir.write("good.asc", asc_scene({{.name = "o"}}));
+    const std::string bad = dir.write("bad.asc", asc_scene({{.name = "flat", .faces = 0}}));
     const std::string missing = dir.file("missing.asc");
     struct Case {
         std::vector<std::string> scenes;
