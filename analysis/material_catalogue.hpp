@@ -20,6 +20,8 @@ struct CatalogueOutcome {
     std::string error;
     bool has_materials = false;
     std::vector<PictureRenameFailure> rename_failures;
+    std::vector<PictureRename> renamed_pictures;
+    std::vector<std::string> missing_pictures;
 };
 
 struct CatalogueInput {
@@ -29,6 +31,7 @@ struct CatalogueInput {
     // The scene as the analysis opened it for all its passes; when null the
     // passes open `path` themselves.
     const SceneFile* file = nullptr;
+    PictureRenaming renaming = PictureRenaming::Rename;
     // Called once per line of the outer scan, so a window can stay responsive;
     // returns false to stop reading.
     std::function<bool()> keep_going;
