@@ -15,6 +15,7 @@ bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
         std::string_view tail;
         if (!asc::starts_with_indexed(in.line(), asc::vertex, i, tail))
             return false;
+        run.note_copied_line();
         asc::append_vertex_start(block, i.value());
         if (run.options.axis_flip) {
             if (!append_axis_flipped(block, tail, false))
@@ -38,6 +39,7 @@ bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         if (!asc::starts_with_indexed(in.line(), asc::face, i))
             return false;
+        run.note_copied_line();
         asc::append_line(block, in.line());
         const bool last = i.value() + 1 == count;
         if (!in.read())
@@ -55,9 +57,11 @@ bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
 bool copy_asc_object(ExportRun& run, std::string& block)
 {
     LineCursor& in = run.input;
+    run.cut_line = 0;
     const auto name = asc::quoted_name(in.line());
     if (!name)
         return false;
+    run.note_copied_line();
     asc::append_name_line(block, *name);
 
     if (!in.read())
@@ -103,8 +107,12 @@ LoopEnd run_asc_reexport(ExportRun& run)
             break;
         if (asc::starts_object(in.line())) {
             block.clear();
-            if (copy_asc_object(run, block) && !run.sink.place_block(block))
-                return LoopEnd::WriteFailed;
+            if (copy_asc_object(run, block)) {
+                if (run.cut_line != 0)
+                    return LoopEnd::LineTooLong;
+                if (!run.sink.place_block(block))
+                    return LoopEnd::WriteFailed;
+            }
         }
         if (in.number() < run.line_count)
             run.pace.progress(in.number());

@@ -1,5 +1,6 @@
 #include "convert/ase_export.hpp"
 
+#include <cstring>
 #include <optional>
 
 #include "format/text.hpp"
@@ -88,20 +89,19 @@ FaceLabels find_face_labels(std::string_view face) noexcept
 // what precedes the first TAB). False when the line has fewer fields.
 bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std::string_view* out) noexcept
 {
+    const std::size_t last = first + count;
     std::size_t field = 0;
     std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
-        if (field >= first && field < first + count)
-            out[field - first] = line.substr(start, end - start);
-        ++field;
-        if (field == first + count)
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        if (i < line.size() && line[i] != '\t')
+            continue;
+        if (field >= first)
+            out[field - first] = line.substr(start, i - start);
+        if (++field == last)
             return true;
-        if (tab == std::string_view::npos)
-            return false;
-        start = tab + 1;
+        start = i + 1;
     }
+    return false;
 }
 
 // The text from 1-based position `start` to `last` (inclusive); nullopt when
@@ -115,6 +115,18 @@ std::optional<std::string_view> text_between(std::string_view line, std::int64_t
 
 std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limit) noexcept
 {
+    // Most indices are a few bare digits: read them in place.
+    if (!text.empty() && text.size() <= 9) {
+        std::int64_t value = 0;
+        bool digits_only = true;
+        for (const char c : text) {
+            const auto digit = static_cast<unsigned char>(c - '0');
+            digits_only = digits_only && digit < 10;
+            value = value * 10 + digit;
+        }
+        if (digits_only)
+            return value < limit ? std::optional<std::int64_t>(value) : std::nullopt;
+    }
     std::optional<std::int64_t> index;
     if (const auto plain = plain_integer(text); plain && !plain->negative)
         index = plain->magnitude;
@@ -123,6 +135,153 @@ std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limi
     if (!index || *index >= limit)
         return std::nullopt;
     return index;
+}
+
+// What a face line gives the export.
+struct FaceReading {
+    std::string_view corners[3]; // the texts of A, B and C: geometric vertex indices
+    std::string_view edges[3];   // the texts of AB, BC and CA
+    std::string_view smoothing;
+    std::int16_t submaterial = 0;
+    // The corner and edge texts are plain decimal numbers without blanks or
+    // leading zeros: written as they stand, and the corners read as digits.
+    bool canonical = false;
+};
+
+// Reads the face line by its labels, as the written rules say: each label's
+// first occurrence, each value between its label and the separator in front
+// of the next label.
+bool read_face_by_labels(std::string_view face, FaceReading& r) noexcept
+{
+    const FaceLabels labels = find_face_labels(face);
+    const std::int64_t pA = labels.a, pB = labels.b, pC = labels.c, pAB = labels.ab, pBC = labels.bc,
+                       pCA = labels.ca, pS = labels.smoothing, pM = labels.mtlid;
+    if (!pA || !pB || !pC || !pAB || !pBC || !pCA || !pS || !pM)
+        return false;
+    // A value runs from just after its label to the character before the
+    // separator in front of the next label: one blank between the corner
+    // and edge labels, a blank and a tab around the smoothing label.
+    constexpr std::int64_t corner_label = 2; // "A:"
+    constexpr std::int64_t edge_label = 3;   // "AB:"
+    constexpr std::int64_t one_blank = 1;
+    constexpr std::int64_t blank_and_tab = 2;
+    const auto a = text_between(face, pA + corner_label, pB - one_blank - 1);
+    const auto b = text_between(face, pB + corner_label, pC - one_blank - 1);
+    const auto c = text_between(face, pC + corner_label, pAB - one_blank - 1);
+    const auto ab = text_between(face, pAB + edge_label, pBC - one_blank - 1);
+    const auto bc = text_between(face, pBC + edge_label, pCA - one_blank - 1);
+    const auto ca = text_between(face, pCA + edge_label, pS - blank_and_tab - 1);
+    if (!a || !b || !c || !ab || !bc || !ca)
+        return false;
+    const std::int64_t smoothing_start = pS + static_cast<std::int64_t>(ase_keyword::face_smoothing.size());
+    const std::int64_t smoothing_length = pM - blank_and_tab - smoothing_start;
+    const auto submaterial = to_int16(
+        number_value(mid(face, static_cast<std::size_t>(pM) + ase_keyword::face_submaterial_id_label.size())));
+    if (!submaterial)
+        return false;
+    r.corners[0] = *a;
+    r.corners[1] = *b;
+    r.corners[2] = *c;
+    r.edges[0] = *ab;
+    r.edges[1] = *bc;
+    r.edges[2] = *ca;
+    r.smoothing = smoothing_length < 0 ? std::string_view("0")
+                                       : mid(face, static_cast<std::size_t>(smoothing_start),
+                                             static_cast<std::size_t>(smoothing_length));
+    r.submaterial = *submaterial;
+    r.canonical = false;
+    return true;
+}
+
+// A reader that walks a face line as 3ds Max writes it.
+class FaceScan {
+public:
+    explicit FaceScan(std::string_view line) : p_(line.data()), end_(line.data() + line.size()) {}
+
+    bool literal(std::string_view text) noexcept
+    {
+        if (static_cast<std::size_t>(end_ - p_) < text.size() || std::memcmp(p_, text.data(), text.size()) != 0)
+            return false;
+        p_ += text.size();
+        return true;
+    }
+    void blanks() noexcept
+    {
+        while (p_ < end_ && *p_ == ' ')
+            ++p_;
+    }
+    // "0", or 1 to 9 digits without a leading zero.
+    bool plain_number(std::string_view& digits) noexcept
+    {
+        const char* start = p_;
+        while (p_ < end_ && p_ - start < 10 && static_cast<unsigned char>(*p_ - '0') < 10)
+            ++p_;
+        digits = std::string_view(start, static_cast<std::size_t>(p_ - start));
+        return !digits.empty() && digits.size() <= 9 && (digits[0] != '0' || digits.size() == 1);
+    }
+    // Digits and commas, at least one.
+    bool group_list(std::string_view& list) noexcept
+    {
+        const char* start = p_;
+        while (p_ < end_ && (static_cast<unsigned char>(*p_ - '0') < 10 || *p_ == ','))
+            ++p_;
+        list = std::string_view(start, static_cast<std::size_t>(p_ - start));
+        return !list.empty();
+    }
+    bool at_end() const noexcept { return p_ == end_; }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+// The face line exactly as 3ds Max writes it:
+//   TAB TAB TAB "*MESH_FACE" blanks index ":" blanks "A:" blanks a " B:" blanks b " C:" blanks c
+//   " AB:" blanks ab " BC:" blanks bc " CA:" blanks ca TAB " *MESH_SMOOTHING " groups " " TAB
+//   "*MESH_MTLID " blanks id
+// with plain decimal numbers and a group list of digits and commas. In such
+// a line each label occurs first where the grammar puts it, so reading it
+// straight through gives what the reading by labels gives; any other line is
+// read by its labels.
+bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+{
+    FaceScan scan(face);
+    std::string_view index, id;
+    if (!scan.literal("\t\t\t*MESH_FACE"))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(index) || !scan.literal(":"))
+        return false;
+    constexpr std::string_view corner_labels[3] = {"A:", " B:", " C:"};
+    for (int k = 0; k < 3; ++k) {
+        scan.blanks();
+        if (!scan.literal(corner_labels[k]))
+            return false;
+        scan.blanks();
+        if (!scan.plain_number(r.corners[k]))
+            return false;
+    }
+    constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
+    for (int k = 0; k < 3; ++k) {
+        if (!scan.literal(edge_labels[k]))
+            return false;
+        scan.blanks();
+        if (!scan.plain_number(r.edges[k]))
+            return false;
+    }
+    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(id) || !scan.at_end() || id.size() > 5)
+        return false;
+    int submaterial = 0;
+    for (const char c : id)
+        submaterial = submaterial * 10 + (c - '0');
+    if (submaterial > 32767)
+        return false;
+    r.submaterial = static_cast<std::int16_t>(submaterial);
+    r.canonical = true;
+    return true;
 }
 
 } // namespace
@@ -137,22 +296,25 @@ std::string_view AseObjectExporter::field(const Fields& fields, std::size_t k) c
     return std::string_view(arena_).substr(fields.begin[k], fields.size[k]);
 }
 
-bool AseObjectExporter::read_lines(LineCursor& in, std::int64_t count, std::vector<Span>& list)
+bool AseObjectExporter::read_lines(ExportRun& run, std::int64_t count, std::vector<Span>& list)
 {
+    LineCursor& in = run.input;
     list.clear();
     for (std::int64_t i = 0; i < count; ++i) {
         if (!in.read())
             return false;
         const std::string_view text = in.line();
+        run.note_copied_line();
         list.push_back(Span{arena_.size(), text.size(), true});
         arena_ += text;
     }
     return true;
 }
 
-bool AseObjectExporter::read_field_lines(LineCursor& in, std::int64_t count, std::size_t wanted,
+bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std::size_t wanted,
                                          std::vector<Fields>& list, std::string_view keyword)
 {
+    LineCursor& in = run.input;
     list.clear();
     for (std::int64_t i = 0; i < count; ++i) {
         if (!in.read())
@@ -164,6 +326,7 @@ bool AseObjectExporter::read_field_lines(LineCursor& in, std::int64_t count, std
         // slot; an object whose faces use such a slot is left out.
         if ((keyword.empty() || matches(text, keyword)) && tab_fields(text, 4, wanted, values)) {
             fields.present = true;
+            run.note_copied_line();
             const std::size_t base = arena_.size();
             arena_ += text;
             for (std::size_t k = 0; k < wanted; ++k) {
@@ -176,28 +339,19 @@ bool AseObjectExporter::read_field_lines(LineCursor& in, std::int64_t count, std
     return true;
 }
 
-bool AseObjectExporter::place_corner(const Corner& corner, bool mapped)
+bool AseObjectExporter::place_corner(std::string_view geometric, std::string_view texture, bool mapped)
 {
-    const auto g = index_below(corner.geometric, nv_);
-    if (!g)
+    const auto g = index_below(geometric, nv_);
+    if (!g || !verts_[static_cast<std::size_t>(*g)].present)
         return false;
-    const Fields& position = verts_[static_cast<std::size_t>(*g)];
-    if (!position.present)
-        return false;
-    VertexSlot slot{field(position, 0), field(position, 1), field(position, 2), {}, {}, true};
     std::int64_t at = *g;
     if (mapped) {
-        const auto t = index_below(corner.texture, ntv_);
-        if (!t)
+        const auto t = index_below(texture, ntv_);
+        if (!t || !tverts_[static_cast<std::size_t>(*t)].present)
             return false;
-        const Fields& texture = tverts_[static_cast<std::size_t>(*t)];
-        if (!texture.present)
-            return false;
-        slot.u = field(texture, 0);
-        slot.v = field(texture, 1);
         at = *t;
     }
-    slots_[static_cast<std::size_t>(at)] = slot;
+    slot_sources_[static_cast<std::size_t>(at)] = *g;
     return true;
 }
 
@@ -220,73 +374,49 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
             for (std::size_t k = 0; k < 3; ++k)
                 texture_corners[k] = field(t, k);
         }
-        const FaceLabels labels = find_face_labels(face);
-        const std::int64_t pA = labels.a, pB = labels.b, pC = labels.c, pAB = labels.ab, pBC = labels.bc,
-                           pCA = labels.ca, pS = labels.smoothing, pM = labels.mtlid;
-        if (!pA || !pB || !pC || !pAB || !pBC || !pCA || !pS || !pM)
+        FaceReading r;
+        if (!read_canonical_face(face, r) && !read_face_by_labels(face, r))
             return false;
-        // A value runs from just after its label to the character before the
-        // separator in front of the next label: one blank between the corner
-        // and edge labels, a blank and a tab around the smoothing label.
-        constexpr std::int64_t corner_label = 2; // "A:"
-        constexpr std::int64_t edge_label = 3;   // "AB:"
-        constexpr std::int64_t one_blank = 1;
-        constexpr std::int64_t blank_and_tab = 2;
-        const auto a = text_between(face, pA + corner_label, pB - one_blank - 1);
-        const auto b = text_between(face, pB + corner_label, pC - one_blank - 1);
-        const auto c = text_between(face, pC + corner_label, pAB - one_blank - 1);
-        const auto ab = text_between(face, pAB + edge_label, pBC - one_blank - 1);
-        const auto bc = text_between(face, pBC + edge_label, pCA - one_blank - 1);
-        const auto ca = text_between(face, pCA + edge_label, pS - blank_and_tab - 1);
-        if (!a || !b || !c || !ab || !bc || !ca)
+        if (mapped && r.submaterial > 0 && r.submaterial >= submaterials)
             return false;
-        const std::int64_t smoothing_start = pS + static_cast<std::int64_t>(ase_keyword::face_smoothing.size());
-        const std::int64_t smoothing_length = pM - blank_and_tab - smoothing_start;
-        const std::string_view smoothing =
-            smoothing_length < 0
-                ? std::string_view("0")
-                : mid(face, static_cast<std::size_t>(smoothing_start), static_cast<std::size_t>(smoothing_length));
-        const auto mtlid = to_int16(number_value(mid(face, static_cast<std::size_t>(pM) + ase_keyword::face_submaterial_id_label.size())));
-        if (!mtlid)
-            return false;
-        if (mapped && *mtlid > 0 && *mtlid >= submaterials)
-            return false;
-
-        const Corner corners[3] = {{*a, texture_corners[0]}, {*b, texture_corners[1]}, {*c, texture_corners[2]}};
-        for (const Corner& corner : corners) {
-            if (!place_corner(corner, mapped))
+        for (int k = 0; k < 3; ++k) {
+            if (!place_corner(r.corners[k], texture_corners[k], mapped))
                 return false;
         }
 
         asc::append_face_start(face_text_, j);
-        const char* corner_labels[3] = {": A:", " B:", " C:"};
+        constexpr std::string_view corner_labels[3] = {": A:", " B:", " C:"};
         for (int k = 0; k < 3; ++k) {
             face_text_ += corner_labels[k];
             if (mapped)
                 face_text_ += texture_corners[k];
+            else if (r.canonical)
+                face_text_ += r.corners[k];
             else
-                append_field_number(face_text_, corners[k].geometric);
+                append_field_number(face_text_, r.corners[k]);
         }
-        face_text_ += " AB:";
-        append_field_number(face_text_, *ab);
-        face_text_ += " BC:";
-        append_field_number(face_text_, *bc);
-        face_text_ += " CA:";
-        append_field_number(face_text_, *ca);
+        constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
+        for (int k = 0; k < 3; ++k) {
+            face_text_ += edge_labels[k];
+            if (r.canonical)
+                face_text_ += r.edges[k];
+            else
+                append_field_number(face_text_, r.edges[k]);
+        }
         face_text_ += asc::line_end;
 
         if (mapped) {
             // Faces mostly share their sub-material: look the cell up once per change.
-            if (*mtlid != cached_mtlid_) {
-                const std::string& cell = catalogue.cell(material_reference_, *mtlid);
+            if (r.submaterial != cached_mtlid_) {
+                const std::string& cell = catalogue.cell(material_reference_, r.submaterial);
                 const std::size_t separator = cell.find(asc::cell_separator);
                 if (separator == std::string::npos)
                     return false;
                 cached_material_ = std::string_view(cell).substr(0, separator);
-                cached_mtlid_ = *mtlid;
+                cached_mtlid_ = r.submaterial;
             }
             if (cached_material_ != asc::empty_material)
-                asc::append_material_lines(face_text_, cached_material_, smoothing);
+                asc::append_material_lines(face_text_, cached_material_, r.smoothing);
         }
     }
     return true;
@@ -302,11 +432,26 @@ constexpr std::string_view filler_value = "0.000000";
 
 } // namespace
 
+AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, bool mapped) const noexcept
+{
+    const std::int64_t g = slot_sources_[slot];
+    if (g < 0)
+        return {};
+    const Fields& position = verts_[static_cast<std::size_t>(g)];
+    VertexSlot values{field(position, 0), field(position, 1), field(position, 2), {}, {}, true};
+    if (mapped) {
+        const Fields& texture = tverts_[slot];
+        values.u = field(texture, 0);
+        values.v = field(texture, 1);
+    }
+    return values;
+}
+
 bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
 {
     const bool texture_flip = run.options.texture_flip && mapped;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const VertexSlot& slot = slots_[i];
+    for (std::size_t i = 0; i < slot_sources_.size(); ++i) {
+        const VertexSlot slot = slot_values(i, mapped);
         asc::append_vertex_start(block, static_cast<std::int64_t>(i));
         if (!run.options.axis_flip && !texture_flip) {
             if (!slot.set)
@@ -318,7 +463,7 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
             block += asc::line_end;
             continue;
         }
-        const bool last = i + 1 == slots_.size();
+        const bool last = i + 1 == slot_sources_.size();
         const VertexSlot values = slot.set ? slot
                                            : VertexSlot{filler_value, filler_value, filler_value,
                                                         mapped ? filler_value : std::string_view(),
@@ -389,6 +534,7 @@ void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSl
 bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 {
     LineCursor& in = run.input;
+    run.cut_line = 0;
     arena_.clear();
 
     if (!in.read())
@@ -396,6 +542,7 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     const auto name = asc::quoted_name(in.line());
     if (!name || name->substr(0, 3) == "LOD")
         return false;
+    run.note_copied_line();
     name_.assign(*name);
 
     if (!read_until(in, ase_keyword::vertex_count))
@@ -413,9 +560,9 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     nv_ = *nv;
     nf_ = *nf;
 
-    if (!in.read() || !matches(in.line(), ase_keyword::vertex_list) || !read_field_lines(in, nv_, 3, verts_, {}))
+    if (!in.read() || !matches(in.line(), ase_keyword::vertex_list) || !read_field_lines(run, nv_, 3, verts_, {}))
         return false;
-    if (!in.read() || !in.read() || !matches(in.line(), ase_keyword::face_list) || !read_lines(in, nf_, faces_))
+    if (!in.read() || !in.read() || !matches(in.line(), ase_keyword::face_list) || !read_lines(run, nf_, faces_))
         return false;
 
     if (!in.read() || !read_until(in, ase_keyword::mapping_vertex_count))
@@ -424,7 +571,7 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     if (!ntv || *ntv == 0)
         return false;
     ntv_ = *ntv;
-    if (!in.read() || !read_field_lines(in, ntv_, 2, tverts_, ase_keyword::mapping_vertex))
+    if (!in.read() || !read_field_lines(run, ntv_, 2, tverts_, ase_keyword::mapping_vertex))
         return false;
 
     if (!read_until(in, ase_keyword::mapping_face_count))
@@ -433,7 +580,7 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     if (!ntf || *ntf == 0)
         return false;
     ntf_ = *ntf;
-    if (!in.read() || !read_field_lines(in, ntf_, 3, tfaces_, ase_keyword::mapping_face))
+    if (!in.read() || !read_field_lines(run, ntf_, 3, tfaces_, ase_keyword::mapping_face))
         return false;
 
     if (!read_until(in, ase_keyword::shadow_property) || !in.read())
@@ -454,7 +601,7 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     // one by one: both lists must be equally long.
     if (ntf_ != nf_)
         return false;
-    slots_.assign(static_cast<std::size_t>(mapped ? ntv_ : nv_), VertexSlot{});
+    slot_sources_.assign(static_cast<std::size_t>(mapped ? ntv_ : nv_), -1);
     if (!face_pass(run, mapped))
         return false;
 
@@ -483,8 +630,12 @@ LoopEnd run_ase_export(ExportRun& run)
             return LoopEnd::Stopped;
         if (at_object) {
             block.clear();
-            if (exporter.export_object(run, block) && !run.sink.place_block(block))
-                return LoopEnd::WriteFailed;
+            if (exporter.export_object(run, block)) {
+                if (run.cut_line != 0)
+                    return LoopEnd::LineTooLong;
+                if (!run.sink.place_block(block))
+                    return LoopEnd::WriteFailed;
+            }
             at_object = matches(in.line(), ase_keyword::object_start);
         }
         if (in.number() != 0)

@@ -40,18 +40,17 @@ private:
         std::string_view x, y, z, u, v;
         bool set = false;
     };
-    struct Corner {
-        std::string_view geometric;
-        std::string_view texture; // only for a mapped object
-    };
 
-    bool read_lines(LineCursor& in, std::int64_t count, std::vector<Span>& list);
-    bool read_field_lines(LineCursor& in, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
+    bool read_lines(ExportRun& run, std::int64_t count, std::vector<Span>& list);
+    bool read_field_lines(ExportRun& run, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
                           std::string_view keyword);
     std::string_view line(const Span& span) const noexcept;
     std::string_view field(const Fields& fields, std::size_t k) const noexcept;
     bool face_pass(ExportRun& run, bool mapped);
-    bool place_corner(const Corner& corner, bool mapped);
+    // The vertex slot of the corner (the texture vertex of a mapped object,
+    // else the geometric vertex) takes the geometric vertex's position.
+    bool place_corner(std::string_view geometric, std::string_view texture, bool mapped);
+    VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
     bool append_vertex_lines(ExportRun& run, bool mapped, std::string& block);
     static void append_flipped_directly(std::string& out, const VertexSlot& values, bool mapped, bool axis_flip,
                                         bool texture_flip);
@@ -59,7 +58,9 @@ private:
     std::string arena_;
     std::vector<Fields> verts_, tverts_, tfaces_;
     std::vector<Span> faces_;
-    std::vector<VertexSlot> slots_;
+    // For each vertex slot to be written, the geometric vertex whose position
+    // it takes; -1 for a slot no face reaches (written as filler).
+    std::vector<std::int64_t> slot_sources_;
     std::string face_text_;
     std::string scratch_, flipped_, flipped_again_;
     std::string name_;
