@@ -1,5 +1,8 @@
 #include "convert/asc_reexport.hpp"
 
+#include <algorithm>
+
+#include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 #include "format/asc_lines.hpp"
 #include "format/text.hpp"
@@ -7,6 +10,57 @@
 namespace trevanix {
 
 namespace {
+
+// A value of a vertex line as written: no blank and no colon, so that no
+// label can hide in it.
+std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
+{
+    std::size_t i = from;
+    while (i < tail.size() && tail[i] != ' ' && tail[i] != ':')
+        ++i;
+    return i;
+}
+
+// The axis flip of a vertex line tail written in the ".asc" form
+// ":  X:x     Y:y     Z:z" (U and V may follow and are dropped), assembled
+// in one buffer. In that form each label occurs first where the form puts
+// it, so taking the values straight gives what the split by labels gives;
+// false (nothing appended) for any other tail.
+bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std::string_view tail)
+{
+    constexpr std::string_view x_label = ":  X:";
+    constexpr std::string_view y_label = "     Y:";
+    constexpr std::string_view z_label = "     Z:";
+    if (tail.substr(0, x_label.size()) != x_label)
+        return false;
+    const std::size_t x_end = plain_value_end(tail, x_label.size());
+    if (tail.substr(x_end, y_label.size()) != y_label)
+        return false;
+    const std::size_t y_start = x_end + y_label.size();
+    const std::size_t y_end = plain_value_end(tail, y_start);
+    if (tail.substr(y_end, z_label.size()) != z_label)
+        return false;
+    const std::size_t z_start = y_end + z_label.size();
+    const std::size_t z_end = std::min(tail.find(' ', z_start), tail.size());
+    const std::string_view x = tail.substr(x_label.size(), x_end - x_label.size());
+    const std::string_view y = tail.substr(y_start, y_end - y_start);
+    const std::string_view z = tail.substr(z_start, z_end - z_start);
+
+    LineAssembler line;
+    if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 1 + 2 + x.size() + y.size() + z.size()))
+        return false;
+    line.put("Vertex ");
+    line.put_decimal(index);
+    line.put(":  X:");
+    line.put(x);
+    line.put("     Y:");
+    line.put(z);
+    line.put("     Z:");
+    line.put_sign_toggled(y);
+    line.put("\r\n");
+    line.append_to(block);
+    return true;
+}
 
 bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
@@ -16,6 +70,11 @@ bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
         if (!asc::starts_with_indexed(in.line(), asc::vertex, i, tail))
             return false;
         run.note_copied_line();
+        if (run.options.axis_flip && append_axis_flipped_plain_tail(block, i.value(), tail)) {
+            if (!in.read())
+                return false;
+            continue;
+        }
         asc::append_vertex_start(block, i.value());
         if (run.options.axis_flip) {
             if (!append_axis_flipped(block, tail, false))

@@ -3,9 +3,14 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "format/text.hpp"
 #include "format/ase_keywords.hpp"
 #include "format/asc_lines.hpp"
+#include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 
 namespace trevanix {
@@ -92,16 +97,32 @@ bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std
     const std::size_t last = first + count;
     std::size_t field = 0;
     std::size_t start = 0;
-    for (std::size_t i = 0; i <= line.size(); ++i) {
-        if (i < line.size() && line[i] != '\t')
-            continue;
+    // Each TAB ends a field; true once the last wanted one is ended.
+    auto tab_at = [&](std::size_t i) {
         if (field >= first)
             out[field - first] = line.substr(start, i - start);
-        if (++field == last)
-            return true;
         start = i + 1;
+        return ++field == last;
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: the TABs of a block as the bits of a mask.
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; i + 16 <= line.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab))); mask != 0;
+             mask &= mask - 1) {
+            if (tab_at(i + static_cast<std::size_t>(__builtin_ctz(mask))))
+                return true;
+        }
     }
-    return false;
+#endif
+    for (; i < line.size(); ++i) {
+        if (line[i] == '\t' && tab_at(i))
+            return true;
+    }
+    // The end of the line ends the last field.
+    return tab_at(line.size());
 }
 
 // The text from 1-based position `start` to `last` (inclusive); nullopt when
@@ -146,6 +167,7 @@ struct FaceReading {
     // The corner and edge texts are plain decimal numbers without blanks or
     // leading zeros: written as they stand, and the corners read as digits.
     bool canonical = false;
+    std::int64_t corner_values[3] = {0, 0, 0}; // the corners' values when canonical
 };
 
 // Reads the face line by its labels, as the written rules say: each label's
@@ -198,11 +220,13 @@ class FaceScan {
 public:
     explicit FaceScan(std::string_view line) : p_(line.data()), end_(line.data() + line.size()) {}
 
-    bool literal(std::string_view text) noexcept
+    template <std::size_t N>
+    bool literal(const char (&text)[N]) noexcept
     {
-        if (static_cast<std::size_t>(end_ - p_) < text.size() || std::memcmp(p_, text.data(), text.size()) != 0)
+        constexpr std::size_t size = N - 1;
+        if (static_cast<std::size_t>(end_ - p_) < size || std::memcmp(p_, text, size) != 0)
             return false;
-        p_ += text.size();
+        p_ += size;
         return true;
     }
     void blanks() noexcept
@@ -218,6 +242,12 @@ public:
             ++p_;
         digits = std::string_view(start, static_cast<std::size_t>(p_ - start));
         return !digits.empty() && digits.size() <= 9 && (digits[0] != '0' || digits.size() == 1);
+    }
+    // Blanks, then a plain number.
+    bool value(std::string_view& digits) noexcept
+    {
+        blanks();
+        return plain_number(digits);
     }
     // Digits and commas, at least one.
     bool group_list(std::string_view& list) noexcept
@@ -252,23 +282,11 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
     scan.blanks();
     if (!scan.plain_number(index) || !scan.literal(":"))
         return false;
-    constexpr std::string_view corner_labels[3] = {"A:", " B:", " C:"};
-    for (int k = 0; k < 3; ++k) {
-        scan.blanks();
-        if (!scan.literal(corner_labels[k]))
-            return false;
-        scan.blanks();
-        if (!scan.plain_number(r.corners[k]))
-            return false;
-    }
-    constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
-    for (int k = 0; k < 3; ++k) {
-        if (!scan.literal(edge_labels[k]))
-            return false;
-        scan.blanks();
-        if (!scan.plain_number(r.edges[k]))
-            return false;
-    }
+    scan.blanks();
+    if (!scan.literal("A:") || !scan.value(r.corners[0]) || !scan.literal(" B:") || !scan.value(r.corners[1]) ||
+        !scan.literal(" C:") || !scan.value(r.corners[2]) || !scan.literal(" AB:") || !scan.value(r.edges[0]) ||
+        !scan.literal(" BC:") || !scan.value(r.edges[1]) || !scan.literal(" CA:") || !scan.value(r.edges[2]))
+        return false;
     if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
         return false;
     scan.blanks();
@@ -280,7 +298,82 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
     if (submaterial > 32767)
         return false;
     r.submaterial = static_cast<std::int16_t>(submaterial);
+    for (int k = 0; k < 3; ++k) {
+        std::int64_t value = 0;
+        for (const char c : r.corners[k])
+            value = value * 10 + (c - '0');
+        r.corner_values[k] = value;
+    }
     r.canonical = true;
+    return true;
+}
+
+// The face line and, for a face with a material, its material and smoothing
+// lines, piece by piece; the corners are the texture corners of a mapped
+// object (written as they stand) or, when null, the geometric ones.
+void append_face_text(std::string& out, std::int64_t j, const FaceReading& r, const std::string_view* texture_corners,
+                                         std::string_view material)
+{
+    asc::append_face_start(out, j);
+    constexpr std::string_view corner_labels[3] = {": A:", " B:", " C:"};
+    for (int k = 0; k < 3; ++k) {
+        out += corner_labels[k];
+        if (texture_corners)
+            out += texture_corners[k];
+        else if (r.canonical)
+            out += r.corners[k];
+        else
+            append_field_number(out, r.corners[k]);
+    }
+    constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
+    for (int k = 0; k < 3; ++k) {
+        out += edge_labels[k];
+        if (r.canonical)
+            out += r.edges[k];
+        else
+            append_field_number(out, r.edges[k]);
+    }
+    out += asc::line_end;
+    if (!material.empty())
+        asc::append_material_lines(out, material, r.smoothing);
+}
+
+// The same lines for a canonical face, whose corner and edge texts are
+// written as they stand, assembled in one buffer. False (nothing appended)
+// when they would not fit.
+bool assemble_face_text(std::string& out, std::int64_t j, const FaceReading& r, const std::string_view* corners,
+                                           std::string_view material)
+{
+    constexpr std::size_t fixed = 5 + LineAssembler::decimal_room + 4 + 3 + 3 + 4 + 4 + 4 + 2 + 10 + 3 + 11 + 2;
+    std::size_t variable = material.size() + r.smoothing.size();
+    for (int k = 0; k < 3; ++k)
+        variable += corners[k].size() + r.edges[k].size();
+    LineAssembler line;
+    if (!line.fits(fixed + variable))
+        return false;
+    line.put("Face ");
+    line.put_decimal(j);
+    line.put(": A:");
+    line.put(corners[0]);
+    line.put(" B:");
+    line.put(corners[1]);
+    line.put(" C:");
+    line.put(corners[2]);
+    line.put(" AB:");
+    line.put(r.edges[0]);
+    line.put(" BC:");
+    line.put(r.edges[1]);
+    line.put(" CA:");
+    line.put(r.edges[2]);
+    line.put("\r\n");
+    if (!material.empty()) {
+        line.put("Material:\"");
+        line.put(material);
+        line.put("\"\r\nSmoothing: ");
+        line.put(r.smoothing);
+        line.put("\r\n");
+    }
+    line.append_to(out);
     return true;
 }
 
@@ -327,10 +420,12 @@ bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std
         if ((keyword.empty() || matches(text, keyword)) && tab_fields(text, 4, wanted, values)) {
             fields.present = true;
             run.note_copied_line();
+            // Only the wanted fields are kept.
+            const char* kept = values[0].data();
             const std::size_t base = arena_.size();
-            arena_ += text;
+            arena_.append(kept, static_cast<std::size_t>(values[wanted - 1].data() + values[wanted - 1].size() - kept));
             for (std::size_t k = 0; k < wanted; ++k) {
-                fields.begin[k] = base + static_cast<std::size_t>(values[k].data() - text.data());
+                fields.begin[k] = base + static_cast<std::size_t>(values[k].data() - kept);
                 fields.size[k] = values[k].size();
             }
         }
@@ -339,10 +434,9 @@ bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std
     return true;
 }
 
-bool AseObjectExporter::place_corner(std::string_view geometric, std::string_view texture, bool mapped)
+bool AseObjectExporter::place_corner(std::optional<std::int64_t> g, std::string_view texture, bool mapped)
 {
-    const auto g = index_below(geometric, nv_);
-    if (!g || !verts_[static_cast<std::size_t>(*g)].present)
+    if (!g || *g >= nv_ || !verts_[static_cast<std::size_t>(*g)].present)
         return false;
     std::int64_t at = *g;
     if (mapped) {
@@ -380,31 +474,12 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
         if (mapped && r.submaterial > 0 && r.submaterial >= submaterials)
             return false;
         for (int k = 0; k < 3; ++k) {
-            if (!place_corner(r.corners[k], texture_corners[k], mapped))
+            const auto g = r.canonical ? std::optional<std::int64_t>(r.corner_values[k]) : index_below(r.corners[k], nv_);
+            if (!place_corner(g, texture_corners[k], mapped))
                 return false;
         }
 
-        asc::append_face_start(face_text_, j);
-        constexpr std::string_view corner_labels[3] = {": A:", " B:", " C:"};
-        for (int k = 0; k < 3; ++k) {
-            face_text_ += corner_labels[k];
-            if (mapped)
-                face_text_ += texture_corners[k];
-            else if (r.canonical)
-                face_text_ += r.corners[k];
-            else
-                append_field_number(face_text_, r.corners[k]);
-        }
-        constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
-        for (int k = 0; k < 3; ++k) {
-            face_text_ += edge_labels[k];
-            if (r.canonical)
-                face_text_ += r.edges[k];
-            else
-                append_field_number(face_text_, r.edges[k]);
-        }
-        face_text_ += asc::line_end;
-
+        std::string_view material;
         if (mapped) {
             // Faces mostly share their sub-material: look the cell up once per change.
             if (r.submaterial != cached_mtlid_) {
@@ -416,8 +491,10 @@ bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
                 cached_mtlid_ = r.submaterial;
             }
             if (cached_material_ != asc::empty_material)
-                asc::append_material_lines(face_text_, cached_material_, r.smoothing);
+                material = cached_material_;
         }
+        if (!r.canonical || !assemble_face_text(face_text_, j, r, mapped ? texture_corners : r.corners, material))
+            append_face_text(face_text_, j, r, mapped ? texture_corners : nullptr, material);
     }
     return true;
 }
@@ -426,9 +503,54 @@ namespace {
 
 // A value text without blanks or colons splits back out of a rebuilt vertex
 // line exactly as it went in, so the flips can take it directly.
-bool splits_back(std::string_view text) noexcept { return text.find_first_of(" :") == std::string_view::npos; }
+bool splits_back(std::string_view text) noexcept
+{
+    for (const char c : text) {
+        if (c == ' ' || c == ':')
+            return false;
+    }
+    return true;
+}
 
 constexpr std::string_view filler_value = "0.000000";
+
+// "Vertex " + i + the mapped or unmapped form of the values, flipped as
+// asked, assembled in one buffer. False (nothing appended) when the line
+// would not fit.
+bool assemble_vertex_line(std::string& out, std::size_t i, std::string_view x, std::string_view y, std::string_view z,
+                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip)
+{
+    LineAssembler line;
+    if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 7 + 7 + 2 + 2 + x.size() + y.size() + z.size() +
+                   u.size() + v.size()))
+        return false;
+    line.put("Vertex ");
+    line.put_decimal(static_cast<std::int64_t>(i));
+    line.put(":  X:");
+    line.put(x);
+    line.put("     Y:");
+    if (axis_flip) {
+        line.put(z);
+        line.put("     Z:");
+        line.put_sign_toggled(y);
+    } else {
+        line.put(y);
+        line.put("     Z:");
+        line.put(z);
+    }
+    if (mapped) {
+        line.put("     U:");
+        line.put(u);
+        line.put("     V:");
+        if (texture_flip)
+            line.put_sign_toggled(v);
+        else
+            line.put(v);
+    }
+    line.put("\r\n");
+    line.append_to(out);
+    return true;
+}
 
 } // namespace
 
@@ -450,8 +572,24 @@ AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, b
 bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
 {
     const bool texture_flip = run.options.texture_flip && mapped;
+    const bool axis_flip = run.options.axis_flip;
     for (std::size_t i = 0; i < slot_sources_.size(); ++i) {
         const VertexSlot slot = slot_values(i, mapped);
+        if (!axis_flip && !texture_flip) {
+            const VertexSlot values = slot.set ? slot
+                                               : VertexSlot{filler_value, filler_value, filler_value,
+                                                            mapped ? filler_value : std::string_view(),
+                                                            mapped ? filler_value : std::string_view(), true};
+            if (assemble_vertex_line(block, i, values.x, values.y, values.z, values.u, values.v, mapped, false, false))
+                continue;
+        } else if (const bool last = i + 1 == slot_sources_.size(); slot.set && !(last && axis_flip)) {
+            // Values that split back unchanged take the flips directly.
+            const bool direct = splits_back(slot.x) && splits_back(slot.y) && splits_back(slot.z) &&
+                                (!mapped || (splits_back(slot.u) && splits_back(slot.v)));
+            if (direct && assemble_vertex_line(block, i, slot.x, slot.y, slot.z, slot.u, slot.v, mapped, axis_flip,
+                                               texture_flip))
+                continue;
+        }
         asc::append_vertex_start(block, static_cast<std::int64_t>(i));
         if (!run.options.axis_flip && !texture_flip) {
             if (!slot.set)

@@ -5,6 +5,7 @@
 // vertex indices and carry material and smoothing lines.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,7 +50,8 @@ private:
     bool face_pass(ExportRun& run, bool mapped);
     // The vertex slot of the corner (the texture vertex of a mapped object,
     // else the geometric vertex) takes the geometric vertex's position.
-    bool place_corner(std::string_view geometric, std::string_view texture, bool mapped);
+    // `geometric` is the corner's vertex index, nullopt when it could not be read.
+    bool place_corner(std::optional<std::int64_t> geometric, std::string_view texture, bool mapped);
     VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
     bool append_vertex_lines(ExportRun& run, bool mapped, std::string& block);
     static void append_flipped_directly(std::string& out, const VertexSlot& values, bool mapped, bool axis_flip,
