@@ -1,7 +1,12 @@
 #include "convert/ase_export.hpp"
 
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -449,9 +454,8 @@ bool AseObjectExporter::place_corner(std::optional<std::int64_t> g, std::string_
     return true;
 }
 
-bool AseObjectExporter::face_pass(ExportRun& run, bool mapped)
+bool AseObjectExporter::face_pass(const MaterialCatalogue& catalogue, bool mapped)
 {
-    const MaterialCatalogue& catalogue = run.catalogue;
     const int submaterials = mapped ? catalogue.submaterial_count(material_reference_) : 0;
     if (mapped && submaterials < 0)
         return false;
@@ -569,10 +573,11 @@ AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, b
     return values;
 }
 
-bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::string& block)
+bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
+                                            std::string& clipboard_line)
 {
-    const bool texture_flip = run.options.texture_flip && mapped;
-    const bool axis_flip = run.options.axis_flip;
+    const bool texture_flip = options.texture_flip && mapped;
+    const bool axis_flip = options.axis_flip;
     for (std::size_t i = 0; i < slot_sources_.size(); ++i) {
         const VertexSlot slot = slot_values(i, mapped);
         if (!axis_flip && !texture_flip) {
@@ -591,7 +596,7 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
                 continue;
         }
         asc::append_vertex_start(block, static_cast<std::int64_t>(i));
-        if (!run.options.axis_flip && !texture_flip) {
+        if (!axis_flip && !texture_flip) {
             if (!slot.set)
                 block += mapped ? asc::mapped_filler : asc::unmapped_filler;
             else if (mapped)
@@ -608,8 +613,8 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
                                                         mapped ? filler_value : std::string_view(), true};
         const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
                             (!mapped || (splits_back(values.u) && splits_back(values.v)));
-        if (direct && !(last && run.options.axis_flip)) {
-            append_flipped_directly(block, values, mapped, run.options.axis_flip, texture_flip);
+        if (direct && !(last && axis_flip)) {
+            append_flipped_directly(block, values, mapped, axis_flip, texture_flip);
             block += asc::line_end;
             continue;
         }
@@ -621,9 +626,9 @@ bool AseObjectExporter::append_vertex_lines(ExportRun& run, bool mapped, std::st
         else
             append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
         std::string* text = &scratch_;
-        if (run.options.axis_flip) {
+        if (axis_flip) {
             if (last)
-                run.clipboard_line = scratch_;
+                clipboard_line = scratch_;
             flipped_.clear();
             if (!append_axis_flipped(flipped_, scratch_, mapped))
                 return false;
@@ -669,7 +674,7 @@ void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSl
         out += v.v;
 }
 
-bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
+bool AseObjectExporter::read_object(ExportRun& run)
 {
     LineCursor& in = run.input;
     run.cut_line = 0;
@@ -723,31 +728,37 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
 
     if (!read_until(in, ase_keyword::shadow_property) || !in.read())
         return false;
-    bool mapped = false;
+    mapped_ = false;
     if (matches(in.line(), ase_keyword::material_ref) && run.has_materials) {
         const auto reference = to_int16(number_value(in.line().substr(ase_keyword::material_ref.size())));
         if (!reference)
             return false;
         material_reference_ = *reference;
-        mapped = true;
+        mapped_ = true;
     }
     // The line after the material reference closes the object; the input may
     // end there.
     in.read();
 
+    cut_line_ = run.cut_line;
     // The faces are written from the face list and joined to the texture faces
     // one by one: both lists must be equally long.
-    if (ntf_ != nf_)
-        return false;
+    return ntf_ == nf_;
+}
+
+bool AseObjectExporter::write_object(const ExportOptions& options, const MaterialCatalogue& catalogue,
+                                     std::string& block, std::string& clipboard_line)
+{
+    const bool mapped = mapped_;
     slot_sources_.assign(static_cast<std::size_t>(mapped ? ntv_ : nv_), -1);
-    if (!face_pass(run, mapped))
+    if (!face_pass(catalogue, mapped))
         return false;
 
     asc::append_name_line(block, name_);
     asc::append_counts_line(block, mapped ? ntv_ : nv_, mapped ? ntf_ : nf_);
     asc::append_line(block, asc::mapped_line);
     asc::append_line(block, asc::vertex_list_line);
-    if (!append_vertex_lines(run, mapped, block))
+    if (!append_vertex_lines(options, mapped, block, clipboard_line))
         return false;
     asc::append_line(block, asc::face_list_line);
     block += face_text_;
@@ -755,24 +766,131 @@ bool AseObjectExporter::export_object(ExportRun& run, std::string& block)
     return true;
 }
 
+namespace {
+
+// Writes read objects into blocks and places them, on a thread of its own,
+// while the loop reads the next object into the other of two exporters. One
+// object is in flight at a time, so blocks are placed in the order of the
+// scene, and the loop waits when the writing falls behind.
+class ObjectWriting {
+public:
+    explicit ObjectWriting(ExportRun& run)
+        : options_(run.options), catalogue_(run.catalogue), sink_(run.sink), thread_([this] { work(); })
+    {
+    }
+    ~ObjectWriting()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ObjectWriting(const ObjectWriting&) = delete;
+    ObjectWriting& operator=(const ObjectWriting&) = delete;
+
+    // Waits until the object handed over before is placed, then takes this
+    // one. False when the writing has ended the run (see end()).
+    bool hand_over(AseObjectExporter& exporter)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return job_ == nullptr; });
+        rethrow_failure();
+        if (end_ != LoopEnd::Finished)
+            return false;
+        job_ = &exporter;
+        lock.unlock();
+        changed_.notify_all();
+        return true;
+    }
+    // Waits until every object handed over is placed; Finished, or why the
+    // writing ended the run.
+    LoopEnd finish()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return job_ == nullptr; });
+        rethrow_failure();
+        return end_;
+    }
+    std::int64_t cut_line() const noexcept { return cut_line_; }
+    // The last vertex line the axis flip saw; read after finish().
+    std::string& clipboard_line() noexcept { return clipboard_line_; }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return job_ != nullptr || closing_; });
+            if (job_ == nullptr)
+                return;
+            lock.unlock();
+            LoopEnd end = LoopEnd::Finished;
+            std::exception_ptr failure;
+            try {
+                block_.clear();
+                if (job_->write_object(options_, catalogue_, block_, clipboard_line_)) {
+                    // An object holding a line cut short is refused, not written.
+                    if (job_->cut_line() != 0) {
+                        cut_line_ = job_->cut_line();
+                        end = LoopEnd::LineTooLong;
+                    } else if (!sink_.place_block(block_)) {
+                        end = LoopEnd::WriteFailed;
+                    }
+                }
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            end_ = end;
+            failure_ = failure;
+            job_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+    void rethrow_failure()
+    {
+        if (failure_)
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+    }
+
+    const ExportOptions options_;
+    const MaterialCatalogue& catalogue_;
+    BlockSink& sink_;
+    std::string block_;
+    std::string clipboard_line_;
+    std::int64_t cut_line_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    AseObjectExporter* job_ = nullptr;
+    LoopEnd end_ = LoopEnd::Finished;
+    std::exception_ptr failure_;
+    bool closing_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
 LoopEnd run_ase_export(ExportRun& run)
 {
     LineCursor& in = run.input;
-    AseObjectExporter exporter;
-    std::string block;
+    AseObjectExporter exporters[2];
+    int reading = 0; // the exporter the next object is read into
+    ObjectWriting writing(run);
     // Whether the current line starts an object. Kept as a flag because the
     // end-of-input test may move the reader's buffer under the current line.
     bool at_object = false;
+    LoopEnd end = LoopEnd::Finished;
     for (;;) {
         if (!run.pace.keep_going())
             return LoopEnd::Stopped;
         if (at_object) {
-            block.clear();
-            if (exporter.export_object(run, block)) {
-                if (run.cut_line != 0)
-                    return LoopEnd::LineTooLong;
-                if (!run.sink.place_block(block))
-                    return LoopEnd::WriteFailed;
+            if (exporters[reading].read_object(run)) {
+                if (!writing.hand_over(exporters[reading]))
+                    break;
+                reading = 1 - reading;
             }
             at_object = matches(in.line(), ase_keyword::object_start);
         }
@@ -786,7 +904,11 @@ LoopEnd run_ase_export(ExportRun& run)
             at_object = matches(in.line(), ase_keyword::object_start);
         }
     }
-    return LoopEnd::Finished;
+    end = writing.finish();
+    if (end == LoopEnd::LineTooLong)
+        run.cut_line = writing.cut_line();
+    run.clipboard_line = std::move(writing.clipboard_line());
+    return end;
 }
 
 } // namespace trevanix
