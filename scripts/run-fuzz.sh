@@ -32,7 +32,7 @@ if [[ -z $compiler ]]; then
     exit 1
 fi
 mkdir -p "$build"
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVANIX_WERROR=ON \
     -DTREVANIX_BUILD_FUZZ=ON -DTREVANIX_BUILD_TESTS=OFF -DTREVANIX_BUILD_BENCH=OFF -DTREVANIX_BUILD_WINDOW=OFF \
     >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 cmake --build "$build" --target fuzz_all -j2
