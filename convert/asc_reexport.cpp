@@ -1,6 +1,7 @@
 #include "convert/asc_reexport.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
@@ -62,12 +63,40 @@ bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std:
     return true;
 }
 
+// The line begins with the keyword as the writer spells it ("Vertex ",
+// "Face ") and the running index: the common case of the case-insensitive
+// test, answered without lower-casing. Other lines take the full test.
+template <std::size_t N>
+bool starts_with_indexed_fast(std::string_view line, const char (&written)[N], std::string_view keyword,
+                              const asc::RunningIndex& index, std::string_view& rest) noexcept
+{
+    constexpr std::size_t size = N - 1;
+    const std::string_view digits = index.digits();
+    if (line.size() >= size + digits.size() && std::memcmp(line.data(), written, size) == 0) {
+        if (std::memcmp(line.data() + size, digits.data(), digits.size()) != 0)
+            return false;
+        rest = line.substr(size + digits.size());
+        return true;
+    }
+    return asc::starts_with_indexed(line, keyword, index, rest);
+}
+
+// The line begins with the keyword, case-insensitively; the spelling the
+// writer uses is tested first, without lower-casing.
+template <std::size_t N>
+bool starts_with_keyword(std::string_view line, const char (&written)[N], std::string_view keyword) noexcept
+{
+    constexpr std::size_t size = N - 1;
+    return (line.size() >= size && std::memcmp(line.data(), written, size) == 0) ||
+           starts_with_lower(line, keyword);
+}
+
 bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
     LineCursor& in = run.input;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view tail;
-        if (!asc::starts_with_indexed(in.line(), asc::vertex, i, tail))
+        if (!starts_with_indexed_fast(in.line(), "Vertex ", asc::vertex, i, tail))
             return false;
         run.note_copied_line();
         if (run.options.axis_flip && append_axis_flipped_plain_tail(block, i.value(), tail)) {
@@ -96,16 +125,17 @@ bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
     LineCursor& in = run.input;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
-        if (!asc::starts_with_indexed(in.line(), asc::face, i))
+        std::string_view rest;
+        if (!starts_with_indexed_fast(in.line(), "Face ", asc::face, i, rest))
             return false;
         run.note_copied_line();
         asc::append_line(block, in.line());
         const bool last = i.value() + 1 == count;
         if (!in.read())
             return last;
-        if (starts_with_lower(in.line(), asc::material) && !in.read())
+        if (starts_with_keyword(in.line(), "Material", asc::material) && !in.read())
             return last;
-        if (starts_with_lower(in.line(), asc::smoothing) && !in.read())
+        if (starts_with_keyword(in.line(), "Smoothing", asc::smoothing) && !in.read())
             return last;
     }
     return true;
