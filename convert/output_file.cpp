@@ -36,6 +36,20 @@ int injected_fault(OutputStep step, const std::string& target) noexcept
     return fault ? fault(step, target) : 0;
 }
 
+// Gives the unnamed file `fd` the name `path`; 0 or the errno.
+int link_unnamed(int fd, const std::string& path) noexcept
+{
+    const std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    const int code = errno;
+    // Without /proc the file can still be linked by its descriptor, where the
+    // system allows that.
+    if (code == ENOENT && ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    return code;
+}
+
 // The file systems that cannot swap two names in one step.
 bool cannot_swap(int code) noexcept { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
 
@@ -217,15 +231,15 @@ bool OutputFile::finish()
 
 bool OutputFile::link_under_private_name()
 {
-    const std::string fd_path = "/proc/self/fd/" + std::to_string(fd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporary_name_for(target_);
-        if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        const int code = link_unnamed(fd_, name);
+        if (code == 0) {
             temporary_ = name;
             return true;
         }
-        if (errno != EEXIST)
-            return fail(errno);
+        if (code != EEXIST)
+            return fail(code);
     }
     return fail(EEXIST);
 }
@@ -239,21 +253,22 @@ bool OutputFile::place()
     if (const int code = injected_fault(OutputStep::Place, target_))
         return fail(code);
     struct stat existing {};
-    const bool target_exists = ::lstat(target_.c_str(), &existing) == 0;
+    bool target_exists = ::lstat(target_.c_str(), &existing) == 0;
     // A folder in the target's place is never swapped away.
     if (target_exists && S_ISDIR(existing.st_mode))
         return fail(EISDIR);
 
     if (temporary_.empty() && !target_exists) {
         // An unnamed file and no target: one link makes it appear, complete.
-        const std::string fd_path = "/proc/self/fd/" + std::to_string(fd_);
-        if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        const int code = link_unnamed(fd_, target_);
+        if (code == 0) {
             placed_ = Placed::Created;
             return true;
         }
-        if (errno != EEXIST)
-            return fail(errno);
+        if (code != EEXIST)
+            return fail(code);
         // A target appeared meanwhile: replace it as any existing one.
+        target_exists = true;
     }
     if (temporary_.empty() && !link_under_private_name())
         return false;
