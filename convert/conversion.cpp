@@ -88,7 +88,10 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
         return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
                       placement.error());
     case LoopEnd::LineTooLong:
-        return failed(ConversionStatus::InputFailed, line_too_long_text(input.scene_path, run.cut_line));
+        // The ".asc" loop's counter starts at 1 before the first line (it is
+        // also its progress), so its numbers run one ahead of the file's.
+        return failed(ConversionStatus::InputFailed,
+                      line_too_long_text(input.scene_path, ase ? run.cut_line : run.cut_line - 1));
     case LoopEnd::Finished:
         break;
     }

@@ -256,19 +256,28 @@ TEST(ConversionDriver, ALineTooLongToCopyRefusesTheConversionNamingIt)
     const std::string copied_vertex =
         crlf({"Named object: \"o1\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
               "Vertex 0:  X:1     Y:2     Z:" + endless, "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", ""});
+    AseObject endless_x;
+    endless_x.vertices = {{endless, "0", "0"}, {"1", "0", "0"}, {"0", "1", "0"}};
+    endless_x.faces = {{0, 1, 2}};
+    endless_x.tvertices = {{"0", "0"}, {"1", "0"}, {"0", "1"}};
+    endless_x.tfaces = {{0, 1, 2}};
     struct Case {
+        std::string name;
         std::string scene;
         std::int64_t refused_line; // 0: the line is skipped and the conversion completes
     };
     const Case cases[] = {
-        {asc_scene(1) + copied_vertex, 2 + 7 + 4},
+        {"in.asc", asc_scene(1) + copied_vertex, 2 + 7 + 4},
         // Outside any object the line is never copied.
-        {asc_scene(1) + crlf({"Comment " + endless, ""}) + asc_blocks(1, 2), 0},
+        {"in.asc", asc_scene(1) + crlf({"Comment " + endless, ""}) + asc_blocks(1, 2), 0},
+        // The header, then the object's lines up to its first vertex.
+        {"in.ase", ase_scene({endless_x}), 4 + 11},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.refused_line);
+        SCOPED_TRACE(c.name + " " + std::to_string(c.refused_line));
         ConversionFixture f;
-        f.load("in.asc", c.scene);
+        f.load(c.name, c.scene);
+        f.options(false, false, false, false);
         f.session.scene.chosen_target = f.dir.file("out.asc");
         f.dir.write("out.asc", "previous");
         start_process(f.session);
@@ -282,6 +291,6 @@ TEST(ConversionDriver, ALineTooLongToCopyRefusesTheConversionNamingIt)
         EXPECT_EQ(f.ui.messages[0].message.caption, "Error");
         EXPECT_EQ(f.ui.messages[0].message.text, line_too_long_text(f.session.scene.scene_path, c.refused_line));
         EXPECT_EQ(f.output("out.asc"), "previous");
-        EXPECT_EQ(files_in(f.dir), (std::vector<std::string>{"in.asc", "out.asc", "testfile.txt"}));
+        EXPECT_EQ(files_in(f.dir), (std::vector<std::string>{c.name, "out.asc", "testfile.txt"}));
     }
 }
