@@ -1,6 +1,8 @@
 #include "app/analyse_scene.hpp"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "analysis/analysis_driver.hpp"
 #include "app/options_and_clearing.hpp"
@@ -116,6 +118,7 @@ public:
             }
         }
         scene_.scene_path = path;
+        s_.last_scene_folder = parent_folder_of(path);
         c_.Text_loadfile.text = scene_.scene_path;
         report_.ran = true;
         scene_.file_type = to_lower_copy(extension_of(c_.Text_loadfile.text));
@@ -125,10 +128,13 @@ public:
         s_.refresh();
         create_log();
 
-        if (scene_.file_type == "asc" || scene_.file_type == "ase")
+        if (scene_.file_type == "asc" || scene_.file_type == "ase") {
             analyse();
-        else
+        } else {
             s_.log.close();
+            scene_.command_line_scene.clear();
+            s_.tell("Error", messages::not_a_scene_file, MessageIcon::Critical);
+        }
 
         if (scene_.express_run)
             start_process(s_);
@@ -149,7 +155,7 @@ private:
         FileDialogRequest request;
         request.title = messages::open_dialog_title;
         request.filter = messages::open_dialog_filter;
-        request.initial_folder = s_.settings.program_folder;
+        request.initial_folder = open_dialog_folder();
         request.must_exist = true;
         const FileDialogResult choice = s_.ui.open_file_dialog(request);
         if (choice.cancelled)
@@ -160,6 +166,16 @@ private:
         }
         path = choice.path;
         return true;
+    }
+
+    // The folder of the last scene analysed while it is still there; the
+    // program's own folder before the first scene.
+    std::string open_dialog_folder() const
+    {
+        std::error_code ignored;
+        if (!s_.last_scene_folder.empty() && std::filesystem::is_directory(s_.last_scene_folder, ignored))
+            return s_.last_scene_folder;
+        return s_.settings.program_folder;
     }
 
     void create_log()
@@ -196,8 +212,12 @@ private:
         s_.ui.set_busy_pointer(true);
         ShownAnalysis shown(s_);
         const AnalysisResult result = analyse_scene_file(scene_, s_.log, reading_options(s_), shown);
-        if (result.end != AnalysisEnd::Completed)
+        if (result.end != AnalysisEnd::Completed) {
             scene_.express_run = false;
+            // A scene that cannot be analysed is not offered again: the next
+            // click opens the dialog, as the message asks for another file.
+            scene_.command_line_scene.clear();
+        }
         switch (result.end) {
         case AnalysisEnd::Completed:
             become_idle();
@@ -293,6 +313,17 @@ private:
 void analyse_scene(Session& session)
 {
     AnalyseAction(session).run();
+}
+
+void analyse_given_scene(Session& session, const std::string& path)
+{
+    if (session.scene.file_loaded == 1) {
+        if (!session.ask("Warning", messages::discard_question))
+            return;
+        forget_loaded_scene(session);
+    }
+    session.scene.command_line_scene = path;
+    analyse_scene(session);
 }
 
 } // namespace trevanix

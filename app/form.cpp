@@ -57,6 +57,22 @@ void Form::click_Check_all()
     session_.refresh();
 }
 
+void Form::click_check_box(CheckBoxState Controls::*box)
+{
+    if (busy_)
+        return;
+    CheckBoxState& state = session_.controls.*box;
+    state.value = state.value == 1 ? 0 : 1;
+    if (box == &Controls::Check_all)
+        check_all_clicked(session_);
+    session_.refresh();
+}
+
+void Form::drop_scene(const std::string& path)
+{
+    run_guarded([this, &path] { analyse_given_scene(session_, path); });
+}
+
 void Form::click_Clear_statistics()
 {
     run_guarded([this] { clear_statistics(session_); });

@@ -26,9 +26,17 @@ public:
     void click_Start_process();
     // The click has already toggled Check_all's value (as a check box does).
     void click_Check_all();
+    // A click on one of the five check boxes, from the window: toggles the
+    // box and, for Check_all, switches the four options. Ignored while an
+    // analysis or a conversion runs, since the conversion reads the boxes as
+    // it goes.
+    void click_check_box(CheckBoxState Controls::*box);
     void click_Clear_statistics();
     void click_Open_error_log();
     void change_Text2(const std::string& text);
+    // A scene file dropped on the window: analysed as the command-line start
+    // does, after the discard question when a scene is loaded.
+    void drop_scene(const std::string& path);
 
     // True while an analysis or a conversion runs; a second long action is
     // refused meanwhile, since both rewrite the same scene state.

@@ -33,9 +33,11 @@ void choose_target(Session& session)
         session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
         return;
     }
+    // Without a loaded scene there is nothing to convert yet: the target is
+    // kept for the next scene, and Start_process waits for its analysis.
     session.scene.chosen_target = target;
     session.scene.target_path = target;
-    session.controls.Start_process.enabled = true;
+    session.controls.Start_process.enabled = session.scene.file_loaded == 1;
     session.controls.Text_savefile.text = session.scene.target_path;
 }
 

@@ -7,7 +7,8 @@
 namespace trevanix {
 
 // Shows the save dialog; refuses an empty choice and the input file itself;
-// on success keeps the chosen target and enables Start_process.
+// on success keeps the chosen target and, while a scene is loaded, enables
+// Start_process.
 void choose_target(Session& session);
 
 // The target to use: a chosen name gets ".asc" when it lacks it.

@@ -6,24 +6,37 @@ namespace {
 
 constexpr std::string_view no_uv = "no_uv";
 
-// The value after `label`: up to the next space, or (when allowed) to the end.
-// `found_space` tells which of the two ended it.
-bool value_after(std::string_view line, std::string_view label, bool may_run_to_end, std::string_view& value,
-                 bool& found_space) noexcept
+bool is_blank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// Where the value after a label starts: at the first non-blank character, as
+// 3D Studio writes "X: -2500" and the written form "X:-2500". When the next
+// label follows instead (an empty value, "X:     Y:1"), the value is empty
+// and starts right after its own label.
+std::size_t value_start(std::string_view line, std::size_t after_label, std::string_view next_label) noexcept
 {
-    const std::size_t at = line.find(label);
+    std::size_t start = after_label;
+    while (start < line.size() && is_blank(line[start]))
+        ++start;
+    if (!next_label.empty() && line.substr(start).starts_with(next_label))
+        return after_label;
+    return start;
+}
+
+// The value of the first `label` at or after `from`: from its start up to the
+// next space or, when allowed, to the end of the line. `end` is where the
+// value stops.
+bool value_after(std::string_view line, std::string_view label, std::string_view next_label, std::size_t from,
+                 bool may_run_to_end, std::string_view& value, std::size_t& end) noexcept
+{
+    const std::size_t at = line.find(label, from);
     if (at == std::string_view::npos)
         return false;
-    const std::size_t start = at + label.size();
-    const std::size_t space = line.find(' ', at);
-    found_space = space != std::string_view::npos;
-    if (!found_space) {
-        if (!may_run_to_end)
-            return false;
-        value = line.substr(start);
-        return true;
-    }
-    value = line.substr(start, space - start);
+    const std::size_t start = value_start(line, at + label.size(), next_label);
+    const std::size_t space = line.find(' ', start);
+    if (space == std::string_view::npos && !may_run_to_end)
+        return false;
+    end = space == std::string_view::npos ? line.size() : space;
+    value = line.substr(start, end - start);
     return true;
 }
 
@@ -32,27 +45,27 @@ bool value_after(std::string_view line, std::string_view label, bool may_run_to_
 SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexcept
 {
     fields = VertexFields{};
-    bool space = false;
-    if (!value_after(line, "X:", false, fields.x, space) || !value_after(line, "Y:", false, fields.y, space) ||
-        !value_after(line, "Z:", true, fields.z, space))
+    std::size_t end = 0;
+    if (!value_after(line, "X:", "Y:", 0, false, fields.x, end) ||
+        !value_after(line, "Y:", "Z:", 0, false, fields.y, end) ||
+        !value_after(line, "Z:", "U:", 0, true, fields.z, end))
         return SplitResult::MissingXyz;
-    fields.has_uv = space;
-    if (!fields.has_uv) {
-        fields.u = no_uv;
-        fields.v = no_uv;
+    // Texture coordinates follow only where "U:" comes after the Z value;
+    // blanks at the end of the line are no texture coordinates.
+    const std::size_t after_z = end;
+    fields.has_uv = line.find("U:", after_z) != std::string_view::npos;
+    fields.u = no_uv;
+    fields.v = no_uv;
+    if (!fields.has_uv)
         return SplitResult::Ok;
-    }
-    bool ignored = false;
-    if (!value_after(line, "U:", false, fields.u, ignored)) {
-        fields.u = fields.v = no_uv;
+    std::string_view u;
+    std::size_t after_u = 0;
+    const std::size_t v_at = value_after(line, "U:", "V:", after_z, false, u, after_u) ? line.find("V:", after_u)
+                                                                                       : std::string_view::npos;
+    if (v_at == std::string_view::npos)
         return SplitResult::MissingUv;
-    }
-    const std::size_t v_at = line.find("V:");
-    if (v_at == std::string_view::npos) {
-        fields.u = fields.v = no_uv;
-        return SplitResult::MissingUv;
-    }
-    fields.v = line.substr(v_at + 2);
+    fields.u = u;
+    fields.v = line.substr(value_start(line, v_at + 2, {}));
     return SplitResult::Ok;
 }
 

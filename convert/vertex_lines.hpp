@@ -10,18 +10,21 @@ namespace trevanix {
 // The value texts of one vertex line; views into the split line.
 struct VertexFields {
     std::string_view x, y, z, u, v;
-    bool has_uv = false; // a space followed the Z value
+    bool has_uv = false; // "U:" follows the Z value
 };
 
 enum class SplitResult {
     Ok,         // every label needed was found
-    MissingUv,  // X, Y and Z are there; a space follows Z but "U:" or "V:" is missing
+    MissingUv,  // X, Y and Z are there; "U:" follows Z but its value or "V:" is missing
     MissingXyz, // "X:", "Y:" or "Z:" is missing, or X or Y runs to the end of the line
 };
 
 // Splits a vertex line (or its tail). Labels are found case-sensitively; each
-// value runs from just after its label to the next space, Z and V also to the
-// end of the line. Without texture coordinates U and V hold "no_uv".
+// value starts at the first non-blank character after its label (3D Studio
+// puts a blank there, the written form does not) and runs to the next space,
+// Z also to the end of the line and V always to the end of the line. The line
+// has texture coordinates only when "U:" follows the Z value; without them U
+// and V hold "no_uv".
 SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexcept;
 
 // Appends the text with its leading "-" removed, or with a "-" added.

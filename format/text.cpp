@@ -1,10 +1,11 @@
 #include "format/text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <system_error>
 
 namespace trevanix {
 
@@ -73,6 +74,24 @@ std::optional<PlainInteger> plain_integer(std::string_view text) noexcept
     return result;
 }
 
+namespace {
+
+// True when a number text that std::from_chars found out of range lies beyond
+// the largest double (it saturates to infinity) rather than below the smallest
+// (it reads as zero). The two limits are some 630 decades apart, so the decade
+// of the first significant digit decides.
+bool beyond_largest_double(std::string_view mantissa, long exponent) noexcept
+{
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return false;
+    const long decade = first < point ? static_cast<long>(point - first) : -static_cast<long>(first - point) + 1;
+    return decade + exponent > 0;
+}
+
+} // namespace
+
 double number_value(std::string_view text) noexcept
 {
     if (const auto plain = plain_integer(text))
@@ -80,7 +99,9 @@ double number_value(std::string_view text) noexcept
 
     // Gather the number's characters, skipping the ignored blanks, into a small
     // buffer; long digit runs are kept up to the buffer's size (further digits
-    // only change the exponent, which is counted separately).
+    // only change the exponent, which is counted separately). The buffer is
+    // read with std::from_chars, which knows no locale: a decimal point is a
+    // point under every desktop language.
     char buf[128];
     std::size_t n = 0;
     long extra_exponent = 0; // integer digits dropped for lack of room
@@ -96,8 +117,9 @@ double number_value(std::string_view text) noexcept
     };
 
     int c = next();
+    bool negative = false;
     if (c == '+' || c == '-') {
-        put(static_cast<char>(c));
+        negative = c == '-';
         ++i;
         c = next();
     }
@@ -128,9 +150,9 @@ double number_value(std::string_view text) noexcept
     if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
         ++i;
         c = next();
-        bool negative = false;
+        bool negative_exponent = false;
         if (c == '+' || c == '-') {
-            negative = c == '-';
+            negative_exponent = c == '-';
             ++i;
             c = next();
         }
@@ -140,18 +162,23 @@ double number_value(std::string_view text) noexcept
             ++i;
             c = next();
         }
-        if (negative)
+        if (negative_exponent)
             exponent = -exponent;
     }
     exponent += extra_exponent;
+    const std::string_view mantissa(buf, n);
     if (exponent != 0) {
         buf[n++] = 'e';
-        const auto r = std::to_chars(buf + n, buf + sizeof buf - 1, exponent);
+        const auto r = std::to_chars(buf + n, buf + sizeof buf, exponent);
         n = static_cast<std::size_t>(r.ptr - buf);
     }
-    buf[n] = '\0';
-    // strtod saturates to HUGE_VAL on overflow and gives 0 on underflow.
-    return std::strtod(buf, nullptr);
+    double magnitude = 0.0;
+    const auto read = std::from_chars(buf, buf + n, magnitude);
+    if (read.ec == std::errc::result_out_of_range)
+        magnitude = beyond_largest_double(mantissa, exponent) ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (read.ec != std::errc())
+        magnitude = 0.0;
+    return negative ? -magnitude : magnitude;
 }
 
 namespace {

@@ -81,7 +81,8 @@ std::optional<PlainInteger> plain_integer(std::string_view text) noexcept;
 // Lenient number reading: blanks, tabs and line feeds are ignored wherever they
 // stand; a sign, a decimal point and an exponent (E or D) are accepted; reading
 // stops at the first character that cannot continue the number; a text without
-// a number reads 0. Results beyond the double range saturate to +-infinity.
+// a number reads 0. Results beyond the double range saturate to +-infinity,
+// below it to 0. The decimal separator is always ".", whatever the locale.
 double number_value(std::string_view text) noexcept;
 
 // Round to the nearest integer, halves to even. nullopt when the value is not

@@ -10,13 +10,12 @@ std::string baseline_scene()
     using namespace trevanix::testing;
     AseObject multi;
     multi.name = "multi";
-    multi.faces = 2;
-    multi.face_ids = {0, 1};
-    multi.tfaces = 2;
+    multi.faces = ase_faces_with_ids({0, 1});
+    multi.tfaces = ase_tfaces(2);
     AseObject wire;
     wire.name = "wire";
-    wire.material_ref = -1;
-    wire.tvertices = -1;
+    wire.material_ref.reset();
+    wire.mapping_lists = false;
     return ase_header() +
            material_list({multi_material("mm", {standard_submaterial("s0", "a_very_long_texture_name.bmp"),
                                                 gta_submaterial("Map", "town_brickwall_pattern.bmp")})}) +

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/asc_builder.hpp"
 #include "support/ase_builder.hpp"
 #include "support/temp_dir.hpp"
 
@@ -21,19 +22,18 @@ std::vector<std::string> ase_seeds()
     AseObject plain;
     AseObject multi;
     multi.name = "multi";
-    multi.faces = 3;
-    multi.tfaces = 3;
-    multi.face_ids = {0, 1, 2};
+    multi.faces = ase_faces_with_ids({0, 1, 2});
+    multi.tfaces = ase_tfaces(3);
     AseObject unmapped;
     unmapped.name = "unmapped";
-    unmapped.tvertices = -1;
-    unmapped.material_ref = -1;
+    unmapped.mapping_lists = false;
+    unmapped.material_ref.reset();
     AseObject lod;
     lod.name = "LOD1_tree";
     AseObject empty;
     empty.name = "empty";
-    empty.vertices = 0;
-    empty.faces = 0;
+    empty.vertices.clear();
+    empty.faces.clear();
     AseObject bad_name;
     bad_name.node_line = "\t*NODE_NAME \"half";
 
@@ -58,34 +58,22 @@ std::vector<std::string> ase_seeds()
     };
 }
 
-std::string asc_object(const std::string& name, bool mapped, const std::string& vertex_keyword)
+// A three-vertex object; a mapped one carries U and V and a material line.
+std::string seed_object(const std::string& name, bool mapped, const std::string& vertex_keyword)
 {
-    std::vector<std::string> l = {"Named object: \"" + name + "\"", "Tri-mesh, Vertices: 3     Faces: 1"};
-    if (mapped)
-        l.push_back("Mapped");
-    l.push_back("Vertex list:");
-    for (int i = 0; i < 3; ++i)
-        l.push_back(vertex_keyword + " " + std::to_string(i) + ":  X:1.5     Y:-2     Z:7.25" +
-                    (mapped ? "     U:0.25     V:0.75" : ""));
-    l.push_back("Face list:");
-    l.push_back("Face 0:    A:0 B:1 C:2 AB:1 BC:1 CA:0");
-    if (mapped)
-        l.push_back("Material:\"wood\"");
-    l.push_back("Smoothing:  1");
-    l.push_back("");
-    std::string out;
-    for (const auto& line : l)
-        out += line + "\r\n";
-    return out;
+    return asc_object({.name = name,
+                       .mapped = mapped,
+                       .uv = mapped,
+                       .material = mapped ? "wood" : "",
+                       .vertex_keyword = vertex_keyword});
 }
 
 std::vector<std::string> asc_seeds()
 {
-    const std::string head = "Ambient light color: Red=0.3 Green=0.3 Blue=0.3\r\n\r\n";
     return {
-        head + asc_object("a", true, "Vertex"),
-        head + asc_object("b", false, "Vertex") + asc_object("c", true, "VERTEX"),
-        head + asc_object("d", false, "vertex") + "Named object: \"broken\r\nTri-mesh, Vertices: 0     Faces: 0\r\n",
+        asc_header + seed_object("a", true, "Vertex"),
+        asc_header + seed_object("b", false, "Vertex") + seed_object("c", true, "VERTEX"),
+        asc_header + seed_object("d", false, "vertex") + "Named object: \"broken\r\nTri-mesh, Vertices: 0     Faces: 0\r\n",
     };
 }
 

@@ -60,6 +60,11 @@ struct Session {
     AnalysisReport analysis_report;
     ConversionReport conversion_report;
 
+    // The folder of the last scene analysed: the open dialog starts there
+    // (in the program folder while it is empty). The window keeps it from
+    // one run to the next.
+    std::string last_scene_folder;
+
     // The conversion's closing "close the program?" message; the command line
     // leaves it out.
     bool show_final_message = true;

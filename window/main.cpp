@@ -76,6 +76,8 @@ int main(int argc, char** argv)
     trevanix::window::QtUserServices services;
     services.set_unattended(!args.screenshot.empty());
     trevanix::window::MainWindow window(services, settings);
+    // A picture for the documentation is no scene the user analysed.
+    window.keep_scene_folder_between_runs(args.screenshot.empty());
     services.attach(
         &window, [&window] { window.sync_from_controls(); }, [&window] { window.request_quit(); });
 

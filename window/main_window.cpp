@@ -2,16 +2,27 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFontMetrics>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QTextDocument>
+#include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <exception>
 
+#include "window/caption_fit.hpp"
 #include "window/progress_scale.hpp"
 
 namespace trevanix::window {
@@ -40,27 +51,24 @@ void paint_green(QWidget* widget)
     widget->setAutoFillBackground(true);
 }
 
-// Breaks a caption into lines that fit `width` pixels, as the classic
-// buttons and check boxes wrap their captions when they are tall enough for
-// two lines. Captions that fit stay as they are; the "&" of the access key is
-// kept and not measured.
-QString wrap_caption(const QString& caption, const QFontMetrics& metrics, int width, int height)
+// The pixel size of the classic 8.25 point dialog font at 96 dots per inch,
+// and the smallest size the form is still readable at. Sizes are in pixels,
+// as the control sizes are, so the captions fit whatever the desktop's
+// font scaling.
+constexpr int classic_font_pixels = 11;
+constexpr int smallest_font_pixels = 8;
+
+// Where the folder of the last scene analysed is kept between runs.
+QSettings user_settings()
 {
-    auto measure = [&](const QString& text) { return metrics.horizontalAdvance(QString(text).remove(QLatin1Char('&'))); };
-    if (measure(caption) <= width || height + 4 < 2 * metrics.height())
-        return caption;
-    QString wrapped;
-    QString line;
-    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-        if (!line.isEmpty() && measure(candidate) > width) {
-            wrapped += line + QLatin1Char('\n');
-            line = word;
-        } else {
-            line = candidate;
-        }
-    }
-    return wrapped + line;
+    return QSettings(QSettings::UserScope, QStringLiteral("trevanix"), QStringLiteral("trevanix"));
+}
+constexpr QLatin1StringView last_scene_folder_key("open_dialog/last_scene_folder");
+
+// A tooltip shows the text as it is, never as markup.
+QString plain_tooltip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
 }
 
 } // namespace
@@ -72,20 +80,16 @@ MainWindow::MainWindow(UserServices& services, EngineSettings settings, QWidget*
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(captions::window));
-    // The classic dialog font; where it is missing, the metric-compatible and
-    // narrow faces come first, so captions fit the fixed control sizes, and
-    // then whatever sans-serif face the desktop has.
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans Condensed")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    setFont(font);
     setFixedSize(px(8625), px(5985));
+    setAcceptDrops(true);
     build();
+    pick_font();
     bind();
     set_tab_order();
+    // The open dialog starts in the folder of the scene analysed last, in
+    // this run or an earlier one.
+    remembered_scene_folder_ = QFile::encodeName(user_settings().value(last_scene_folder_key).toString()).toStdString();
+    form_.session().last_scene_folder = remembered_scene_folder_;
     sync_from_controls();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -99,19 +103,24 @@ QPushButton* MainWindow::button(QWidget* parent, const char* name, const char* c
     auto* widget = new QPushButton(parent);
     widget->setObjectName(QLatin1String(name));
     place(widget, left, top, width, height);
-    widget->setText(QString::fromLatin1(caption));
     buttons_.push_back({widget, state});
+    captioned_.push_back({widget, QString::fromLatin1(caption)});
+    // Enter clicks a focused button, as Space does.
+    widget->installEventFilter(this);
     return widget;
 }
 
 QLineEdit* MainWindow::text_box(QWidget* parent, const char* name, int left, int top, int width, int height,
-                                bool read_only, TextBoxState Controls::*state)
+                                bool read_only, TextBoxState Controls::*state, LongText long_text)
 {
     auto* widget = new QLineEdit(parent);
     widget->setObjectName(QLatin1String(name));
     place(widget, left, top, width, height);
     widget->setReadOnly(read_only);
-    texts_.push_back({widget, state});
+    // A file dropped anywhere on the form is a scene to analyse, never text
+    // to insert.
+    widget->setAcceptDrops(false);
+    texts_.push_back({widget, state, long_text, QString()});
     return widget;
 }
 
@@ -135,7 +144,7 @@ QCheckBox* MainWindow::check_box(QWidget* parent, const char* name, const char* 
     paint_green(widget);
     checks_.push_back({widget, state});
     // The caption is set once the font is final (bold for Check_all).
-    widget->setText(QString::fromLatin1(caption));
+    captioned_.push_back({widget, QString::fromLatin1(caption)});
     return widget;
 }
 
@@ -174,7 +183,8 @@ void MainWindow::build()
     auto* analize = button(this, "Analize_filename", k::Analize_filename, 120, 120, 2655, 255, &C::Analize_filename);
     analize->setToolTip(QString::fromLatin1(k::tooltip_Analize_filename));
     register_tab(analize, 0);
-    register_tab(text_box(this, "Text_loadfile", 2880, 120, 5655, 285, true, &C::Text_loadfile), 1);
+    register_tab(text_box(this, "Text_loadfile", 2880, 120, 5655, 285, true, &C::Text_loadfile, LongText::ShowEnd),
+                 1);
     label_analize_ = label(this, "Label_analize", k::Label_analize, 120, 480, 855, 255);
     label_analize_->hide();
     register_tab(label_analize_, 18);
@@ -198,7 +208,8 @@ void MainWindow::build()
     register_tab(label3, 30);
     register_tab(text_box(frame2, "Text1", 1680, 1320, 735, 285, false, &C::Text1), 31);
     register_tab(label(frame2, "Label11", k::Label11, 120, 1680, 855, 255), 19);
-    register_tab(text_box(frame2, "Text_comments", 1080, 1680, 7215, 285, true, &C::Text_comments), 29);
+    register_tab(
+        text_box(frame2, "Text_comments", 1080, 1680, 7215, 285, true, &C::Text_comments, LongText::ShowStart), 29);
     register_tab(button(frame2, "Open_error_log", k::Open_error_log, 6240, 360, 2055, 495, &C::Open_error_log), 8);
     register_tab(button(frame2, "Clear_statistics", k::Clear_statistics, 6240, 960, 2055, 495, &C::Clear_statistics),
                  20);
@@ -208,8 +219,9 @@ void MainWindow::build()
     frame1->setToolTip(QString::fromLatin1(k::tooltip_Frame1));
     register_tab(frame1, 9);
     register_tab(button(frame1, "Target_filename", k::Target_filename, 120, 480, 2295, 495, &C::Target_filename), 24);
-    QLineEdit* savefile = text_box(frame1, "Text_savefile", 2520, 600, 5775, 375, true, &C::Text_savefile);
-    savefile->setToolTip(QString::fromLatin1(k::tooltip_Text_savefile));
+    QLineEdit* savefile =
+        text_box(frame1, "Text_savefile", 2520, 600, 5775, 375, true, &C::Text_savefile, LongText::ShowEnd);
+    texts_.back().fixed_tooltip = QString::fromLatin1(k::tooltip_Text_savefile);
     register_tab(savefile, 25);
     register_tab(check_box(frame1, "Check_createmat", k::Check_createmat, 120, 1080, 3855, 255, &C::Check_createmat),
                  12);
@@ -229,19 +241,81 @@ void MainWindow::build()
     register_tab(text2_, 36);
 
     for (QWidget* bold : std::initializer_list<QWidget*>{all, start}) {
-        QFont font = bold->font();
-        font.setWeight(QFont::Bold);
-        bold->setFont(font);
+        // Only the weight is the control's own: face and size follow the form.
+        QFont weight;
+        weight.setWeight(QFont::Bold);
+        bold->setFont(weight);
     }
+}
 
-    // Captions too long for their control wrap onto a second line, as they do
-    // in the classic controls these sizes were made for.
-    for (const ButtonBinding& b : buttons_)
-        b.widget->setText(
-            wrap_caption(b.widget->text(), b.widget->fontMetrics(), b.widget->width() - 8, b.widget->height()));
-    for (const CheckBinding& c : checks_)
-        c.widget->setText(
-            wrap_caption(c.widget->text(), c.widget->fontMetrics(), c.widget->width() - 20, c.widget->height()));
+// ---- the font --------------------------------------------------------------
+
+QStringList MainWindow::preferred_font_families()
+{
+    // The classic dialog font, then faces of Arial's metrics, then the
+    // narrow DejaVu face before the wide one.
+    return {QStringLiteral("MS Sans Serif"),         QStringLiteral("Microsoft Sans Serif"),
+            QStringLiteral("Liberation Sans"),       QStringLiteral("Arimo"),
+            QStringLiteral("Arial"),                 QStringLiteral("DejaVu Sans Condensed"),
+            QStringLiteral("DejaVu Sans")};
+}
+
+// Sets the form's font and wraps the captions of the buttons and check boxes
+// anew: too long for one line, they take two where the control is tall
+// enough, as the classic controls do.
+void MainWindow::apply_font(const QFont& font)
+{
+    setFont(font);
+    for (const CaptionedControl& c : captioned_) {
+        const bool is_check_box = qobject_cast<QCheckBox*>(c.widget) != nullptr;
+        const int room = c.widget->width() - (is_check_box ? 20 : 8);
+        c.widget->setText(wrap_caption(c.caption, c.widget->fontMetrics(), room, c.widget->height()));
+    }
+}
+
+bool MainWindow::use_font_family(const QString& family)
+{
+    const QFont before = font();
+    for (int pixels = classic_font_pixels; pixels >= smallest_font_pixels; --pixels) {
+        QFont candidate(family);
+        candidate.setStyleHint(QFont::SansSerif);
+        candidate.setPixelSize(pixels);
+        apply_font(candidate);
+        if (cut_captions(this).isEmpty())
+            return true;
+    }
+    apply_font(before);
+    return false;
+}
+
+// The form was laid out for a narrow 8-point face. Of the installed faces it
+// prefers, and then the desktop's own, the one whose captions all fit at the
+// largest size is used (the earlier in the list on a tie). Should none fit,
+// the first is used at the smallest size.
+void MainWindow::pick_font()
+{
+    QStringList families;
+    for (const QString& family : preferred_font_families())
+        if (QFontDatabase::hasFamily(family))
+            families << family;
+    families << QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+
+    QFont best;
+    int best_pixels = 0;
+    for (const QString& family : families) {
+        if (!use_font_family(family) || font().pixelSize() <= best_pixels)
+            continue;
+        best = font();
+        best_pixels = best.pixelSize();
+        if (best_pixels == classic_font_pixels)
+            break;
+    }
+    if (best_pixels == 0) {
+        best = QFont(families.constFirst());
+        best.setStyleHint(QFont::SansSerif);
+        best.setPixelSize(smallest_font_pixels);
+    }
+    apply_font(best);
 }
 
 void MainWindow::bind()
@@ -256,18 +330,12 @@ void MainWindow::bind()
         connect(widget, &QPushButton::clicked, this, [this, click = click] { run_action([&] { (form_.*click)(); }); });
     }
 
-    // A click has toggled the box; the value goes to the control state, and
-    // Check_all's own action then enables or disables the four options.
-    for (const CheckBinding& binding : checks_) {
-        const bool is_all = binding.state == &Controls::Check_all;
-        connect(binding.widget, &QCheckBox::clicked, this, [this, state = binding.state, is_all](bool checked) {
-            run_action([&] {
-                (form_.controls().*state).value = checked ? 1 : 0;
-                if (is_all)
-                    form_.click_Check_all();
-            });
-        });
-    }
+    // The form toggles the box's value (and Check_all switches the four
+    // options), or ignores the click while an action runs; either way the
+    // box then shows the value the form holds.
+    for (const CheckBinding& binding : checks_)
+        connect(binding.widget, &QCheckBox::clicked, this,
+                [this, state = binding.state] { run_action([&] { form_.click_check_box(state); }); });
 
     // What the user types into the editable Text1 is kept in the control
     // state, so the view never disagrees with it.
@@ -318,7 +386,81 @@ void MainWindow::run_action(Action action)
     }
     --action_depth_;
     sync_from_controls();
+    remember_scene_folder();
     close_if_pending();
+}
+
+void MainWindow::remember_scene_folder()
+{
+    const std::string& folder = form_.session().last_scene_folder;
+    if (!keep_scene_folder_ || folder.empty() || folder == remembered_scene_folder_)
+        return;
+    remembered_scene_folder_ = folder;
+    user_settings().setValue(last_scene_folder_key, QFile::decodeName(folder.c_str()));
+}
+
+// ---- keys and drops ----------------------------------------------------------
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        auto* pressed = qobject_cast<QPushButton*>(watched);
+        if (enter && pressed != nullptr && !key->isAutoRepeat() &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (pressed->isEnabled())
+                pressed->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString MainWindow::dropped_scene(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return {};
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile())
+        return {};
+    const QString path = url.toLocalFile();
+    const QString type = QFileInfo(path).suffix().toLower();
+    if (type != QLatin1String("ase") && type != QLatin1String("asc"))
+        return {};
+    return path;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Refused (the pointer shows it) while an action runs, and for anything
+    // but one scene file.
+    if (!action_running() && !dropped_scene(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!action_running() && !dropped_scene(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = dropped_scene(event->mimeData());
+    if (action_running() || path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The analysis runs once the drop has been answered, so the program the
+    // file came from is not kept waiting through its questions.
+    const std::string scene = QFile::encodeName(path).toStdString();
+    QTimer::singleShot(0, this, [this, scene] { run_action([&] { form_.drop_scene(scene); }); });
 }
 
 void MainWindow::start_up(const std::string& command_line)
@@ -357,6 +499,29 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 // ---- view of the control state -------------------------------------------
 
+void MainWindow::show_text(const TextBinding& binding, const TextBoxState& state)
+{
+    QLineEdit* box = binding.widget;
+    const QString text = qt_text(state.text);
+    if (box->text() != text) {
+        box->setText(text);
+        // A path too long for its box shows its end, the file name; other
+        // texts read from their start.
+        if (box->isReadOnly())
+            box->setCursorPosition(binding.long_text == LongText::ShowEnd ? static_cast<int>(text.size()) : 0);
+    }
+    if (box->isEnabled() != state.enabled)
+        box->setEnabled(state.enabled);
+    if (binding.long_text == LongText::Cut)
+        return;
+    QString tooltip = text;
+    if (!binding.fixed_tooltip.isEmpty())
+        tooltip = text.isEmpty() ? binding.fixed_tooltip : text + QLatin1Char('\n') + binding.fixed_tooltip;
+    tooltip = plain_tooltip(tooltip);
+    if (box->toolTip() != tooltip)
+        box->setToolTip(tooltip);
+}
+
 void MainWindow::sync_from_controls()
 {
     // A close that came in before the running action began (the start-up
@@ -370,18 +535,8 @@ void MainWindow::sync_from_controls()
         if (b.widget->isEnabled() != enabled)
             b.widget->setEnabled(enabled);
     }
-    for (const TextBinding& t : texts_) {
-        const TextBoxState& state = c.*t.state;
-        const QString text = qt_text(state.text);
-        if (t.widget->text() != text) {
-            t.widget->setText(text);
-            // Show a long path or comment from its start, not its end.
-            if (t.widget->isReadOnly())
-                t.widget->setCursorPosition(0);
-        }
-        if (t.widget->isEnabled() != state.enabled)
-            t.widget->setEnabled(state.enabled);
-    }
+    for (const TextBinding& t : texts_)
+        show_text(t, c.*t.state);
     for (const CheckBinding& k : checks_) {
         const CheckBoxState& state = c.*k.state;
         if (k.widget->isChecked() != state.checked())

@@ -29,6 +29,27 @@ QMessageBox::Icon qt_icon(MessageIcon icon)
 
 } // namespace
 
+// While a message box or a file dialog waits for an answer, the pointer is the
+// ordinary one; the busy pointer comes back when the work goes on.
+class QtUserServices::OrdinaryPointerWhileWaiting {
+public:
+    explicit OrdinaryPointerWhileWaiting(bool busy) : busy_(busy)
+    {
+        if (busy_)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    ~OrdinaryPointerWhileWaiting()
+    {
+        if (busy_)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    OrdinaryPointerWhileWaiting(const OrdinaryPointerWhileWaiting&) = delete;
+    OrdinaryPointerWhileWaiting& operator=(const OrdinaryPointerWhileWaiting&) = delete;
+
+private:
+    bool busy_;
+};
+
 void QtUserServices::attach(QWidget* window, std::function<void()> sync_widgets, std::function<void()> end_program)
 {
     window_ = window;
@@ -52,6 +73,7 @@ bool QtUserServices::show_message(const Message& message)
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     }
+    const OrdinaryPointerWhileWaiting pointer(busy_pointer_);
     const int answer = box.exec();
     return !yes_no || answer == QMessageBox::Yes;
 }
@@ -81,6 +103,7 @@ FileDialogResult QtUserServices::run_file_dialog(const FileDialogRequest& reques
         // The overwrite question then names the file that will really be written.
         dialog.setDefaultSuffix(first_pattern_suffix(request.filter));
     }
+    const OrdinaryPointerWhileWaiting pointer(busy_pointer_);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();

@@ -37,6 +37,7 @@ public:
     void controls_changed() override;
 
 private:
+    class OrdinaryPointerWhileWaiting;
     FileDialogResult run_file_dialog(const FileDialogRequest& request, bool save);
 
     QPointer<QWidget> window_;

@@ -11,10 +11,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/asc_builder.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using trevanix::testing::AscObject;
+using trevanix::testing::asc_object_lines;
+using trevanix::testing::asc_scene;
 using trevanix::testing::crlf;
 using trevanix::testing::read_bytes;
 using trevanix::testing::TempDir;
@@ -86,33 +90,6 @@ bool has_message(const json& object, const std::string& fragment)
     return false;
 }
 
-// A valid ".asc" object block with `faces` triangles over `vertices` vertices.
-std::vector<std::string> asc_object(const std::string& name, int vertices, int faces)
-{
-    std::vector<std::string> lines = {"Named object: \"" + name + "\"",
-                                      "Tri-mesh, Vertices: " + std::to_string(vertices) +
-                                          "     Faces: " + std::to_string(faces),
-                                      "Vertex list:"};
-    for (int i = 0; i < vertices; ++i)
-        lines.push_back("Vertex " + std::to_string(i) + ":  X:" + std::to_string(i) + ".0     Y:0.5     Z:-1.0");
-    lines.push_back("Face list:");
-    for (int i = 0; i < faces; ++i) {
-        lines.push_back("Face " + std::to_string(i) + ":    A:0 B:1 C:2 AB:1 BC:1 CA:0");
-        lines.push_back("Smoothing:  1");
-    }
-    lines.push_back("");
-    return lines;
-}
-
-std::string asc_scene(const std::vector<std::vector<std::string>>& objects)
-{
-    std::string out = "\r\n";
-    for (const auto& object : objects)
-        for (const auto& line : object)
-            out += line + "\r\n";
-    return out;
-}
-
 } // namespace
 
 TEST(CliUsage, HelpAndVersionSucceed)
@@ -136,7 +113,7 @@ TEST(CliUsage, HelpAndVersionSucceed)
 TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
 {
     TempDir dir;
-    const std::string scene = dir.write("crate.asc", asc_scene({asc_object("crate", 3, 1)}));
+    const std::string scene = dir.write("crate.asc", asc_scene({{.name = "crate"}}));
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate", scene},
@@ -269,7 +246,7 @@ TEST(CliAnalyze, LoneLineFeedsGetAHintNamingTheOption)
 {
     TempDir dir;
     std::string scene = "Ambient light color: Red=0.3 Green=0.3 Blue=0.3\n\n";
-    for (const auto& line : asc_object("box", 3, 1))
+    for (const auto& line : asc_object_lines({}))
         scene += line + "\n";
     const std::string path = dir.write("lf.asc", scene);
     const std::string log = dir.file("log.txt");
@@ -405,7 +382,7 @@ TEST(CliConvert, AscSceneWithProblemsIsNotConverted)
 {
     TempDir dir;
     const std::string input =
-        dir.write("bad.asc", asc_scene({asc_object("good", 3, 1), asc_object("flat", 3, 0)}));
+        dir.write("bad.asc", asc_scene({{.name = "good"}, {.name = "flat", .faces = 0}}));
     const std::string target = dir.file("out.asc");
     const CliRun run = run_cli(dir, {"convert", input, "--target", target, "--json", "--log", dir.file("log.txt")});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -419,9 +396,9 @@ TEST(CliConvert, AscSceneWithProblemsIsNotConverted)
 TEST(CliConvert, LargeAscSceneIsSplitIntoNumberedFiles)
 {
     TempDir dir;
-    std::vector<std::vector<std::string>> objects;
+    std::vector<AscObject> objects;
     for (int i = 0; i < 300; ++i)
-        objects.push_back(asc_object("obj" + std::to_string(i), 3, 1));
+        objects.push_back({.name = "obj" + std::to_string(i)});
     const std::string input = dir.write("many.asc", asc_scene(objects));
     const std::string target = dir.file("split.asc");
     const CliRun run = run_cli(dir, {"convert", input, "--target", target, "--options", "split", "--json", "--log",

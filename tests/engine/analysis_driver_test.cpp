@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 #include "support/ase_builder.hpp"
+#include "support/comma_locale.hpp"
 
 using namespace trevanix;
 using namespace trevanix::testing;
@@ -15,7 +18,7 @@ std::string good_ase() { return ase_header() + material_list({standard_material(
 std::string bad_ase()
 {
     AseObject o;
-    o.faces = 0;
+    o.faces.clear();
     return ase_header() + material_list({standard_material("m", "m.bmp")}) + ase_object(o) + ase_object({});
 }
 
@@ -78,6 +81,27 @@ TEST(AnalysisVerdict, ButtonsAndMessageFollowTheOutcome)
     }
 }
 
+TEST(AnalysisVerdict, IsTheSameUnderACommaDecimalLanguage)
+{
+    // A mapping-vertex count written "0.6" is not 0, so the object passes,
+    // whatever language the desktop speaks.
+    std::string scene = good_ase();
+    const std::string count = "*MESH_NUMTVERTEX 3";
+    scene.replace(scene.find(count), count.size(), "*MESH_NUMTVERTEX 0.6");
+    std::vector<std::string> outcomes;
+    for (const bool comma_language : {false, true}) {
+        std::optional<CommaDecimalLocale> comma;
+        if (comma_language && !comma.emplace().active())
+            GTEST_SKIP() << "no locale with a decimal comma can be had here";
+        Harness h;
+        h.dir.write("s.asc", "");
+        h.analyse("s.ase", scene);
+        outcomes.push_back(h.stat_boxes() + " " + h.services.texts().back() + " " + h.log_text());
+    }
+    EXPECT_EQ(outcomes[0], std::string("1/1/1/1/3/ ") + messages::finished_choose_target + " ");
+    EXPECT_EQ(outcomes[1], outcomes[0]);
+}
+
 TEST(AnalysisVerdict, AseInputAsksForAnExpressRunUnlessItsAscNamesakeExists)
 {
     Harness asked;
@@ -95,19 +119,31 @@ TEST(AnalysisVerdict, AseInputAsksForAnExpressRunUnlessItsAscNamesakeExists)
 
 TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
 {
-    for (const bool problems : {false, true}) {
+    struct Case {
+        bool yes, problems;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        // No verdict box in an express run: the question, then the express
+        // ending of the conversion, which closes the program.
+        {true, false, {messages::express_question, messages::finished_express}},
+        {true, true, {messages::express_question, messages::ase_finished_with_problems_choose_target}},
+        {false, false, {messages::express_question, messages::finished_choose_target}},
+    };
+    for (const auto& c : cases) {
         Harness h;
-        h.services.answers = {true};
-        h.analyse("city.ase", problems ? bad_ase() : good_ase());
+        h.services.answers = {c.yes};
+        h.analyse("city.ase", c.problems ? bad_ase() : good_ase());
+        const bool express = c.yes && !c.problems;
         const bool converted = h.session().conversion_report.status == ConversionStatus::Completed;
-        EXPECT_EQ(converted, !problems);
+        EXPECT_EQ(converted, express) << c.yes << c.problems;
         EXPECT_EQ(h.scene().express_run, 0);
-        if (!problems) {
-            // No verdict box in an express run: the question, then the express
-            // ending of the conversion, which closes the program.
-            EXPECT_EQ(h.services.texts(), (std::vector<std::string>{messages::express_question, messages::finished_express}));
-            EXPECT_TRUE(h.services.quit_called);
+        EXPECT_EQ(h.services.texts(), c.messages) << c.yes << c.problems;
+        EXPECT_EQ(h.services.quit_called, express);
+        if (express) {
             EXPECT_FALSE(read_bytes(h.dir.file("city.asc")).empty()) << "the express run writes beside the input";
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(h.dir.file("city.asc")));
         }
     }
 }
@@ -201,14 +237,67 @@ TEST(AnalysisStart, AMissingFileGetsAClearMessageAndNothingElseChanges)
     EXPECT_EQ(h.services.open_requests.size(), 1u);
 }
 
-TEST(AnalysisStart, OtherExtensionsLeaveAnEmptyLog)
+TEST(AnalysisStart, OtherExtensionsAreRefusedWithAMessageAndLeaveAnEmptyLog)
 {
     Harness h;
     h.analyse("notes.txt", one_object_asc);
-    EXPECT_TRUE(h.services.messages.empty());
+    ASSERT_EQ(h.services.messages.size(), 1u);
+    const Message& refusal = h.services.messages[0].message;
+    EXPECT_EQ(refusal.caption, "Error");
+    EXPECT_EQ(refusal.icon, MessageIcon::Critical);
+    EXPECT_NE(refusal.text.find(".ase"), std::string::npos);
+    EXPECT_NE(refusal.text.find(".asc"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(h.log_path()));
     EXPECT_EQ(h.log_text(), "");
     EXPECT_FALSE(h.session().analysis_report.completed);
+    EXPECT_EQ(h.scene().file_loaded, 0);
+}
+
+// A command-line scene that cannot be analysed is given up, so the next
+// click offers the dialog instead of refusing the same file again.
+TEST(AnalysisStart, EveryEarlyEndDropsTheCommandLineScene)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        std::string first_message;
+    };
+    std::string cut_in_face_list = ase_header() + ase_object({});
+    cut_in_face_list.resize(cut_in_face_list.find("\t\t\t*MESH_FACE "));
+    const std::vector<Case> cases = {
+        {"empty.asc", crlf({"nothing here"}), messages::no_objects},
+        {"empty.ase", crlf({"*3DSMAX_ASCIIEXPORT 200"}), messages::no_objects},
+        {"broken.ase", cut_in_face_list, messages::ase_invalid_structure},
+        {"notes.txt", one_object_asc, messages::not_a_scene_file},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.dir.write("empty.asc", "");
+        h.dir.write("broken.asc", "");
+        h.form().start_up("\"" + h.dir.write(c.name, c.content) + "\"");
+        ASSERT_FALSE(h.services.messages.empty()) << c.name;
+        EXPECT_NE(h.services.messages[0].message.text.find(c.first_message), std::string::npos) << c.name;
+        EXPECT_EQ(h.scene().command_line_scene, "") << c.name;
+        EXPECT_FALSE(h.session().analysis_report.completed) << c.name;
+        h.form().click_Analize_filename();
+        EXPECT_EQ(h.services.open_requests.size(), 1u) << c.name;
+    }
+}
+
+TEST(AnalysisStart, TheOpenDialogStartsInTheFolderOfTheLastSceneAnalysed)
+{
+    Harness h;
+    h.services.default_answer = true;
+    h.form().click_Analize_filename(); // cancelled
+    EXPECT_EQ(h.services.open_requests.back().initial_folder, h.dir.path().string());
+    h.analyse("scenes/s.asc", one_object_asc);
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.services.open_requests.back().initial_folder, h.dir.file("scenes"));
+    EXPECT_EQ(h.session().last_scene_folder, h.dir.file("scenes"));
+    // A folder that is gone is not offered.
+    h.session().last_scene_folder = h.dir.file("gone");
+    h.form().click_Analize_filename();
+    EXPECT_EQ(h.services.open_requests.back().initial_folder, h.dir.path().string());
 }
 
 TEST(AnalysisStart, AFileWithoutObjectsIsRejected)

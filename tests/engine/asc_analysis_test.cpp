@@ -1,31 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "support/analysis_harness.hpp"
+#include "support/asc_builder.hpp"
 
 using namespace trevanix;
 using namespace trevanix::testing;
 
 namespace {
 
-// A well-formed object block with material and smoothing lines after each face.
-std::vector<std::string> asc_object(const std::string& name, int vertices, int faces, bool mapped = true)
+// A well-formed object block with material and smoothing lines after each
+// face; `mapped` adds the "Mapped" line.
+std::vector<std::string> textured_object(const std::string& name, int vertices, int faces, bool mapped = true)
 {
-    std::vector<std::string> lines = {"Named object: \"" + name + "\"",
-                                      "Tri-mesh, Vertices: " + std::to_string(vertices) +
-                                          "     Faces: " + std::to_string(faces)};
-    if (mapped)
-        lines.push_back("Mapped");
-    lines.push_back("Vertex list:");
-    for (int i = 0; i < vertices; ++i)
-        lines.push_back("Vertex " + std::to_string(i) + ":  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5");
-    lines.push_back("Face list:");
-    for (int i = 0; i < faces; ++i) {
-        lines.push_back("Face " + std::to_string(i) + ":    A:0 B:1 C:2 AB:1 BC:1 CA:1");
-        lines.push_back("Material:\"stone\"");
-        lines.push_back("Smoothing:  1");
-    }
-    lines.push_back("");
-    return lines;
+    return asc_object_lines(
+        {.name = name, .vertices = vertices, .faces = faces, .mapped = mapped, .uv = true, .material = "stone"});
 }
 
 std::string join(const std::vector<std::vector<std::string>>& blocks, const std::vector<std::string>& header = {"Ambient light color: Red=0.3 Green=0.3 Blue=0.3", ""})
@@ -72,6 +62,18 @@ struct AscCase {
     std::string boxes; // total/valid/split/faces/vertices/Text1
 };
 
+// Failures name the case by its description rather than by its bytes.
+void PrintTo(const AscCase& c, std::ostream* os) { *os << c.what; }
+
+// Test names from the case descriptions: letters and digits kept, the rest "_".
+std::string case_name(const ::testing::TestParamInfo<AscCase>& info)
+{
+    std::string name;
+    for (const char c : std::string(info.param.what))
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
 class AscRules : public ::testing::TestWithParam<AscCase> {};
 
 TEST_P(AscRules, LogAndStatisticsMatch)
@@ -88,55 +90,55 @@ TEST_P(AscRules, LogAndStatisticsMatch)
 INSTANTIATE_TEST_SUITE_P(
     Objects, AscRules,
     ::testing::Values(
-        AscCase{"two good objects", join({asc_object("box", 3, 1), asc_object("cone", 4, 2, false)}), {}, "2/2/1/3/7/"},
+        AscCase{"two good objects", join({textured_object("box", 3, 1), textured_object("cone", 4, 2, false)}), {}, "2/2/1/3/7/"},
         AscCase{"A1 name quotes missing",
-                join({with_line(asc_object("box", 3, 1), 0, "Named object: box"), asc_object("b", 3, 1)}),
+                join({with_line(textured_object("box", 3, 1), 0, "Named object: box"), textured_object("b", 3, 1)}),
                 {"Error in line 3 : the quotes indicating the name of the object are missing"},
                 "2/1/1/1/3/"},
-        AscCase{"A2 counts line missing", join({with_line(asc_object("box", 3, 1), 1, "Trimesh 3 1")}),
+        AscCase{"A2 counts line missing", join({with_line(textured_object("box", 3, 1), 1, "Trimesh 3 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces couldn't be found, this object was skipped.")},
                 "1//1///"},
-        AscCase{"A3 no colons", join({with_line(asc_object("box", 3, 1), 1, "Tri-mesh, Vertices 3 Faces 1")}),
+        AscCase{"A3 no colons", join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Vertices 3 Faces 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces is mystiped, it's required the : indicator in both faces and vertices, this object was skipped.")},
                 "1//1///"},
         AscCase{"A3 faces before the first colon",
-                join({with_line(asc_object("box", 3, 1), 1, "Tri-mesh, Faces Vertices: 3 X: 1")}),
+                join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Faces Vertices: 3 X: 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces is mystiped, it's required the : indicator in both faces and vertices, this object was skipped.")},
                 "1//1///"},
-        AscCase{"A4 zero vertices", join({asc_object("box", 0, 1)}),
+        AscCase{"A4 zero vertices", join({textured_object("box", 0, 1)}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 0 vertices. This object was skipped since it would make Kb2 crash when importing it.")},
                 "1//1///"},
-        AscCase{"A5 zero faces", join({asc_object("box", 3, 0)}),
+        AscCase{"A5 zero faces", join({textured_object("box", 3, 0)}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 0 faces. This object was skipped since it would make Kb2 crash when importing it.")},
                 "1//1///"},
         AscCase{"A6 65536 faces",
-                join({with_line(asc_object("box", 3, 1), 1, "Tri-mesh, Vertices: 3     Faces: 65536")}),
+                join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Vertices: 3     Faces: 65536")}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 65535 faces. This object was skipped since Kb2 doesn't import completly objects with more than 65535 faces.")},
                 "1//1///"},
         AscCase{"A7 neither mapped nor vertex list",
-                join({with_line(asc_object("box", 3, 1), 2, "Unmapped")}),
+                join({with_line(textured_object("box", 3, 1), 2, "Unmapped")}),
                 {err(5, "box", "the line indicating if the object is mapped or not is missing as well as the one indicating the vertex list, this object was skipped.")},
                 "1//1///"},
         AscCase{"A8 vertex 2 missing",
-                join({with_line(asc_object("box", 4, 1), 6, "Vertex 3:  X:1     Y:2     Z:3")}),
+                join({with_line(textured_object("box", 4, 1), 6, "Vertex 3:  X:1     Y:2     Z:3")}),
                 {err(9, "box", vertex_missing_tail(2))},
                 "1//1///"},
         AscCase{"A9 face 1 missing",
-                join({with_line(asc_object("box", 3, 2), 11, "Face 2:    A:0 B:1 C:2 AB:1 BC:1 CA:1")}),
+                join({with_line(textured_object("box", 3, 2), 11, "Face 2:    A:0 B:1 C:2 AB:1 BC:1 CA:1")}),
                 {err(14, "box", "the line containing information about face nr 1 couldn't be found. This object was skipped since it would make Kb2 crash when importing it.")},
                 "1//1///"},
         AscCase{"A10 smoothing missing after material",
-                join({without_line(asc_object("box", 3, 2), 10)}),
+                join({without_line(textured_object("box", 3, 2), 10)}),
                 {err(13, "box", "the line containing the smoothing groups settings in face nr 0 couldn't be found. Since this is a 3d scene using textures, this object was skipped.")},
                 "1//1///"},
-        AscCase{"a face without material line passes", join({without_line(asc_object("box", 3, 1), 9)}), {}, "1/1/1/1/3/"},
+        AscCase{"a face without material line passes", join({without_line(textured_object("box", 3, 1), 9)}), {}, "1/1/1/1/3/"},
         AscCase{"upper case keywords",
                 join({{"NAMED OBJECT: \"big\"", "TRI-MESH, VERTICES: 3     FACES: 1", "VERTEX LIST:",
                        "VERTEX 0: X:0", "VERTEX 1: X:0", "VERTEX 2: X:0", "FACE LIST:", "FACE 0: A:0", "SMOOTHING: 1", ""}}),
                 {}, "1/1/1/1/3/"},
         AscCase{"no vertex lines at all", join({{"Named object: \"v\"", "Tri-mesh, Vertices: 8     Faces: 1", "Vertex list:", "Face list:", "Face 0: A:0", "Smoothing: 0", ""}}), {}, "1/1/1/1/8/"},
         AscCase{"Vertex 01 is not vertex 1",
-                join({with_line(asc_object("box", 3, 1), 5, "Vertex 01:  X:1     Y:2     Z:3")}),
+                join({with_line(textured_object("box", 3, 1), 5, "Vertex 01:  X:1     Y:2     Z:3")}),
                 {err(8, "box", vertex_missing_tail(1))}, "1//1///"},
         AscCase{"negative counts pass", join({{"Named object: \"n\"", "Tri-mesh, Vertices: -2     Faces: -1", "Vertex list:", "x", ""}}), {}, "1/1/1/-1/-2/"},
         AscCase{"the end of the file inside an object",
@@ -145,14 +147,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "1//1///"},
         AscCase{"a file ending on the last smoothing line holds the whole object",
                 "Named object: \"end\"\r\nTri-mesh, Vertices: 1     Faces: 1\r\nVertex list:\r\nVertex 0:  X:1\r\nFace list:\r\nFace 0: A:0\r\nSmoothing: 1",
-                {}, "1/1/1/1/1/"}));
+                {}, "1/1/1/1/1/"}),
+    case_name);
 
 TEST(AscAnalysis, AnObjectRightAfterTheLastSmoothingLineIsNotExamined)
 {
-    auto first = asc_object("one", 3, 1);
+    auto first = textured_object("one", 3, 1);
     first.pop_back(); // no empty line between the blocks
     Harness h;
-    h.analyse("scene.asc", join({first, asc_object("two", 3, 1)}));
+    h.analyse("scene.asc", join({first, textured_object("two", 3, 1)}));
     EXPECT_EQ(h.stat_boxes(), "2/1/1/1/3/");
     EXPECT_TRUE(h.log_lines().empty());
 }
@@ -162,7 +165,7 @@ TEST(AscAnalysis, SplitCountFollowsTheObjectCount)
     for (const auto& [objects, split] : std::vector<std::pair<int, std::string>>{{1, "1"}, {255, "1"}, {256, "2"}, {510, "3"}}) {
         std::vector<std::vector<std::string>> blocks;
         for (int i = 0; i < objects; ++i)
-            blocks.push_back(asc_object("o" + std::to_string(i), 3, 1, false));
+            blocks.push_back(textured_object("o" + std::to_string(i), 3, 1, false));
         Harness h;
         h.analyse("many.asc", join(blocks));
         EXPECT_EQ(h.controls().Text_ascsplit.text, split) << objects;
@@ -175,14 +178,14 @@ TEST(AscAnalysis, SplitCountFollowsTheObjectCount)
 TEST(AscAnalysis, SixtyFiveThousandFiveHundredThirtyFiveFacesPass)
 {
     Harness h;
-    h.analyse("big.asc", join({asc_object("big", 3, 65535, false)}));
+    h.analyse("big.asc", join({textured_object("big", 3, 65535, false)}));
     EXPECT_EQ(h.stat_boxes(), "1/1/1/65535/3/");
 }
 
 TEST(AscAnalysis, IndexesAcrossDigitCountsAreChecked)
 {
     // 1000 vertex lines carry indexes of one to three digits; the last one is wrong.
-    auto block = asc_object("digits", 1001, 1, false);
+    auto block = textured_object("digits", 1001, 1, false);
     Harness good;
     good.analyse("digits.asc", join({block}));
     EXPECT_EQ(good.stat_boxes(), "1/1/1/1/1001/");

@@ -37,13 +37,7 @@ const std::string two_materials = material_list({standard_material("stone", "sto
                                                                           standard_submaterial("b", "b.bmp"),
                                                                           standard_submaterial("c", "c.bmp")})});
 
-std::string scene(const std::vector<AseObject>& objects, const std::string& materials = two_materials)
-{
-    std::string out = ase_header() + materials;
-    for (const auto& o : objects)
-        out += ase_object(o);
-    return out;
-}
+std::string scene(const std::vector<AseObject>& objects) { return ase_scene(objects, two_materials); }
 
 AseObject object(std::string name)
 {
@@ -66,31 +60,29 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
     AseObject no_quotes = object("q");
     no_quotes.node_line = "\t*NODE_NAME q";
     AseObject zero_vertices = object("v0");
-    zero_vertices.vertices = 0;
+    zero_vertices.vertices.clear();
     AseObject zero_faces = object("f0");
-    zero_faces.faces = 0;
+    zero_faces.faces.clear();
     AseObject many_faces = object("big");
-    many_faces.faces = 65536;
+    many_faces.faces = ase_faces(65536);
     AseObject limit_faces = object("limit");
-    limit_faces.faces = 65535;
+    limit_faces.faces = ase_faces(65535);
     AseObject zero_tvertices = object("t0");
-    zero_tvertices.tvertices = 0;
+    zero_tvertices.tvertices.clear();
     AseObject zero_tfaces = object("tf0");
-    zero_tfaces.tfaces = 0;
-    zero_tfaces.faces = 12;
+    zero_tfaces.tfaces.clear();
+    zero_tfaces.faces = ase_faces(12);
     AseObject bad_sub = object("sub");
     bad_sub.material_ref = 1;
-    bad_sub.faces = 3;
-    bad_sub.face_ids = {0, 2, 3};
+    bad_sub.faces = ase_faces_with_ids({0, 2, 3});
     AseObject good_sub = object("subok");
     good_sub.material_ref = 1;
-    good_sub.faces = 3;
-    good_sub.face_ids = {0, 1, 2};
+    good_sub.faces = ase_faces_with_ids({0, 1, 2});
     AseObject plain_id1 = object("plain");
-    plain_id1.face_ids = {1};
+    plain_id1.faces = ase_faces_with_ids({1});
     AseObject wire = object("wire");
-    wire.material_ref = -1;
-    wire.face_ids = {7};
+    wire.material_ref.reset();
+    wire.faces = ase_faces_with_ids({7});
     AseObject missing_material = object("nomat");
     missing_material.material_ref = 5;
 
@@ -165,7 +157,7 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
 TEST(AseAnalysis, InvalidSubmaterialCountNeverResets)
 {
     AseObject bad = object("bad");
-    bad.face_ids = {4};
+    bad.faces = ase_faces_with_ids({4});
     Harness h;
     h.services.default_answer = true; // discard the loaded scene when asked
     h.analyse("one.ase", scene({bad}));
@@ -182,7 +174,7 @@ TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
         std::string message;
     };
     AseObject unmapped = object("flat");
-    unmapped.tvertices = -1;
+    unmapped.mapping_lists = false;
     std::string no_vertex_count = scene({object("novc")});
     no_vertex_count.replace(no_vertex_count.find("\t\t*MESH_NUMVERTEX"), 2, "\t");
     std::string no_tfaces_count = scene({object("notf")});
@@ -201,9 +193,12 @@ TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
     };
     for (const auto& c : cases) {
         Harness h;
-        h.scene().express_run = 0;
+        h.services.answers = {true}; // Yes to the express run: the fatal end must drop it
         h.analyse("broken.ase", c.text);
         ASSERT_FALSE(h.services.messages.empty()) << c.what;
+        EXPECT_EQ(h.services.messages.front().message.text, messages::express_question) << c.what;
+        EXPECT_FALSE(h.scene().express_run) << c.what;
+        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::NotRun) << c.what;
         const auto& last = h.services.messages.back().message;
         EXPECT_EQ(last.caption, "Error") << c.what;
         EXPECT_EQ(last.icon, MessageIcon::Critical) << c.what;
@@ -220,7 +215,7 @@ TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
 TEST(AseAnalysis, AnUnmappedObjectTakesTheNextObjectsMappingCounts)
 {
     AseObject unmapped = object("flat");
-    unmapped.tvertices = -1;
+    unmapped.mapping_lists = false;
     Harness h;
     h.analyse("scene.ase", scene({unmapped, object("mapped"), object("third")}));
     // "flat" passes with the counts of "mapped", which is therefore never examined.

@@ -43,6 +43,15 @@ const std::string scene = crlf({
     "Face list:",
     "Face 0: A:0 B:0 C:0 AB:0 BC:0 CA:0",
     "",
+    // As 3D Studio writes it: a blank after each label.
+    "Named object: \"studio\"",
+    "Tri-mesh, Vertices: 2     Faces: 1",
+    "Vertex list:",
+    "Vertex 0:  X: -2500     Y: -2598.325684     Z: 16.175011",
+    "Vertex 1:  X: 1     Y: 0.5     Z: 2     U: 0.25     V: 0.75",
+    "Face list:",
+    "Face 0:    A:0 B:1 C:1 AB:1 BC:1 CA:1",
+    "",
 });
 
 } // namespace
@@ -59,13 +68,20 @@ TEST(AscReexport, CopiesObjectsByteForByteWithAndWithoutTheAxisFlip)
                "Vertex 0:  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5", "Vertex 1:  X:-1     Y:0.000000     Z:2",
                "Vertex 2:  X:4     Y:5     Z:6", "Face list:", "Face 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1", "",
                "Named object: \"second\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-               "Vertex 0:  X:7     Y:8     Z:9", "Face list:", "Face 0: A:0 B:0 C:0 AB:0 BC:0 CA:0", ""})},
+               "Vertex 0:  X:7     Y:8     Z:9", "Face list:", "Face 0: A:0 B:0 C:0 AB:0 BC:0 CA:0", "",
+               "Named object: \"studio\"", "Tri-mesh, Vertices: 2     Faces: 1", "Vertex list:",
+               "Vertex 0:  X: -2500     Y: -2598.325684     Z: 16.175011",
+               "Vertex 1:  X: 1     Y: 0.5     Z: 2     U: 0.25     V: 0.75", "Face list:",
+               "Face 0:    A:0 B:1 C:1 AB:1 BC:1 CA:1", ""})},
         {true, true,
          crlf({"Named object: \"box01\"", "Tri-mesh, Vertices: 3     Faces: 1", "Vertex list:",
                "Vertex 0:  X:1.0     Y:3.0     Z:-2.0", "Vertex 1:  X:-1     Y:2     Z:-0.000000",
                "Vertex 2:  X:4     Y:6     Z:-5", "Face list:", "Face 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1", "",
                "Named object: \"second\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-               "Vertex 0:  X:7     Y:9     Z:-8", "Face list:", "Face 0: A:0 B:0 C:0 AB:0 BC:0 CA:0", ""})},
+               "Vertex 0:  X:7     Y:9     Z:-8", "Face list:", "Face 0: A:0 B:0 C:0 AB:0 BC:0 CA:0", "",
+               "Named object: \"studio\"", "Tri-mesh, Vertices: 2     Faces: 1", "Vertex list:",
+               "Vertex 0:  X:-2500     Y:16.175011     Z:2598.325684", "Vertex 1:  X:1     Y:2     Z:-0.5",
+               "Face list:", "Face 0:    A:0 B:1 C:1 AB:1 BC:1 CA:1", ""})},
     };
     for (const auto& c : cases) {
         ConversionFixture f;
@@ -75,7 +91,7 @@ TEST(AscReexport, CopiesObjectsByteForByteWithAndWithoutTheAxisFlip)
         start_process(f.session);
         EXPECT_EQ(f.output("out.asc"), c.expected) << "axis flip " << c.axis;
         EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
-        EXPECT_EQ(f.session.scene.valid_objects, 2);
+        EXPECT_EQ(f.session.scene.valid_objects, 3);
         EXPECT_EQ(f.session.conversion_report.outputs, std::vector<std::string>{f.dir.file("out.asc")});
         EXPECT_EQ(f.session.conversion_report.mat_file, "");
         EXPECT_TRUE(f.ui.clipboard_history.empty()) << "an .asc input never touches the clipboard";

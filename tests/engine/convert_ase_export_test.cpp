@@ -37,6 +37,7 @@ AseObject bare()
     o.faces = {{2, 1, 0, "1", 0}};
     o.tvertices = {{"0", "0"}};
     o.tfaces = {{0, 0, 0}};
+    o.material_ref.reset();
     return o;
 }
 
@@ -78,8 +79,9 @@ TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
     struct Case {
         bool axis, texture;
         std::vector<std::string> plane_vertices, bare_vertices;
+        bool all = false; // only Check_all checked: both flips and the material file
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {false, false,
          {"Vertex 0:  X:-1.0000     Y:0.0000     Z:2.5000     U:0.0000     V:0.0000",
           "Vertex 1:  X:-1.0000     Y:0.0000     Z:2.5000     U:1.0000     V:0.0000",
@@ -105,10 +107,15 @@ TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
          {"Vertex 0:  X:1     Y:3     Z:-2", "Vertex 1:  X:4     Y:6     Z:-5", "Vertex 2:  X:7     Y:9     Z:-8",
           "Vertex 3:  X:0.000000     Y:0.000000     Z:-0.000000"}},
     };
+    // Check_all alone implies both flips.
+    cases.push_back(cases.back());
+    cases.back().all = true;
     for (const auto& c : cases) {
         ConversionFixture f;
-        f.options(false, c.axis, c.texture, false);
+        if (!c.all)
+            f.options(false, c.axis, c.texture, false);
         const std::string out = convert(f, {plane(), bare()});
+        EXPECT_EQ(f.session.conversion_report.mat_file.empty(), !c.all);
         std::vector<std::string> expected = {"Named object: \"plane\"", "Tri-mesh, Vertices: 5     Faces: 3", "Mapped",
                                              "Vertex list:"};
         expected.insert(expected.end(), c.plane_vertices.begin(), c.plane_vertices.end());
@@ -116,7 +123,7 @@ TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
         expected.insert(expected.end(), bare_block.begin(), bare_block.end());
         expected.insert(expected.end(), c.bare_vertices.begin(), c.bare_vertices.end());
         EXPECT_EQ(out, lines(expected, {"Face list:", "Face 0: A:2 B:1 C:0 AB:1 BC:1 CA:0", ""}))
-            << "axis " << c.axis << " texture " << c.texture;
+            << "axis " << c.axis << " texture " << c.texture << " all " << c.all;
         EXPECT_EQ(f.session.scene.valid_objects, 2);
         // The clipboard ends holding the last vertex line handed to the axis flip.
         if (c.axis) {

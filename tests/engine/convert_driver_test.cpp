@@ -15,18 +15,10 @@ using namespace trevanix::convert_testing;
 
 namespace {
 
+// Object i of a scene, written back unchanged by the re-export.
 std::string asc_block(int i)
 {
-    return crlf({"Named object: \"o" + std::to_string(i) + "\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-                 "Vertex 0:  X:1     Y:2     Z:3", "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", ""});
-}
-
-std::string asc_scene(int objects)
-{
-    std::string s = crlf({"Ambient light color: Red=0.3 Green=0.3 Blue=0.3", ""});
-    for (int i = 0; i < objects; ++i)
-        s += asc_block(i);
-    return s;
+    return asc_object({.name = "o" + std::to_string(i), .vertices = 1, .smoothing = false});
 }
 
 std::string asc_blocks(int from, int to)
@@ -36,6 +28,8 @@ std::string asc_blocks(int from, int to)
         s += asc_block(i);
     return s;
 }
+
+std::string asc_scene(int objects) { return asc_header + asc_blocks(0, objects); }
 
 std::vector<std::string> files_in(const TempDir& dir)
 {

@@ -34,6 +34,16 @@ TEST(Processar, SplitsValueTextsAtTheirLabels)
         {"Vertex 3:  X:1.0     Y:2.0     Z:3.0     U:0.5     V:0.5", "1.0", "2.0", "3.0", "0.5", "0.5", true},
         {":  X:     Y:     Z:", "", "", "", "no_uv", "no_uv", false},
         {":  X:1     Y:2     Z:3     U:4     V:5 6", "1", "2", "3", "4", "5 6", true},
+        // Trailing blanks after Z are no texture coordinates.
+        {":  X:1     Y:2     Z:3 ", "1", "2", "3", "no_uv", "no_uv", false},
+        // 3D Studio's own files put a blank after each label.
+        {"Vertex 0:  X: -2500     Y: -2598.325684     Z: 16.175011", "-2500", "-2598.325684", "16.175011", "no_uv",
+         "no_uv", false},
+        {":  X: 1.5     Y: -2     Z: 7.25   ", "1.5", "-2", "7.25", "no_uv", "no_uv", false},
+        {":  X:\t1     Y:  2     Z: 3     U: 0.25     V: 0.75", "1", "2", "3", "0.25", "0.75", true},
+        // Empty values stay empty rather than taking the next label.
+        {":  X:     Y:     Z:     U:     V:", "", "", "", "", "", true},
+        {":  X: 1     Y:     Z: 3", "1", "", "3", "no_uv", "no_uv", false},
     };
     for (const auto& c : cases) {
         VertexFields f;
@@ -53,7 +63,8 @@ TEST(Processar, ReportsMissingLabels)
     EXPECT_EQ(split_vertex_line(":  Y:1     Z:2", f), SplitResult::MissingXyz);
     EXPECT_EQ(split_vertex_line(":  X:1", f), SplitResult::MissingXyz);
     EXPECT_EQ(split_vertex_line(":  x:1     y:2     z:3", f), SplitResult::MissingXyz);
-    EXPECT_EQ(split_vertex_line(":  X:1     Y:2     Z:3 ", f), SplitResult::MissingUv);
+    EXPECT_EQ(split_vertex_line(":  X: 1     Y: 2     Z:", f), SplitResult::Ok);
+    EXPECT_EQ(split_vertex_line(":  X: 1     Y: 2", f), SplitResult::MissingXyz);
     EXPECT_EQ(split_vertex_line(":  X:1     Y:2     Z:3     U:4", f), SplitResult::MissingUv);
     EXPECT_EQ(split_vertex_line("", f), SplitResult::MissingXyz);
 }
@@ -80,6 +91,12 @@ TEST(Flips, RewriteVertexLinesAsText)
     EXPECT_EQ(axis(":  X:1     Y:2     Z:3 ", false), ":  X:1     Y:3     Z:-2");
     EXPECT_EQ(axis(":  X:1     Y:2     Z:3", true), "<refused>");
     EXPECT_EQ(axis(":  Y:2     Z:3", false), "<refused>");
+    // With a blank after each label (3D Studio's files), the values move as
+    // they do in the written form, and the line is rebuilt in the written form.
+    EXPECT_EQ(axis("Vertex 0:  X: -2500     Y: -2598.325684     Z: 16.175011", false),
+              ":  X:-2500     Y:16.175011     Z:2598.325684");
+    EXPECT_EQ(axis(":  X: 1.5     Y: -2     Z: 7.25  ", false), ":  X:1.5     Y:7.25     Z:2");
+    EXPECT_EQ(axis(":  X: 1     Y: 2     Z: 3     U: 0.5     V: 0.25", true), ":  X:1     Y:3     Z:-2     U:0.5     V:0.25");
 
     const std::string line = ":  X:0     Y:0     Z:0     U:0.25     V:0.75";
     const std::string once = texture(line);
@@ -87,6 +104,7 @@ TEST(Flips, RewriteVertexLinesAsText)
     EXPECT_EQ(texture(once), line);
     EXPECT_EQ(texture(":  X:0     Y:0     Z:0     U:0.25     V:-0.25"), ":  X:0     Y:0     Z:0     U:0.25     V:0.25");
     EXPECT_EQ(texture(":  X:0     Y:0     Z:7.25"), "<refused>");
+    EXPECT_EQ(texture(":  X: 0     Y: 0     Z: 0     U: 0.25     V: 0.75"), once);
 }
 
 TEST(AscText, ReadsCountsLinesAndIndexedPrefixes)

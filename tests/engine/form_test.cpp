@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "state/controls.hpp"
+#include "state/error_log.hpp"
 #include "state/messages.hpp"
+#include "state/scene_state.hpp"
 #include "support/analysis_harness.hpp"
 
 using namespace trevanix;
@@ -108,6 +116,7 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     Harness h;
     const std::string input = h.dir.write("Town.asc", "");
     h.scene().scene_path = input;
+    h.scene().file_loaded = 1;
 
     FileDialogResult empty;
     empty.cancelled = false;
@@ -140,6 +149,61 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     EXPECT_TRUE(request.confirm_overwrite);
 }
 
+TEST(Form, StartNeedsALoadedSceneAndATarget)
+{
+    // After the clearing, a target is kept and shown for the next scene, but
+    // there is nothing to start yet.
+    Harness h;
+    h.analyse("s.asc", one_object_asc);
+    h.services.answers = {true};
+    h.form().click_Clear_statistics();
+    ASSERT_TRUE(h.controls().Target_filename.enabled);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+    h.form().click_Target_filename();
+    EXPECT_FALSE(h.controls().Start_process.enabled);
+    EXPECT_EQ(h.controls().Text_savefile.text, h.dir.file("out.asc"));
+
+    h.analyse("s.asc", one_object_asc);
+    EXPECT_EQ(h.services.texts().back(), messages::finished);
+    EXPECT_TRUE(h.controls().Start_process.enabled);
+    EXPECT_EQ(h.controls().Text_savefile.text, h.dir.file("out.asc"));
+    h.form().click_Start_process();
+    EXPECT_EQ(h.session().conversion_report.outputs, std::vector<std::string>{h.dir.file("out.asc")});
+}
+
+TEST(Form, ADroppedSceneIsAnalysedAsTheCommandLineStartDoes)
+{
+    struct Case {
+        const char* what;
+        bool loaded_before;
+        std::deque<bool> answers;
+        bool analysed;
+    };
+    const Case cases[] = {
+        {"nothing loaded: no question", false, {}, true},
+        {"loaded, Yes to the discard question", true, {true}, true},
+        {"loaded, No keeps the loaded scene", true, {false}, false},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        if (c.loaded_before)
+            h.analyse("first.asc", one_object_asc);
+        h.services.messages.clear();
+        h.services.answers = c.answers;
+        const std::string dropped = h.dir.write("dropped.asc", one_object_asc);
+        h.form().drop_scene(dropped);
+        EXPECT_EQ(h.services.open_requests.size(), c.loaded_before ? 1u : 0u) << c.what;
+        EXPECT_EQ(h.scene().scene_path, c.analysed ? dropped : h.dir.file("first.asc")) << c.what;
+        EXPECT_EQ(h.scene().file_loaded, 1) << c.what;
+        if (c.loaded_before) {
+            EXPECT_EQ(h.services.messages.front().message.text, messages::discard_question) << c.what;
+        }
+        if (c.analysed) {
+            EXPECT_EQ(h.services.texts().back(), messages::finished_choose_target) << c.what;
+        }
+    }
+}
+
 TEST(Form, Text2RefusesExclamationPointsAndBackslashes)
 {
     struct Case {
@@ -170,6 +234,167 @@ TEST(Form, OpeningTheLogHandsItsPathToTheDesktop)
     EXPECT_TRUE(h.services.messages.empty());
 }
 
+TEST(Form, MessagesCaptionsAndMaterialTemplatesAreWordForWord)
+{
+    // Users and their documentation quote these texts, typos included; each is
+    // written out here once, so a slip in the program's own constants fails.
+    using namespace std::string_view_literals;
+    const MaterialTemplates t = build_material_templates();
+    struct Pinned {
+        const char* what;
+        std::string_view shown, expected;
+    };
+    const Pinned pinned[] = {
+        {"discard_question", messages::discard_question,
+         "Are you sure ? All information from previous loaded file will be lost, so as the error log filed! Continue?"},
+        {"open_dialog_title", messages::open_dialog_title, "Please choose the 3d scene file you want to import in Kolbrin2..."},
+        {"open_dialog_filter", messages::open_dialog_filter,
+         "ASCII scene export (*.ase)|*.ase|3D studio ASCII Mesh file (*.asc)|*.asc"},
+        {"no_file_selected", messages::no_file_selected, "No file selected or imported."},
+        {"no_objects", messages::no_objects,
+         "The specified file doesn't contain any objects declared correctly, so this program won't process this file, choose another file."},
+        {"express_question", messages::express_question,
+         "Do you want the 3dscene to be processed and converted to .asc right away after being analyzed (sucessfully) into the final .asc files, USING THE SAME PATH AND FILENAME of the input .ase file and the default processing settings?"},
+        {"comments_problems", messages::comments_problems,
+         "Objects with problems found and skipped, check error log for more details when analyzing is finished."},
+        {"asc_finished_with_problems", messages::asc_finished_with_problems,
+         "Analyzing of 3d scene file finished, but because of some errors you can't process this scene."},
+        {"finished_choose_target", messages::finished_choose_target,
+         "Analyzing of 3d scene file finished! But before processing it you need to choose the target path to save the processed file(s)."},
+        {"finished", messages::finished, "Analyzing of 3d scene file finished!"},
+        {"ase_finished_with_problems", messages::ase_finished_with_problems,
+         "Analyzing of 3d scene file finished, but certain objects will not be processed and were skipped."},
+        {"ase_finished_with_problems_choose_target", messages::ase_finished_with_problems_choose_target,
+         "Analyzing of 3d scene file finished, but certain objects will not be processed and were skipped. Also, before doing the processing you need to choose the target path to save the processed file(s)."},
+        {"ase_invalid_structure", messages::ase_invalid_structure,
+         "This .ase file is invalid, make sure you don't edit it manually."},
+        {"save_dialog_title", messages::save_dialog_title,
+         "Please indicate location and filename of final processed asc file(s)..."},
+        {"save_dialog_filter", messages::save_dialog_filter, "3D studio ASCII Mesh file (*.asc)|*.asc"},
+        {"no_target_chosen", messages::no_target_chosen, "No filename choosed or entered, cancelling operation."},
+        {"cannot_overwrite_input", messages::cannot_overwrite_input,
+         "You can't overwrite the original 3d scene file from where this program will read the information! You HAVE to choose another name or another path!"},
+        {"text2_exclamation", messages::text2_exclamation,
+         "The character ! (exclamation point) is NOT allowed to be used here since it is used in vornak2 to trigger special effects such as water volumes."},
+        {"text2_backslash", messages::text2_backslash,
+         "The character \\  is NOT allowed to be used here since it is used in vornak2 to trigger special effects such as water volumes."},
+        {"clear_question", messages::clear_question, "Are you sure ? The error log file will also be deleted! Continue?"},
+        {"split_warning", messages::split_warning,
+         "Without choosing to divid the final .asc, 3d scenes with more than 255 valid objects, Kb2 will only import 255 objects for a single .asc file, unless you aren't using this .asc file to import yet into Kolbrint2..."},
+        {"finished_express", messages::finished_express,
+         "Finished exporting of the imported 3d scene file ! If you have doubts in how to import the project into kb2 just consult the documentation in the section 'HOW TO IMPORT THE PROCESSED .ASC FILE(S) INTO KOLBRIN2'."},
+        {"finished_close_question", messages::finished_close_question,
+         "Finished exporting of the imported 3d scene file ! If you have doubts in how to import the project into kb2 just consult the documentation in the section 'HOW TO IMPORT THE PROCESSED .ASC FILE(S) INTO KOLBRIN2'. Do you want the program to close itself immediatly ?"},
+        {"mat_exists_question", messages::mat_exists_question,
+         "There is already a .mat file with the same name of the final project indicated. Do you want to overwrite it ?"},
+        {"mat_exists_backup_warning", messages::mat_exists_backup_warning,
+         "This 3d scene does have materials so a .mat file is required to be created. But it already exists a .mat file with the same name as the chosen final project name. Since it's not possible to skip this, if you want to preserve it, please switch to windows explorer and backup it, or/and press OK here when done to continue the criation of the new .mat file."},
+        {"mat_not_created_notice", messages::mat_not_created_notice,
+         "You choosed to NOT create a .mat file for this 3dscene, but this 3d scene DOES use materials and you didn't choosed to remote materials mapping information. This means if you try to load this .asc into Kb2 it will ask for the .mat file."},
+        {"mat_delete_question", messages::mat_delete_question,
+         "You choosed to NOT create a .mat file for this 3dscene, but this 3d scene DOES use materials and you didn't choosed to remote materials mapping information. Altough there is a .mat file with the same filename of the target scene file, make sure you know what are you doing, and that .mat file corresponds to this 3d scene. Anyways, you want the program to delete it to avoid confusion ?"},
+
+        {"window", captions::window, "Textured 3d scenes processor for Kolbrin2 v1.1.3"},
+        {"Analize_filename", captions::Analize_filename, "&Indicate and analyze 3d scene file"},
+        {"Label_analize", captions::Label_analize, "Analyzing..."},
+        {"Frame2", captions::Frame2, "Statistics of analized 3d scene file"},
+        {"Label1", captions::Label1, "Total objects found :"},
+        {"Label2", captions::Label2, "Valid objects found :"},
+        {"Label6", captions::Label6, "Total faces in 3d scene :"},
+        {"Label7", captions::Label7, "Total vertices in 3d scene :"},
+        {"Label4", captions::Label4, "Asc split files required to import in Kb2 :"},
+        {"Label3", captions::Label3, "Nr or objects with invalid sub-material id references :"},
+        {"Label11", captions::Label11, "Comments : "},
+        {"Open_error_log", captions::Open_error_log, "&Open log error txt file"},
+        {"Clear_statistics", captions::Clear_statistics, "&Clear statistics and unload 3d scene file info"},
+        {"Frame1", captions::Frame1, "Settings for processed file creation"},
+        {"Target_filename", captions::Target_filename, "&Target filename and path for processed 3d scene file"},
+        {"Check_createmat", captions::Check_createmat, "Create custom .mat file for the imported scene"},
+        {"Check_all", captions::Check_all, "Use all required settings for a complete 3d scene importing"},
+        {"Check_splitasc", captions::Check_splitasc, "Split 3d scene file into 255 objects each file"},
+        {"Check_flip3daxis", captions::Check_flip3daxis, "Flip 3D studio axis"},
+        {"Check_vtextures", captions::Check_vtextures, "Flip all textures vertically"},
+        {"Start_process", captions::Start_process, "&Start Process"},
+        {"tooltip_Analize_filename", captions::tooltip_Analize_filename,
+         "Import .asc files mostly when there is no materials mapping. For 3d scene files "},
+        {"tooltip_Frame1", captions::tooltip_Frame1,
+         "This function it's for those that only need to use some functions of this program, and that don't want the full process to happen yet."},
+        {"tooltip_Text_savefile", captions::tooltip_Text_savefile,
+         "Leave this empty if you want the new project file created in the same folder of the original file"},
+
+        // The material file's four templates, byte for byte.
+        {"file_header", t.file_header, "\x00\x00\x00\x12\x00\x00\x00\x08\x00\x00\x00\x05\x00\x00\x00\x02"sv},
+        {"record_start", t.record_start,
+         "\x00\x00\x00\x3C\x00\x00\x00\x50\xFF\xFF\xFF\xFF\x3D\xCC\xCC\xCD\x3F\x33\x33\x33\x00\x00\x00\x00"
+         "\x41\xA0\x00\x00\x00\x00\x00\x21\x3F\x80\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x3F\x80\x00\x00"
+         "\x00\x00\x00\x00\x00\x00\x00\x00\x0A\x1F\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+         "\x00"sv},
+        {"record_middle", t.record_middle, "\x00\x00\x00\x00\x1C\x00\x00\x00\x04"sv},
+        {"record_end", t.record_end, "\x00\x00\x00\x00\x00\x00\x00\x00\x00"sv},
+    };
+    for (const Pinned& p : pinned)
+        EXPECT_EQ(p.shown, p.expected) << p.what;
+}
+
+namespace {
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+} // namespace
+
+TEST(Form, TheLogLivesInTheProgramFolderOrElseInTheUserStateFolder)
+{
+    TempDir dir;
+    const std::filesystem::path root = dir.path();
+    std::filesystem::create_directories(root / "program");
+    dir.write("not_a_folder", "");
+    const std::string xdg = (root / "xdg").string();
+    const std::string home = (root / "home").string();
+    struct Case {
+        std::filesystem::path program_folder;
+        const char* xdg_state_home; // nullptr: unset
+        std::filesystem::path expected;
+    };
+    const Case cases[] = {
+        {root / "program", xdg.c_str(), root / "program" / "testfile.txt"},
+        {root / "missing", xdg.c_str(), root / "xdg" / "trevanix" / "testfile.txt"},
+        {root / "not_a_folder", "", root / "home" / ".local" / "state" / "trevanix" / "testfile.txt"},
+        {"", nullptr, root / "home" / ".local" / "state" / "trevanix" / "testfile.txt"},
+    };
+    const ScopedEnvironment home_env("HOME", home.c_str());
+    for (const Case& c : cases) {
+        const ScopedEnvironment xdg_env("XDG_STATE_HOME", c.xdg_state_home);
+        EXPECT_EQ(default_log_path(c.program_folder), c.expected) << c.program_folder;
+        // The fallback folder is made ready for the log.
+        EXPECT_TRUE(std::filesystem::is_directory(c.expected.parent_path())) << c.program_folder;
+    }
+}
+
 namespace {
 
 // Clicks again while the analysis lets events run, as an impatient user would.
@@ -185,6 +410,10 @@ public:
             form->click_Start_process();
             form->click_Clear_statistics();
             form->click_Target_filename();
+            form->drop_scene("elsewhere.asc");
+            for (auto box : {&Controls::Check_all, &Controls::Check_createmat, &Controls::Check_splitasc,
+                             &Controls::Check_flip3daxis, &Controls::Check_vtextures})
+                form->click_check_box(box);
         }
     }
     bool clicked = false;
@@ -206,5 +435,10 @@ TEST(Form, ALongActionRefusesASecondOne)
     EXPECT_EQ(services.open_requests.size(), 1u);
     EXPECT_TRUE(services.save_requests.empty());
     EXPECT_TRUE(form.session().analysis_report.completed);
+    EXPECT_EQ(form.scene().scene_path, dir.file("s.asc"));
     EXPECT_FALSE(form.busy());
+    // The check boxes kept their values, and take clicks again afterwards.
+    EXPECT_EQ(enabled_options(form.controls()) + std::to_string(form.controls().Check_all.value), "----1");
+    form.click_check_box(&Controls::Check_all);
+    EXPECT_EQ(enabled_options(form.controls()) + std::to_string(form.controls().Check_all.value), "-SA-0");
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "format/text.hpp"
+#include "support/comma_locale.hpp"
 
 using namespace trevanix;
 
@@ -87,9 +88,23 @@ TEST(NumberValue, ReadsLenientlyLikeTheSceneReaders)
 TEST(NumberValue, HugeValuesSaturateInsteadOfFailing)
 {
     EXPECT_TRUE(std::isinf(number_value("1e999999")));
+    EXPECT_EQ(number_value("-1e999999"), -HUGE_VAL);
+    EXPECT_EQ(number_value("0.001e312"), HUGE_VAL);
     EXPECT_EQ(number_value("1e-999999"), 0.0);
+    EXPECT_EQ(number_value("1000e-320"), 1e-317) << "below the normal range, still a value";
+    EXPECT_EQ(number_value("100000e-330"), 0.0) << "below the smallest double";
     const std::string long_digits(400, '9');
     EXPECT_GT(number_value(long_digits), 1e300);
+    EXPECT_EQ(number_value(long_digits + ".5"), HUGE_VAL);
+}
+
+TEST(NumberValue, ReadsTheSameUnderACommaDecimalLanguage)
+{
+    trevanix::testing::CommaDecimalLocale comma;
+    if (!comma.active())
+        GTEST_SKIP() << "no locale with a decimal comma can be had here";
+    for (const auto& [text, value] : {std::pair{"0.6", 0.6}, {" -2.5e1 ", -25.0}, {"0,6", 0.0}, {"1.0", 1.0}})
+        EXPECT_DOUBLE_EQ(number_value(text), value) << text;
 }
 
 TEST(IntegerConversion, RoundsHalvesToEvenAndRefusesOverflow)

@@ -5,15 +5,14 @@
 #include <vector>
 
 #include "app/form.hpp"
+#include "support/asc_builder.hpp"
 #include "support/scripted_services.hpp"
 #include "support/temp_dir.hpp"
 
 namespace trevanix::testing {
 
 // A one-object ".asc" scene that passes every check.
-inline const std::string one_object_asc = crlf({"Named object: \"box\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
-                                          "Vertex 0:  X:1     Y:2     Z:3", "Face list:",
-                                          "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", "Smoothing: 1", ""});
+inline const std::string one_object_asc = asc_object({.vertices = 1});
 
 class Harness {
 public:

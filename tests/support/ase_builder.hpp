@@ -1,69 +1,112 @@
 #pragma once
 // Builds ".ase" scene text the way 3ds Max's exporter lays it out: one keyword
 // a line, nesting by leading tabs, CR LF line ends.
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace trevanix::testing {
 
+using AseVertex = std::array<std::string, 3>;  // X, Y and Z texts
+using AseTVertex = std::array<std::string, 2>; // U and V texts
+using AseTFace = std::array<int, 3>;           // texture vertex of corners A, B and C
+
+struct AseFace {
+    int a = 0, b = 1, c = 2;     // geometric vertex of each corner
+    std::string smoothing = "1"; // the group list; may be empty
+    int mtlid = 0;               // sub-material id
+};
+
+// Lists of n plain entries, for objects whose values do not matter.
+inline std::vector<AseVertex> ase_vertices(int n)
+{
+    std::vector<AseVertex> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back({std::to_string(i) + ".0000", "-1.5000", "2.2500"});
+    return out;
+}
+
+inline std::vector<AseFace> ase_faces(int n) { return std::vector<AseFace>(static_cast<std::size_t>(n)); }
+
+// One face per id, each with that sub-material id.
+inline std::vector<AseFace> ase_faces_with_ids(const std::vector<int>& ids)
+{
+    std::vector<AseFace> out(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        out[i].mtlid = ids[i];
+    return out;
+}
+
+inline std::vector<AseTVertex> ase_tvertices(int n)
+{
+    return std::vector<AseTVertex>(static_cast<std::size_t>(n), AseTVertex{"0.2500", "0.7500"});
+}
+
+inline std::vector<AseTFace> ase_tfaces(int n) { return std::vector<AseTFace>(static_cast<std::size_t>(n), {0, 1, 2}); }
+
+// A mapped triangle by default; every list may be replaced or emptied.
 struct AseObject {
     std::string name = "box";
-    int vertices = 3;
-    int faces = 1;
-    std::vector<int> face_ids;   // sub-material id per face (0 when shorter)
-    int tvertices = 3;           // -1: no mapping-vertex lines at all
-    int tfaces = 1;
-    int material_ref = 0;        // -1: wire colour instead of a material reference
-    std::string node_line;       // replaces the name line when not empty
+    std::string node_line{}; // replaces the name line when not empty
+    std::vector<AseVertex> vertices = ase_vertices(3);
+    std::vector<AseFace> faces = ase_faces(1);
+    bool mapping_lists = true; // false: no mapping-vertex or mapping-face lines at all
+    std::vector<AseTVertex> tvertices = ase_tvertices(3);
+    std::vector<AseTFace> tfaces = ase_tfaces(1);
+    std::optional<int> material_ref = 0; // none: a wire colour line in its place
 };
+
+inline std::string ase_face_line(std::size_t j, const AseFace& f)
+{
+    return "\t\t\t*MESH_FACE    " + std::to_string(j) + ":    A:    " + std::to_string(f.a) + " B:    " +
+           std::to_string(f.b) + " C:    " + std::to_string(f.c) + " AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING " +
+           f.smoothing + (f.smoothing.empty() ? "" : " ") + "\t*MESH_MTLID " + std::to_string(f.mtlid);
+}
 
 inline std::string ase_object(const AseObject& o)
 {
-    std::vector<std::string> l;
-    l.push_back("*GEOMOBJECT {");
-    l.push_back(o.node_line.empty() ? "\t*NODE_NAME \"" + o.name + "\"" : o.node_line);
-    l.push_back("\t*NODE_TM {");
-    l.push_back("\t\t*NODE_NAME \"" + o.name + "\"");
-    l.push_back("\t}");
-    l.push_back("\t*MESH {");
-    l.push_back("\t\t*TIMEVALUE 0");
-    l.push_back("\t\t*MESH_NUMVERTEX " + std::to_string(o.vertices));
-    l.push_back("\t\t*MESH_NUMFACES " + std::to_string(o.faces));
-    l.push_back("\t\t*MESH_VERTEX_LIST {");
-    for (int i = 0; i < o.vertices; ++i)
-        l.push_back("\t\t\t*MESH_VERTEX    " + std::to_string(i) + "\t" + std::to_string(i) + ".0000\t-1.5000\t2.2500");
-    l.push_back("\t\t}");
-    l.push_back("\t\t*MESH_FACE_LIST {");
-    for (int i = 0; i < o.faces; ++i) {
-        const int id = i < static_cast<int>(o.face_ids.size()) ? o.face_ids[static_cast<std::size_t>(i)] : 0;
-        l.push_back("\t\t\t*MESH_FACE    " + std::to_string(i) + ":    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID " + std::to_string(id));
+    std::string t;
+    auto line = [&t](const std::string& l) { t += l + "\r\n"; };
+    line("*GEOMOBJECT {");
+    line(o.node_line.empty() ? "\t*NODE_NAME \"" + o.name + "\"" : o.node_line);
+    line("\t*NODE_TM {");
+    line("\t\t*NODE_NAME \"" + o.name + "\"");
+    line("\t}");
+    line("\t*MESH {");
+    line("\t\t*TIMEVALUE 0");
+    line("\t\t*MESH_NUMVERTEX " + std::to_string(o.vertices.size()));
+    line("\t\t*MESH_NUMFACES " + std::to_string(o.faces.size()));
+    line("\t\t*MESH_VERTEX_LIST {");
+    for (std::size_t i = 0; i < o.vertices.size(); ++i)
+        line("\t\t\t*MESH_VERTEX    " + std::to_string(i) + "\t" + o.vertices[i][0] + "\t" + o.vertices[i][1] + "\t" +
+             o.vertices[i][2]);
+    line("\t\t}");
+    line("\t\t*MESH_FACE_LIST {");
+    for (std::size_t j = 0; j < o.faces.size(); ++j)
+        line(ase_face_line(j, o.faces[j]));
+    line("\t\t}");
+    if (o.mapping_lists) {
+        line("\t\t*MESH_NUMTVERTEX " + std::to_string(o.tvertices.size()));
+        line("\t\t*MESH_TVERTLIST {");
+        for (std::size_t i = 0; i < o.tvertices.size(); ++i)
+            line("\t\t\t*MESH_TVERT " + std::to_string(i) + "\t" + o.tvertices[i][0] + "\t" + o.tvertices[i][1] +
+                 "\t0.0000");
+        line("\t\t}");
+        line("\t\t*MESH_NUMTVFACES " + std::to_string(o.tfaces.size()));
+        line("\t\t*MESH_TFACELIST {");
+        for (std::size_t j = 0; j < o.tfaces.size(); ++j)
+            line("\t\t\t*MESH_TFACE " + std::to_string(j) + "\t" + std::to_string(o.tfaces[j][0]) + "\t" +
+                 std::to_string(o.tfaces[j][1]) + "\t" + std::to_string(o.tfaces[j][2]));
+        line("\t\t}");
     }
-    l.push_back("\t\t}");
-    if (o.tvertices >= 0) {
-        l.push_back("\t\t*MESH_NUMTVERTEX " + std::to_string(o.tvertices));
-        l.push_back("\t\t*MESH_TVERTLIST {");
-        for (int i = 0; i < o.tvertices; ++i)
-            l.push_back("\t\t\t*MESH_TVERT " + std::to_string(i) + "\t0.2500\t0.7500\t0.0000");
-        l.push_back("\t\t}");
-        l.push_back("\t\t*MESH_NUMTVFACES " + std::to_string(o.tfaces));
-        l.push_back("\t\t*MESH_TFACELIST {");
-        for (int i = 0; i < o.tfaces; ++i)
-            l.push_back("\t\t\t*MESH_TFACE " + std::to_string(i) + "\t0\t1\t2");
-        l.push_back("\t\t}");
-    }
-    l.push_back("\t}");
-    l.push_back("\t*PROP_MOTIONBLUR 0");
-    l.push_back("\t*PROP_CASTSHADOW 1");
-    l.push_back("\t*PROP_RECVSHADOW 1");
-    if (o.material_ref >= 0)
-        l.push_back("\t*MATERIAL_REF " + std::to_string(o.material_ref));
-    else
-        l.push_back("\t*WIREFRAME_COLOR 0.1 0.2 0.3");
-    l.push_back("}");
-    std::string out;
-    for (const auto& line : l)
-        out += line + "\r\n";
-    return out;
+    line("\t}");
+    line("\t*PROP_MOTIONBLUR 0");
+    line("\t*PROP_CASTSHADOW 1");
+    line("\t*PROP_RECVSHADOW 1");
+    line(o.material_ref ? "\t*MATERIAL_REF " + std::to_string(*o.material_ref) : "\t*WIREFRAME_COLOR 0.1 0.2 0.3");
+    line("}");
+    return t;
 }
 
 // A material list; each entry is the text between the material's opening and
@@ -121,5 +164,14 @@ inline std::string multi_material(const std::string& name, const std::vector<std
 }
 
 inline std::string ase_header() { return "*3DSMAX_ASCIIEXPORT\t200\r\n*COMMENT \"test\"\r\n"; }
+
+// A whole scene: the header, the material list (if any), the objects.
+inline std::string ase_scene(const std::vector<AseObject>& objects, const std::string& materials = "")
+{
+    std::string out = ase_header() + materials;
+    for (const auto& o : objects)
+        out += ase_object(o);
+    return out;
+}
 
 } // namespace trevanix::testing

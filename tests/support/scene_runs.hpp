@@ -64,6 +64,20 @@ private:
     std::thread thread_;
 };
 
+// True when a message shown from index `first` on is a notice (OK button)
+// captioned "Error" or "Warning": how an action that stops short tells the
+// user why. Questions do not count, so the express-run question that opens
+// every ".ase" analysis is no such message.
+inline bool told_why_it_stopped(const ScriptedServices& services, std::size_t first)
+{
+    for (std::size_t i = first; i < services.messages.size(); ++i) {
+        const Message& m = services.messages[i].message;
+        if (m.buttons == MessageButtons::Ok && (m.caption == "Error" || m.caption == "Warning"))
+            return true;
+    }
+    return false;
+}
+
 // What one run of a scene through the window's actions ended with.
 struct SceneRun {
     bool analysed = false;     // the analysis reached its verdict
@@ -83,7 +97,7 @@ inline SceneRun run_scene(Harness& h, const std::string& name, const std::string
     h.analyse(name, bytes);
     const AnalysisReport& analysis = h.session().analysis_report;
     run.analysed = analysis.completed;
-    if (!analysis.completed && h.services.messages.size() == before)
+    if (!analysis.completed && !told_why_it_stopped(h.services, before))
         run.failure = "analysis ended without a verdict or a message";
     if (h.controls().Target_filename.enabled) {
         h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file(target_name)));
@@ -94,7 +108,9 @@ inline SceneRun run_scene(Harness& h, const std::string& name, const std::string
         h.form().click_Start_process();
         const ConversionReport& conversion = h.session().conversion_report;
         run.converted = conversion.status == ConversionStatus::Completed;
-        if (!run.converted && h.services.messages.size() == before)
+        // A conversion stops short only on the user's No or with a message.
+        if (!run.converted && conversion.status != ConversionStatus::Declined &&
+            !told_why_it_stopped(h.services, before))
             run.failure = "conversion ended without completing or a message";
     }
     if (h.form().busy())

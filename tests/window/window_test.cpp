@@ -4,8 +4,15 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
+#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,10 +24,13 @@
 #include <memory>
 
 #include "state/messages.hpp"
+#include "window/caption_fit.hpp"
 #include "window/dialog_filter.hpp"
 #include "window/main_window.hpp"
 #include "window/progress_scale.hpp"
 #include "window/qt_user_services.hpp"
+#include "support/asc_builder.hpp"
+#include "support/ase_builder.hpp"
 #include "support/scripted_services.hpp"
 #include "support/temp_dir.hpp"
 
@@ -60,57 +70,10 @@ public:
     }
 };
 
-const std::string asc_scene = trevanix::testing::crlf({
-    "Ambient light color: Red=0.3 Green=0.3 Blue=0.3",
-    "",
-    "Named object: \"Box\"",
-    "Tri-mesh, Vertices: 3     Faces: 1",
-    "Vertex list:",
-    "Vertex 0:  X:0.0     Y:0.0     Z:0.0",
-    "Vertex 1:  X:1.0     Y:0.0     Z:0.0",
-    "Vertex 2:  X:0.0     Y:1.0     Z:0.0",
-    "Face list:",
-    "Face 0: A:0 B:1 C:2 AB:1 BC:1 CA:1",
-    "Smoothing: 1",
-    "",
-});
-
-const std::string ase_scene = trevanix::testing::crlf({
-    "*3DSMAX_ASCIIEXPORT\t200",
-    "*MATERIAL_LIST {",
-    "\t*MATERIAL_COUNT 0",
-    "}",
-    "*GEOMOBJECT {",
-    "\t*NODE_NAME \"Box01\"",
-    "\t*MESH {",
-    "\t\t*TIMEVALUE 0",
-    "\t\t*MESH_NUMVERTEX 3",
-    "\t\t*MESH_NUMFACES 1",
-    "\t\t*MESH_VERTEX_LIST {",
-    "\t\t\t*MESH_VERTEX    0\t0.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_VERTEX    1\t1.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_VERTEX    2\t0.0000\t1.0000\t0.0000",
-    "\t\t}",
-    "\t\t*MESH_FACE_LIST {",
-    "\t\t\t*MESH_FACE    0:    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    1\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0",
-    "\t\t}",
-    "\t\t*MESH_NUMTVERTEX 3",
-    "\t\t*MESH_TVERTLIST {",
-    "\t\t\t*MESH_TVERT 0\t0.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_TVERT 1\t1.0000\t0.0000\t0.0000",
-    "\t\t\t*MESH_TVERT 2\t0.0000\t1.0000\t0.0000",
-    "\t\t}",
-    "\t\t*MESH_NUMTVFACES 1",
-    "\t\t*MESH_TFACELIST {",
-    "\t\t\t*MESH_TFACE 0\t0\t1\t2",
-    "\t\t}",
-    "\t}",
-    "\t*PROP_MOTIONBLUR 0",
-    "\t*PROP_CASTSHADOW 1",
-    "\t*PROP_RECVSHADOW 1",
-    "\t*WIREFRAME_COLOR 0.1000\t0.2000\t0.3000",
-    "}",
-});
+// A valid one-object scene of each kind; the ".ase" one has no materials.
+const std::string asc_scene = trevanix::testing::asc_scene({{.name = "Box"}});
+const std::string ase_scene = trevanix::testing::ase_scene({{.name = "Box01", .material_ref = std::nullopt}},
+                                                           trevanix::testing::material_list({}));
 
 // One window over scripted services, with its log in a fresh folder.
 struct Fixture {
@@ -189,12 +152,46 @@ void when_modal(std::function<void(Dialog*)> act)
 
 QString caption_of(QAbstractButton* button) { return button->text().replace(QLatin1Char('\n'), QLatin1Char(' ')); }
 
+// What a tooltip shows, whether it was given as plain text or as markup.
+QString tooltip_shown(const QString& tooltip)
+{
+    if (!Qt::mightBeRichText(tooltip))
+        return tooltip;
+    QTextDocument document;
+    document.setHtml(tooltip);
+    return document.toPlainText();
+}
+
+// Offers dropped data to the window as a drag over it and then a drop;
+// returns whether the window took the drag.
+bool drag_and_drop(MainWindow& window, const QMimeData& data)
+{
+    const QPoint inside(20, 20);
+    QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(inside), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QCoreApplication::processEvents(); // the analysis starts once the drop is answered
+    return enter.isAccepted();
+}
+
 } // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // The remembered folder goes to a folder of the test's own, never to
+        // the user's configuration.
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(settings_dir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir_.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_dir_.path());
+    }
+    void init() { QSettings(QSettings::UserScope, QStringLiteral("trevanix"), QStringLiteral("trevanix")).clear(); }
+
     void progress_scaling_data()
     {
         QTest::addColumn<qint64>("min");
@@ -258,9 +255,11 @@ private slots:
         QVERIFY(f.check("Check_all")->font().bold());
         QVERIFY(f.button("Start_process")->font().bold());
         QVERIFY(!f.button("Analize_filename")->font().bold());
-        QCOMPARE(w.font().families().value(0), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(w.font().pointSizeF(), 8.25);
         QVERIFY(!f.check("Check_splitasc")->font().bold());
+        // Bold or not, every control has the form's face and size.
+        QCOMPARE(f.check("Check_all")->font().family(), w.font().family());
+        QCOMPARE(f.check("Check_all")->font().pixelSize(), w.font().pixelSize());
+        QVERIFY(w.font().pixelSize() >= 8 && w.font().pixelSize() <= 11);
 
         const QColor green(0, 192, 0);
         for (const char* name : {"Frame1", "Frame2", "Label1", "Label_analize", "Check_all", "Check_vtextures"}) {
@@ -270,6 +269,40 @@ private slots:
         }
         // Text2 lies beyond the right edge of the client area.
         QVERIFY(f.text("Text2")->x() >= w.width());
+    }
+
+    // Every caption shows whole: in the font the window picks, and in each of
+    // the faces it prefers that this machine has.
+    void captions_fit_data()
+    {
+        QTest::addColumn<QString>("family"); // "": the one the window picks
+        QTest::newRow("picked") << QString();
+        for (const QString& family : MainWindow::preferred_font_families())
+            QTest::newRow(qPrintable(family)) << family;
+    }
+    void captions_fit()
+    {
+        QFETCH(QString, family);
+        Fixture f;
+        if (!family.isEmpty()) {
+            if (!QFontDatabase::hasFamily(family))
+                QSKIP("not installed here");
+            QVERIFY(f.window->use_font_family(family));
+        }
+        QCOMPARE(window::cut_captions(f.window.get()), QStringList());
+        // The form was laid out for an 8-point face: no caption needs a
+        // smaller size than a narrow face at 8 pixels.
+        QVERIFY(f.window->font().pixelSize() >= 8);
+    }
+    // The check itself sees a cut caption (and only that one).
+    void cut_captions_are_seen()
+    {
+        Fixture f;
+        auto* label = f.widget<QLabel>("Label1");
+        label->setText(label->text() + QStringLiteral(" and a good deal more"));
+        auto* box = f.check("Check_createmat");
+        box->setText(box->text() + QStringLiteral(" right now"));
+        QCOMPARE(window::cut_captions(f.window.get()), QStringList({"Label1", "Check_createmat"}));
     }
 
     void startup_states_data()
@@ -385,6 +418,71 @@ private slots:
         QTRY_COMPARE(f.services.open_requests.size(), std::size_t{1});
     }
 
+    // Space and Enter both click the focused button.
+    void keys_click_the_focused_button_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    }
+    void keys_click_the_focused_button()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        Fixture f;
+        QApplication::setActiveWindow(f.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QPushButton* analize = f.button("Analize_filename");
+        analize->setFocus();
+        QTest::keyClick(analize, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_COMPARE(f.services.open_requests.size(), std::size_t{1});
+        // A disabled button takes no key.
+        QPushButton* start = f.button("Start_process");
+        QTest::keyClick(start, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(f.window->form().session().conversion_report.status, ConversionStatus::NotRun);
+    }
+
+    // Long texts show whole in their tooltip; a path that does not fit shows
+    // its end, the file name.
+    void long_texts_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("showsEnd");
+        QTest::addColumn<QString>("tooltip");
+        const QString path = QStringLiteral("/home/someone/very/long/folder/names/that/go/on/and/on/for/a/while/"
+                                            "scenes/of/the/harbour/town/with/many/houses/harbour_town.ase");
+        const QString hint = QString::fromLatin1(captions::tooltip_Text_savefile);
+        QTest::newRow("scene path") << "Text_loadfile" << path << true << path;
+        QTest::newRow("target path") << "Text_savefile" << path << true << path + "\n" + hint;
+        QTest::newRow("no target") << "Text_savefile" << "" << true << hint;
+        QTest::newRow("comment") << "Text_comments" << QString::fromLatin1(messages::comments_problems) << false
+                                 << QString::fromLatin1(messages::comments_problems);
+        QTest::newRow("a path that looks like markup") << "Text_loadfile" << "/tmp/<b>bold</b>.asc" << true
+                                                       << "/tmp/<b>bold</b>.asc";
+    }
+    void long_texts()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(bool, showsEnd);
+        QFETCH(QString, tooltip);
+        Fixture f;
+        const std::string name = box.toStdString();
+        Controls& c = f.controls();
+        TextBoxState& state = name == "Text_loadfile" ? c.Text_loadfile
+                              : name == "Text_savefile" ? c.Text_savefile
+                                                        : c.Text_comments;
+        state.text = text.toStdString();
+        f.window->sync_from_controls();
+        QLineEdit* shown = f.text(name.c_str());
+        QCOMPARE(shown->text(), text);
+        QCOMPARE(shown->cursorPosition(), showsEnd ? int(text.size()) : 0);
+        QCOMPARE(tooltip_shown(shown->toolTip()), tooltip);
+    }
+
     void text2_check_data()
     {
         QTest::addColumn<QString>("typed");
@@ -426,8 +524,7 @@ private slots:
         Fixture f;
         if (!scene.isEmpty()) {
             f.analyse(scene.toStdString(), scene.endsWith(QLatin1String("ase")) ? ase_scene : asc_scene);
-            if (!f.window->form().session().analysis_report.completed)
-                QSKIP("the analysis does not run yet");
+            QVERIFY2(f.window->form().session().analysis_report.completed, "the analysis did not complete");
         }
         f.click_check("Check_all");
         QVERIFY(!f.check("Check_all")->isChecked());
@@ -492,18 +589,23 @@ private slots:
         QTest::addColumn<QString>("choice"); // "cancel" or a path under the folder
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("cancelled") << "cancel" << "" << false;
-        QTest::newRow("empty") << "" << messages::no_target_chosen << false;
-        QTest::newRow("the input, other case") << "TOWN.ASC" << messages::cannot_overwrite_input << false;
-        QTest::newRow("another file") << "out.asc" << "" << true;
+        QTest::addColumn<bool>("loaded"); // a scene is loaded
+        QTest::newRow("cancelled") << "cancel" << "" << false << true;
+        QTest::newRow("empty") << "" << messages::no_target_chosen << false << true;
+        QTest::newRow("the input, other case") << "TOWN.ASC" << messages::cannot_overwrite_input << false << true;
+        QTest::newRow("another file") << "out.asc" << "" << true << true;
+        // Kept for the next scene, but there is nothing to start yet.
+        QTest::newRow("another file, no scene loaded") << "out.asc" << "" << true << false;
     }
     void target_choice()
     {
         QFETCH(QString, choice);
         QFETCH(QString, message);
         QFETCH(bool, accepted);
+        QFETCH(bool, loaded);
         Fixture f;
         f.scene().scene_path = f.dir.file("town.asc");
+        f.scene().file_loaded = loaded ? 1 : 0;
         f.controls().Target_filename.enabled = true;
         f.window->sync_from_controls();
         if (choice == QLatin1String("cancel"))
@@ -522,7 +624,7 @@ private slots:
         QCOMPARE(std::filesystem::path(request.initial_folder), f.dir.path());
 
         QCOMPARE(shown_texts(f.services), message.isEmpty() ? QStringList{} : QStringList{message});
-        QCOMPARE(f.button("Start_process")->isEnabled(), accepted);
+        QCOMPARE(f.button("Start_process")->isEnabled(), accepted && loaded);
         QCOMPARE(f.shown("Text_savefile").isEmpty(), !accepted);
     }
 
@@ -539,8 +641,7 @@ private slots:
         QFETCH(QStringList, expected);
         Fixture f;
         const std::string path = f.analyse(name.toStdString(), name.endsWith(QLatin1String("ase")) ? ase_scene : asc_scene);
-        if (!f.window->form().session().analysis_report.completed)
-            QSKIP("the analysis does not run yet");
+        QVERIFY2(f.window->form().session().analysis_report.completed, "the analysis did not complete");
         QCOMPARE(f.services.open_requests.size(), std::size_t{1});
         const FileDialogRequest& request = f.services.open_requests[0];
         QCOMPARE(request.title, std::string(messages::open_dialog_title));
@@ -575,8 +676,7 @@ private slots:
         Fixture f;
         f.services.on_quit = [&f] { f.window->request_quit(); };
         f.analyse("box.ase", ase_scene);
-        if (!f.window->form().session().analysis_report.completed)
-            QSKIP("the analysis does not run yet");
+        QVERIFY2(f.window->form().session().analysis_report.completed, "the analysis did not complete");
         f.services.save_choices.push_back(ScriptedServices::chosen(f.dir.file("box.asc")));
         f.click("Target_filename");
         QVERIFY(f.button("Start_process")->isEnabled());
@@ -584,8 +684,6 @@ private slots:
         f.services.messages.clear();
         f.services.default_answer = closeAtEnd; // the closing question is the last one
         f.click("Start_process");
-        if (f.window->form().session().conversion_report.status == ConversionStatus::NotRun)
-            QSKIP("the conversion does not run yet");
         QCOMPARE(f.window->form().session().conversion_report.status, ConversionStatus::Completed);
         QVERIFY(std::filesystem::exists(f.dir.file("box.asc")));
         QVERIFY(!f.services.messages.empty());
@@ -614,17 +712,26 @@ private slots:
         QVERIFY(f.services.open_requests.empty());
         QVERIFY(!f.window->form().busy());
 
-        // Now during the line steps of an analysis.
+        // Now during the line steps of an analysis; the check boxes take no
+        // click either, and drops are refused.
         int clicks = 0;
+        bool drag_taken = false;
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(f.dir.write("other.asc", asc_scene)))});
         f.services.on_events = [&] {
             ++clicks;
             f.click("Analize_filename");
+            f.click_check("Check_all");
+            drag_taken = drag_and_drop(*f.window, dropped) || drag_taken;
         };
         f.click("Analize_filename");
-        if (f.services.events_run == 0)
-            QSKIP("the analysis does not run yet");
+        QVERIFY2(f.services.events_run > 0, "the analysis let no events run");
         QVERIFY(clicks > 0);
         QCOMPARE(f.services.open_requests.size(), std::size_t{1});
+        QVERIFY(!drag_taken);
+        QCOMPARE(f.scene().scene_path, f.dir.file("box.asc"));
+        QCOMPARE(f.controls().Check_all.value, 1);
+        QVERIFY(f.check("Check_all")->isChecked());
     }
 
     // Closing the window during an action stops the action and closes the
@@ -657,6 +764,60 @@ private slots:
         QCOMPARE(f.window->form().session().stop_requested, !byQuit);
         QVERIFY(f.window->closed());
         QVERIFY(!f.window->isVisible());
+    }
+
+    // One scene file dropped on the window is analysed as a command-line
+    // scene is; anything else is refused.
+    void drops_data()
+    {
+        QTest::addColumn<QStringList>("files"); // under the folder; "http:" for a remote address
+        QTest::addColumn<bool>("taken");
+        QTest::newRow(".asc") << QStringList{"box.asc"} << true;
+        QTest::newRow(".ASE, capitals") << QStringList{"BOX.ASE"} << true;
+        QTest::newRow("another type") << QStringList{"box.txt"} << false;
+        QTest::newRow("two scenes") << QStringList{"box.asc", "box2.asc"} << false;
+        QTest::newRow("not a local file") << QStringList{"http:"} << false;
+    }
+    void drops()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, taken);
+        Fixture f;
+        QList<QUrl> urls;
+        for (const QString& file : files) {
+            const bool ase = file.endsWith(QLatin1String("ASE"));
+            urls << (file == QLatin1String("http:")
+                         ? QUrl(QStringLiteral("http://example.org/box.asc"))
+                         : QUrl::fromLocalFile(QString::fromStdString(
+                               f.dir.write(file.toStdString(), ase ? ase_scene : asc_scene))));
+        }
+        f.dir.write("BOX.asc", ""); // no express question for the .ase scene
+        QMimeData data;
+        data.setUrls(urls);
+        QCOMPARE(drag_and_drop(*f.window, data), taken);
+        QVERIFY(f.services.open_requests.empty());
+        QCOMPARE(f.window->form().session().analysis_report.completed, taken);
+        if (taken) {
+            QCOMPARE(f.shown("Text_loadfile"), urls[0].toLocalFile());
+            QCOMPARE(shown_texts(f.services), QStringList{messages::finished_choose_target});
+        } else {
+            QVERIFY(f.services.messages.empty());
+        }
+    }
+
+    // The open dialog starts where the last scene was analysed, also in the
+    // next run of the program.
+    void open_dialog_remembers_the_last_folder()
+    {
+        TempDir scenes;
+        {
+            Fixture first;
+            first.services.open_choices.push_back(ScriptedServices::chosen(scenes.write("box.asc", asc_scene)));
+            first.click("Analize_filename");
+        }
+        Fixture next_run;
+        next_run.click("Analize_filename");
+        QCOMPARE(std::filesystem::path(next_run.services.open_requests.back().initial_folder), scenes.path());
     }
 
     void open_error_log()
@@ -803,6 +964,17 @@ private slots:
         services.set_busy_pointer(true);
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        // A message that waits for an answer has the ordinary pointer; the
+        // busy one comes back when the work goes on.
+        bool busy_over_message = true;
+        when_modal<QMessageBox>([&](QMessageBox* box) {
+            busy_over_message = QGuiApplication::overrideCursor() != nullptr;
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!services.show_message({"Question", "Go on?", MessageIcon::None, MessageButtons::YesNo}));
+        QVERIFY(!busy_over_message);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
         services.set_busy_pointer(false);
         QVERIFY(!QGuiApplication::overrideCursor());
 
@@ -843,6 +1015,9 @@ private slots:
         QVERIFY(!w.form().session().analysis_report.completed);
         QVERIFY(!QGuiApplication::overrideCursor());
     }
+
+private:
+    QTemporaryDir settings_dir_;
 };
 
 QTEST_MAIN(WindowTest)
