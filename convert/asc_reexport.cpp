@@ -12,12 +12,14 @@ namespace trevanix {
 
 namespace {
 
-// A value of a vertex line as written: no blank and no colon, so that no
-// label can hide in it.
+bool is_blank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// A value of a vertex line as written: no blank, tab or colon, so that no
+// label can hide in it and the split takes it from its first character.
 std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
 {
     std::size_t i = from;
-    while (i < tail.size() && tail[i] != ' ' && tail[i] != ':')
+    while (i < tail.size() && !is_blank(tail[i]) && tail[i] != ':')
         ++i;
     return i;
 }
@@ -25,8 +27,9 @@ std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
 // The axis flip of a vertex line tail written in the ".asc" form
 // ":  X:x     Y:y     Z:z" (U and V may follow and are dropped), assembled
 // in one buffer. In that form each label occurs first where the form puts
-// it, so taking the values straight gives what the split by labels gives;
-// false (nothing appended) for any other tail.
+// it and each value starts right after its label, so taking the values
+// straight gives what the split by labels gives; false (nothing appended)
+// for any other tail, which takes the split.
 bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std::string_view tail)
 {
     constexpr std::string_view x_label = ":  X:";
@@ -42,6 +45,9 @@ bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std:
     if (tail.substr(y_end, z_label.size()) != z_label)
         return false;
     const std::size_t z_start = y_end + z_label.size();
+    // A blank or tab after "Z:" is skipped by the split: not this form.
+    if (z_start < tail.size() && is_blank(tail[z_start]))
+        return false;
     const std::size_t z_end = std::min(tail.find(' ', z_start), tail.size());
     const std::string_view x = tail.substr(x_label.size(), x_end - x_label.size());
     const std::string_view y = tail.substr(y_start, y_end - y_start);

@@ -505,12 +505,12 @@ bool AseObjectExporter::face_pass(const MaterialCatalogue& catalogue, bool mappe
 
 namespace {
 
-// A value text without blanks or colons splits back out of a rebuilt vertex
-// line exactly as it went in, so the flips can take it directly.
+// A value text without blanks, tabs or colons splits back out of a rebuilt
+// vertex line exactly as it went in, so the flips can take it directly.
 bool splits_back(std::string_view text) noexcept
 {
     for (const char c : text) {
-        if (c == ' ' || c == ':')
+        if (c == ' ' || c == '\t' || c == ':')
             return false;
     }
     return true;
