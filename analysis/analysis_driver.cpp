@@ -35,8 +35,9 @@ std::int64_t add_count(std::int64_t total, double count) noexcept
 
 class SceneAnalysis {
 public:
-    SceneAnalysis(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading, AnalysisObserver& observer)
-        : scene_(scene), log_(log), reading_(reading), observer_(observer)
+    SceneAnalysis(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading, AnalysisObserver& observer,
+                  PictureRenaming renaming)
+        : scene_(scene), log_(log), reading_(reading), observer_(observer), renaming_(renaming)
     {
     }
 
@@ -181,6 +182,7 @@ private:
         input.path = scene_.scene_path;
         input.tiff_folder = join_path(parent_folder_of(scene_.scene_path), "TIFFRGB");
         input.reading = reading_;
+        input.renaming = renaming_;
         input.keep_going = [this] { return observer_.keep_going(); };
         MaterialCatalogue& catalogue = scene_.catalogue;
         const CatalogueOutcome sized = size_material_list(input, catalogue);
@@ -190,7 +192,9 @@ private:
             return unreadable(sized.error);
         if (!sized.counts_in_range)
             return end(AnalysisEnd::BrokenStructure, messages::ase_invalid_structure);
-        const CatalogueOutcome read = read_material_catalogue(input, catalogue);
+        CatalogueOutcome read = read_material_catalogue(input, catalogue);
+        result_.renamed_pictures = std::move(read.renamed_pictures);
+        result_.missing_pictures = std::move(read.missing_pictures);
         if (read.stopped)
             return stopped();
         if (!read.readable)
@@ -217,15 +221,16 @@ private:
     ErrorLog& log_;
     const LineSourceOptions& reading_;
     AnalysisObserver& observer_;
+    PictureRenaming renaming_;
     AnalysisResult result_;
 };
 
 } // namespace
 
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
-                                  AnalysisObserver& observer)
+                                  AnalysisObserver& observer, PictureRenaming renaming)
 {
-    return SceneAnalysis(scene, log, reading, observer).run();
+    return SceneAnalysis(scene, log, reading, observer, renaming).run();
 }
 
 } // namespace trevanix

@@ -49,12 +49,17 @@ struct AnalysisResult {
     bool problems = false; // some object failed a check
     std::string message;
     bool input_has_lone_line_feeds = false; // NoObjects: the file ends lines with lone LFs
+    // ".ase": the pictures of shortened texture names renamed (or to be
+    // renamed, when only listing) and those not found.
+    std::vector<PictureRename> renamed_pictures;
+    std::vector<std::string> missing_pictures;
 };
 
 // Analyses scene.scene_path as an ".asc" or ".ase" scene (scene.file_type).
 // The log must be open (or have failed to open: the analysis goes on without it).
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
-                                  AnalysisObserver& observer);
+                                  AnalysisObserver& observer,
+                                  PictureRenaming renaming = PictureRenaming::Rename);
 
 // ".asc" files of 255 objects needed for `objects`: Kolbrin2 imports at most
 // 255 objects a file.

@@ -31,26 +31,26 @@ public:
     ObjectCheck run()
     {
         if (!read_name())
-            return fail_with_line(quotes_missing_log_line(cursor_.number()));
+            return fail_unnamed();
         if (!advance())
             return result_;
         const std::string_view counts = cursor_.line();
         if (!starts_with_lower(counts, asc::counts))
-            return fail(counts_missing);
+            return fail(RejectionReason::CountsLineMissing, counts_missing);
         if (!read_counts(counts))
-            return fail(counts_mistyped);
+            return fail(RejectionReason::CountsLineMalformed, counts_mistyped);
         if (result_.vertices == 0)
-            return fail(zero_vertices);
+            return fail(RejectionReason::ZeroVertices, zero_vertices);
         if (result_.faces == 0)
-            return fail(zero_faces);
+            return fail(RejectionReason::ZeroFaces, zero_faces);
         if (result_.faces > 65535)
-            return fail(too_many_faces);
+            return fail(RejectionReason::TooManyFaces, too_many_faces);
         if (!advance())
             return result_;
         const std::string_view header = cursor_.line();
         const bool mapped = starts_with_lower(header, asc::mapped);
         if (!mapped && !starts_with_lower(header, asc::vertex_list))
-            return fail(no_mapping_nor_vertex_list);
+            return fail(RejectionReason::MappingLineMissing, no_mapping_nor_vertex_list);
         if (mapped && !advance())
             return result_;
         if (!advance())
@@ -90,7 +90,8 @@ private:
             return true;
         for (asc::RunningIndex i; static_cast<double>(i.value()) <= result_.vertices - 1; i.next()) {
             if (!asc::starts_with_indexed(cursor_.line(), asc::vertex, i)) {
-                fail(indexed_tail("the line containing information about vertex nr ", i.value(),
+                fail(RejectionReason::VertexLineMissing,
+                     indexed_tail("the line containing information about vertex nr ", i.value(),
                                   " couldn't be found. This object was skipped since it would make Kb2 crash when importing it."));
                 return false;
             }
@@ -108,7 +109,8 @@ private:
             return true;
         for (asc::RunningIndex i; static_cast<double>(i.value()) <= result_.faces - 1; i.next()) {
             if (!asc::starts_with_indexed(cursor_.line(), asc::face, i)) {
-                fail(indexed_tail("the line containing information about face nr ", i.value(),
+                fail(RejectionReason::FaceLineMissing,
+                     indexed_tail("the line containing information about face nr ", i.value(),
                                   " couldn't be found. This object was skipped since it would make Kb2 crash when importing it."));
                 return false;
             }
@@ -117,7 +119,8 @@ private:
             if (starts_with_lower(cursor_.line(), asc::material) && !advance())
                 return false;
             if (!starts_with_lower(cursor_.line(), asc::smoothing)) {
-                fail(indexed_tail("the line containing the smoothing groups settings in face nr ", i.value(),
+                fail(RejectionReason::SmoothingLineMissing,
+                     indexed_tail("the line containing the smoothing groups settings in face nr ", i.value(),
                                   " couldn't be found. Since this is a 3d scene using textures, this object was skipped."));
                 return false;
             }
@@ -125,7 +128,7 @@ private:
             // that ends right there holds the whole object.
             const bool last_face = static_cast<double>(i.value() + 1) > result_.faces - 1;
             if (!cursor_.read() && !last_face) {
-                fail(file_ends_inside);
+                fail(RejectionReason::ObjectCutShort, file_ends_inside);
                 return false;
             }
         }
@@ -146,18 +149,20 @@ private:
     {
         if (cursor_.read())
             return true;
-        fail(file_ends_inside);
+        fail(RejectionReason::ObjectCutShort, file_ends_inside);
         return false;
     }
 
-    ObjectCheck fail(std::string_view tail)
+    ObjectCheck fail(RejectionReason reason, std::string_view tail)
     {
-        return fail_with_line(object_log_line(cursor_.number(), result_.name, tail));
+        log_rejected_object(log_, reason, cursor_.number(), result_.name, tail);
+        result_.verdict = ObjectVerdict::Failed;
+        return result_;
     }
 
-    ObjectCheck fail_with_line(const std::string& log_line)
+    ObjectCheck fail_unnamed()
     {
-        log_.write_line(log_line);
+        log_unnamed_object(log_, cursor_.number());
         result_.verdict = ObjectVerdict::Failed;
         return result_;
     }

@@ -65,8 +65,8 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
     if (!starts_with_upper(cursor.line(), ase_keyword::object_start))
         return result;
 
-    auto fail = [&](std::string_view tail) {
-        log_.write_line(object_log_line(cursor.number(), result.name, tail));
+    auto fail = [&](RejectionReason reason, std::string_view tail) {
+        log_rejected_object(log_, reason, cursor.number(), result.name, tail);
         result.verdict = ObjectVerdict::Failed;
         return result;
     };
@@ -90,7 +90,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
     {
         const auto name = asc::quoted_name(cursor.line());
         if (!name) {
-            log_.write_line(quotes_missing_log_line(cursor.number()));
+            log_unnamed_object(log_, cursor.number());
             result.verdict = ObjectVerdict::Failed;
             return result;
         }
@@ -102,7 +102,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
         return fatal(missing_count_message(result.name, "vertices"));
     result.vertices = number_value(mid(cursor.line(), ase_keyword::vertex_count.size() + 1));
     if (result.vertices == 0)
-        return fail(zero_vertices);
+        return fail(RejectionReason::ZeroVertices, zero_vertices);
 
     if (!cursor.read())
         return broken();
@@ -110,11 +110,11 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
         face_count_ = number_value(mid(cursor.line(), ase_keyword::face_count.size() + 1));
         if (face_count_ == 0) {
             result.faces = face_count_;
-            return fail(zero_faces);
+            return fail(RejectionReason::ZeroFaces, zero_faces);
         }
         if (face_count_ > 65535) {
             result.faces = face_count_;
-            return fail(too_many_faces);
+            return fail(RejectionReason::TooManyFaces, too_many_faces);
         }
     }
     result.faces = face_count_;
@@ -139,7 +139,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
             std::string tail = "the line indicating information about the face nr ";
             append_decimal(tail, i);
             tail += " doesn't indicate a valid sub-material reference. This whole object was skipped.";
-            return fail(tail);
+            return fail(RejectionReason::UnreadableSubmaterialId, tail);
         }
         check_mtlids_.push_back(*id);
         if (!cursor.read())
@@ -149,12 +149,12 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
     if (!read_until(ase_keyword::mapping_vertex_count))
         return fatal(missing_count_message(result.name, "mapping vertices"));
     if (number_value(mid(cursor.line(), ase_keyword::mapping_vertex_count.size() + 1)) == 0)
-        return fail(zero_mapping_vertices);
+        return fail(RejectionReason::ZeroMappingVertices, zero_mapping_vertices);
 
     if (!read_until(ase_keyword::mapping_face_count))
         return broken();
     if (number_value(mid(cursor.line(), ase_keyword::mapping_face_count.size() + 1)) == 0)
-        return fail(zero_mapping_faces);
+        return fail(RejectionReason::ZeroMappingFaces, zero_mapping_faces);
 
     // Closing scan: the material reference is the line right after the shadow
     // property; the wire colour there means the object has no material.
@@ -180,7 +180,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
         tail += material ? format_number(static_cast<std::int64_t>(*material))
                          : format_number(number_value(mid(cursor.line(), ase_keyword::material_ref.size() + 1)));
         tail += "). This whole object was skipped.";
-        return fail(tail);
+        return fail(RejectionReason::UnknownMaterial, tail);
     }
     const int available = submats_[static_cast<std::size_t>(*material)];
     for (std::size_t i = 0; i < check_mtlids_.size(); ++i) {
@@ -192,7 +192,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
             append_decimal(tail, id);
             tail += "). Please make sure that in your 3d modeller program you assign correctly every sub-material identifiers. This whole object was skipped.";
             result.invalid_submaterial = true;
-            return fail(tail);
+            return fail(RejectionReason::InvalidSubmaterialId, tail);
         }
     }
     result.verdict = ObjectVerdict::Passed;

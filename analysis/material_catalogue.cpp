@@ -336,10 +336,12 @@ CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCa
     if (!in.open())
         return outcome;
     catalogue.short_texture_names.clear();
-    TextureShortNamer namer(catalogue.short_texture_names, input.tiff_folder);
+    TextureShortNamer namer(catalogue.short_texture_names, input.tiff_folder, input.renaming);
     CataloguePass(in, catalogue, namer, outcome).run();
     in.note_read_failure();
     outcome.rename_failures = namer.failures();
+    outcome.renamed_pictures = namer.renamed();
+    outcome.missing_pictures = namer.missing();
     return outcome;
 }
 

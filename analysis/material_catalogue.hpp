@@ -19,12 +19,15 @@ struct CatalogueOutcome {
     std::string error;
     bool has_materials = false;
     std::vector<PictureRenameFailure> rename_failures;
+    std::vector<PictureRename> renamed_pictures;
+    std::vector<std::string> missing_pictures;
 };
 
 struct CatalogueInput {
     std::string path;        // the scene file
     std::string tiff_folder; // the TIFFRGB folder beside it
     LineSourceOptions reading;
+    PictureRenaming renaming = PictureRenaming::Rename;
     // Called once per line of the outer scan, so a window can stay responsive;
     // returns false to stop reading.
     std::function<bool()> keep_going;

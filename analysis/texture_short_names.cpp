@@ -1,5 +1,8 @@
 #include "analysis/texture_short_names.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -36,6 +39,27 @@ void append_utf8(std::string& out, char32_t cp)
 std::string without_last_three(const std::string& text)
 {
     return text.size() >= 3 ? text.substr(0, text.size() - 3) : std::string();
+}
+
+// Renames `from` to `to` without ever replacing a file at `to`, even one that
+// another run (another scene of the same folder) creates meanwhile.
+std::error_code rename_without_replacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS)
+        return {errno, std::generic_category()};
+    // A file system without that flag: a hard link is refused when `to` exists.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return {};
+    }
+    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP))
+        return {errno, std::generic_category()};
+    // Nor hard links (FAT): the plain rename, after the check made before.
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    return ec;
 }
 
 } // namespace
@@ -82,13 +106,24 @@ void TextureShortNamer::rename_picture(const std::string& texture, const std::st
     const std::string from = join_path(tiff_folder_, file_name_from_scene_text(without_last_three(texture) + "tif"));
     const std::string to = join_path(tiff_folder_, file_name_from_scene_text(without_last_three(short_name) + "tif"));
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(from, ec))
-        return; // no such picture (or already renamed by an earlier analysis)
-    if (std::filesystem::exists(to, ec))
+    const bool short_name_taken = std::filesystem::exists(to, ec);
+    if (!std::filesystem::is_regular_file(from, ec)) {
+        // An earlier analysis of the scene may have renamed it already.
+        if (!short_name_taken)
+            missing_.push_back(from);
+        return;
+    }
+    if (short_name_taken)
         return; // never replace a picture that is already there
-    std::filesystem::rename(from, to, ec);
+    if (renaming_ == PictureRenaming::ListOnly) {
+        renamed_.push_back({from, to});
+        return;
+    }
+    ec = rename_without_replacing(from, to);
     if (ec)
         failures_.push_back({from, to, ec.message()});
+    else
+        renamed_.push_back({from, to});
 }
 
 } // namespace trevanix

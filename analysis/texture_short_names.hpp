@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "state/scene_state.hpp"
+#include "state/session.hpp"
 
 namespace trevanix {
 
@@ -17,25 +18,33 @@ struct PictureRenameFailure {
 class TextureShortNamer {
 public:
     // tiff_folder: the TIFFRGB folder beside the scene (it need not exist).
-    TextureShortNamer(std::vector<ShortTextureName>& short_texture_names, std::string tiff_folder)
-        : bigmat_(short_texture_names), tiff_folder_(std::move(tiff_folder))
+    TextureShortNamer(std::vector<ShortTextureName>& short_texture_names, std::string tiff_folder,
+                      PictureRenaming renaming = PictureRenaming::Rename)
+        : bigmat_(short_texture_names), tiff_folder_(std::move(tiff_folder)), renaming_(renaming)
     {
     }
 
     // A text of 19 characters or fewer is kept. A longer one gets the short
     // name given to the same text before, or a new one: its first 11
     // characters, the byte AB, a serial number and ".tga"; the matching
-    // picture is then renamed to the short name.
+    // picture is then renamed to the short name (or only listed, when listing).
     std::string apply(const std::string& texture);
 
     const std::vector<PictureRenameFailure>& failures() const noexcept { return failures_; }
+    // Pictures renamed, or to be renamed when only listing, in the order met.
+    const std::vector<PictureRename>& renamed() const noexcept { return renamed_; }
+    // Pictures of shortened names found under neither their long nor their short name.
+    const std::vector<std::string>& missing() const noexcept { return missing_; }
 
 private:
     void rename_picture(const std::string& texture, const std::string& short_name);
 
     std::vector<ShortTextureName>& bigmat_;
     std::string tiff_folder_;
+    PictureRenaming renaming_;
     std::vector<PictureRenameFailure> failures_;
+    std::vector<PictureRename> renamed_;
+    std::vector<std::string> missing_;
 };
 
 // File names on disk are UTF-8 here, while scene texts are Windows-1252

@@ -211,7 +211,12 @@ private:
             ask_for_express_run();
         s_.ui.set_busy_pointer(true);
         ShownAnalysis shown(s_);
-        const AnalysisResult result = analyse_scene_file(scene_, s_.log, reading_options(s_), shown);
+        AnalysisResult result =
+            analyse_scene_file(scene_, s_.log, reading_options(s_), shown, s_.settings.picture_renaming);
+        // Rejected objects stay reported when a broken structure ends the analysis after them.
+        report_.problems = result.problems;
+        report_.renamed_pictures = std::move(result.renamed_pictures);
+        report_.missing_pictures = std::move(result.missing_pictures);
         if (result.end != AnalysisEnd::Completed) {
             scene_.express_run = false;
             // A scene that cannot be analysed is not offered again: the next

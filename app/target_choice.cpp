@@ -28,8 +28,10 @@ void choose_target(Session& session)
         return;
     }
     const std::string target = normalised_target(choice.path);
-    if (to_lower_copy(session.scene.scene_path) == to_lower_copy(choice.path) ||
-        (!session.scene.scene_path.empty() && same_file(session.scene.scene_path, target))) {
+    // The file system decides what is the same file: on a case-sensitive one
+    // "TOWN.ASC" beside "Town.asc" is another file.
+    const std::string& input = session.scene.scene_path;
+    if (!input.empty() && (same_file(input, choice.path) || same_file(input, target))) {
         session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
         return;
     }

@@ -7,7 +7,7 @@ bool CliServices::show_message(const Message& message)
     ShownMessage shown{message.caption, message.text, message.icon, message.buttons, true};
     if (shown.is_question())
         shown.answer = answer_yes_;
-    if (echo_ != nullptr) {
+    if (echo_ != nullptr && (!errors_only_ || shown.caption == "Error")) {
         *echo_ << shown.caption << ": " << shown.text << '\n';
         if (shown.is_question())
             *echo_ << "  (answered " << (shown.answer ? "Yes" : "No") << ")\n";
@@ -40,6 +40,26 @@ void CliServices::let_events_run()
 {
     if (stop_ != nullptr && interrupted())
         *stop_ = true;
+    // Event steps come once a line: the bar is looked at only now and then.
+    if (progress_ != nullptr && ++steps_since_report_ >= 4096) {
+        steps_since_report_ = 0;
+        report_progress();
+    }
+}
+
+void CliServices::report_progress() noexcept
+{
+    const ProgressBarState& converting = controls_->Process_bar;
+    const ProgressBarState& analysing = controls_->Analize_bar;
+    if (converting.visible) {
+        progress_->phase.store(ScenePhase::Converting, std::memory_order_relaxed);
+        progress_->percent.store(percent_of(converting.min, converting.max, converting.value),
+                                 std::memory_order_relaxed);
+    } else if (analysing.visible) {
+        progress_->phase.store(ScenePhase::Analysing, std::memory_order_relaxed);
+        progress_->percent.store(percent_of(analysing.min, analysing.max, analysing.value),
+                                 std::memory_order_relaxed);
+    }
 }
 
 } // namespace trevanix::cli

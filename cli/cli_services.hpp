@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/progress.hpp"
+#include "state/controls.hpp"
 #include "state/user_services.hpp"
 
 namespace trevanix::cli {
@@ -24,8 +26,12 @@ struct ShownMessage {
 
 class CliServices : public UserServices {
 public:
-    // When `echo` is set, each message is written there as it is shown.
-    explicit CliServices(std::ostream* echo = nullptr) : echo_(echo) {}
+    // When `echo` is set, each message is written there as it is shown; with
+    // `errors_only`, only the messages captioned "Error".
+    explicit CliServices(std::ostream* echo = nullptr, bool errors_only = false)
+        : echo_(echo), errors_only_(errors_only)
+    {
+    }
 
     // The answer to every Yes/No question from now on.
     void answer_questions(bool yes) noexcept { answer_yes_ = yes; }
@@ -41,6 +47,14 @@ public:
     }
     bool interrupted() const noexcept { return interrupted_ != nullptr && *interrupted_ != 0; }
 
+    // Each event step now and then tells `progress` how far the visible
+    // progress bar of `controls` has got.
+    void watch_progress(const Controls* controls, SceneProgress* progress) noexcept
+    {
+        controls_ = controls;
+        progress_ = progress;
+    }
+
     const std::vector<ShownMessage>& messages() const noexcept { return messages_; }
     bool quit_requested() const noexcept { return quit_requested_; }
 
@@ -54,13 +68,19 @@ public:
     void quit() override { quit_requested_ = true; }
 
 private:
+    void report_progress() noexcept;
+
     std::ostream* echo_;
+    bool errors_only_;
     bool answer_yes_ = false;
     std::optional<std::string> save_choice_;
     std::vector<ShownMessage> messages_;
     bool quit_requested_ = false;
     const volatile std::sig_atomic_t* interrupted_ = nullptr;
     bool* stop_ = nullptr;
+    const Controls* controls_ = nullptr;
+    SceneProgress* progress_ = nullptr;
+    unsigned steps_since_report_ = 0;
 };
 
 } // namespace trevanix::cli

@@ -1,20 +1,24 @@
-// trevanix-cli: the window's analysis and conversion without a window.
+// trevanix-cli: the window's analysis and conversion without a window, for one
+// scene or many.
 #include <csignal>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "state/error_log.hpp"
-#include "state/paths.hpp"
-#include "app/form.hpp"
-#include "cli/cli_services.hpp"
-#include "cli/report.hpp"
+#include "cli/batch_run.hpp"
+#include "cli/console.hpp"
+#include "cli/run_plan.hpp"
+#include "cli/scene_job.hpp"
+#include "cli/scene_list.hpp"
 #include "cli/scene_run.hpp"
+#include "state/error_log.hpp"
 
 namespace {
 
@@ -22,19 +26,23 @@ using namespace trevanix;
 using namespace trevanix::cli;
 
 volatile std::sig_atomic_t g_interrupted = 0;
-// The exit status of an unexpected failure in the phase under way.
-int g_failure_status = exit_status::not_analysable;
 
 extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 struct Arguments {
-    std::string scene;
+    std::vector<std::string> scenes; // scenes and folders of scenes
     std::string log;
+    std::string log_dir;
     bool json = false;
     bool lf_ends = false;
+    bool quiet = false;
+    bool recursive = false;
+    unsigned jobs = 0; // 0: one per processor
+    // analyze only
+    bool no_rename = false;
     // convert only
     std::string target;
-    bool target_given = false;
+    std::string out_dir;
     std::string options = "all";
     bool yes = false;
 };
@@ -50,123 +58,137 @@ std::filesystem::path program_folder(const char* argv0)
 
 void add_scene_options(CLI::App& command, Arguments& args)
 {
-    command.add_option("SCENE", args.scene, "The scene file: an .ase (ASCII Scene Export) or .asc (3D Studio ASCII mesh)")
+    command
+        .add_option("SCENE_OR_FOLDER", args.scenes,
+                    "Scene files (.ase ASCII Scene Export or .asc 3D Studio ASCII mesh), or folders: a folder stands "
+                    "for the .ase and .asc files in it, in name order, leaving out an .ase scene's earlier .asc output")
         ->required();
-    command.add_option("--log", args.log,
-                       "Where to write the error log (default: testfile.txt beside the program, "
-                       "or in ~/.local/state/trevanix when that folder cannot be written)");
-    command.add_flag("--json", args.json, "Print one JSON object on standard output instead of text");
+    CLI::Option* log = command.add_option(
+        "--log", args.log,
+        "Where to write the error log of a lone scene (default: testfile.txt beside the program, or in "
+        "~/.local/state/trevanix when that folder cannot be written)");
+    CLI::Option* log_dir = command.add_option(
+        "--log-dir", args.log_dir,
+        "Write each scene's error log into DIR as SCENE_FILE_NAME.log.txt (default with several scenes: beside "
+        "each scene)");
+    log->excludes(log_dir);
+    command.add_flag("--json", args.json,
+                     "Print one JSON object per scene on standard output instead of text (one line each with "
+                     "several scenes)");
+    command.add_option("--jobs", args.jobs, "Run up to N scenes at once (default: the number of processors)")
+        ->check(CLI::PositiveNumber);
+    command.add_flag("--quiet", args.quiet, "No messages on standard error except errors, and no progress display");
     command.add_flag("--lf-ends", args.lf_ends, "Also end a line at a lone line feed (files with LF line ends)");
+    command.add_flag("--recursive", args.recursive, "Also take the scenes of every folder below a folder given");
 }
 
-void hint(const std::string& text) { std::cerr << "trevanix-cli: " << text << '\n'; }
-
-// Notes on standard error that the window leaves to the user's eyes.
-void explain_analysis(const Session& session, const CliServices& services, const Arguments& args, bool converting)
+void add_convert_options(CLI::App& convert, Arguments& args)
 {
-    const AnalysisReport& report = session.analysis_report;
-    if (report.no_objects && report.input_has_lone_line_feeds && !args.lf_ends)
-        hint("hint: this file ends its lines with lone line feeds (LF), which do not end a line by default; "
-             "run again with --lf-ends to read them as line ends.");
-    if (report.completed && report.problems && !(converting && conversion_allowed(session)))
-        hint("the rejected objects are listed in the error log: " + session.log.path().string());
-    if (!report.completed && services.messages().empty()) {
-        const std::string& type = session.scene.file_type;
-        hint(type == "ase" || type == "asc" ? "the scene could not be analysed."
-                                            : "only .ase and .asc scene files can be analysed.");
-    }
+    CLI::Option* target = convert.add_option(
+        "--target", args.target,
+        "The .asc file to write for a lone scene (\".asc\" is added when missing); default: beside the input, "
+        "named after it");
+    CLI::Option* out_dir = convert.add_option(
+        "--out-dir", args.out_dir, "Write each scene's outputs into DIR, named after the scene (DIR/NAME.asc)");
+    target->excludes(out_dir);
+    convert
+        .add_option("--options", args.options,
+                    "all (the default), none, or a comma list of split, flip-axis, flip-textures, mat")
+        ->check(CLI::Validator(
+            [](std::string& value) -> std::string {
+                if (parse_option_list(value))
+                    return {};
+                return "expected all, none, or a comma list of split, flip-axis, flip-textures, mat; got '" +
+                       value + "'";
+            },
+            "LIST"));
+    convert.add_flag("--yes", args.yes, "Answer Yes to the conversion's questions (default: No)");
 }
 
-void explain_conversion(const Session& session, bool target_given, bool target_refused)
+void error_note(const std::string& text) { std::cerr << "trevanix-cli: " << text << '\n'; }
+
+bool make_folder(const std::string& folder)
 {
-    const ConversionReport& report = session.conversion_report;
-    if (!session.analysis_report.completed || target_refused)
-        return;
-    if (!conversion_allowed(session)) {
-        hint("the scene has problems and cannot be converted; see the error log: " + session.log.path().string());
-        return;
+    if (folder.empty())
+        return true;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec && !std::filesystem::is_directory(folder)) {
+        error_note("cannot create the folder \"" + folder + "\": " + ec.message());
+        return false;
     }
-    switch (report.status) {
-    case ConversionStatus::Completed:
-        if (session.analysis_report.problems)
-            hint("some objects were skipped; \"trevanix-cli analyze\" lists them in the error log (a conversion "
-                 "leaves the log empty).");
-        break;
-    case ConversionStatus::RefusedTarget:
-        if (!target_given)
-            hint("the output would replace the input scene; choose another file with --target FILE.");
-        break;
-    case ConversionStatus::Declined:
-        hint("the conversion was stopped by a No answer; nothing was written (use --yes to answer Yes).");
-        break;
-    case ConversionStatus::NotRun:
-        hint("the conversion did not run.");
-        break;
-    default:
-        break;
-    }
+    return true;
 }
 
-int finish(const Arguments& args, const Form& form, const CliServices& services, const AnalysisSnapshot& snapshot,
-           bool conversion_part, int status)
+// The settings every scene's session starts from; each scene adds its log.
+EngineSettings engine_settings(const Arguments& args, const std::filesystem::path& folder)
 {
-    if (args.json) {
-        Json object = analysis_json(snapshot, services.messages());
-        if (conversion_part)
-            add_conversion_json(object, form.session().conversion_report);
-        std::cout << object.dump(2) << '\n';
-    } else if (conversion_part) {
-        print_written_files(std::cout, form.session().conversion_report);
+    EngineSettings settings;
+    settings.program_folder = folder.string();
+    settings.lf_ends_line = args.lf_ends;
+    settings.picture_renaming = args.no_rename ? PictureRenaming::ListOnly : PictureRenaming::Rename;
+    return settings;
+}
+
+PlanRequest plan_request(const Arguments& args, const std::vector<std::string>& scenes, bool converting,
+                         const OptionBoxes& options, const std::filesystem::path& folder)
+{
+    PlanRequest request;
+    request.scenes = scenes;
+    request.log_file = args.log;
+    request.log_dir = args.log_dir;
+    if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
+        request.default_log = default_log_path(folder).string();
+    request.converting = converting;
+    request.target = args.target;
+    request.out_dir = args.out_dir;
+    request.split_chosen = options.all || options.split;
+    return request;
+}
+
+RunChoices run_choices(const Arguments& args, bool several, bool converting, const OptionBoxes& options,
+                       const std::filesystem::path& folder)
+{
+    RunChoices choices;
+    choices.converting = converting;
+    choices.json = args.json;
+    choices.json_lines = several;
+    choices.several = several;
+    choices.quiet = args.quiet;
+    choices.lf_ends = args.lf_ends;
+    choices.options = options;
+    choices.yes = args.yes;
+    choices.engine = engine_settings(args, folder);
+    choices.interrupted = &g_interrupted;
+    return choices;
+}
+
+int run(const Arguments& args, bool converting, const char* argv0)
+{
+    const SceneListing listing = list_scenes(args.scenes, args.recursive);
+    if (!listing.error.empty()) {
+        error_note(listing.error);
+        return exit_status::usage;
     }
-    std::cout.flush();
+    const auto folder = program_folder(argv0);
+    const OptionBoxes options = *parse_option_list(args.options);
+    const RunPlan plan = plan_run(plan_request(args, listing.scenes, converting, options, folder));
+    if (!plan.error.empty()) {
+        error_note(plan.error);
+        return exit_status::usage;
+    }
+    if (!make_folder(args.log_dir) || !make_folder(args.out_dir))
+        return exit_status::write_failed;
+
+    const RunChoices choices = run_choices(args, plan.scenes.size() > 1, converting, options, folder);
+    const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
+    Console console(!args.quiet && standard_error_is_a_terminal());
+    const int status = run_scenes(plan.scenes, choices, jobs, console);
     if (g_interrupted != 0) {
-        hint("interrupted.");
+        error_note("interrupted.");
         return exit_status::interrupted;
     }
     return status;
-}
-
-int run(const Arguments& args, bool convert, const char* argv0)
-{
-    EngineSettings settings;
-    const auto folder = program_folder(argv0);
-    settings.program_folder = folder.string();
-    settings.log_path = args.log.empty() ? default_log_path(folder).string() : args.log;
-    settings.lf_ends_line = args.lf_ends;
-
-    CliServices services(args.json ? nullptr : &std::cerr);
-    Form form(services, settings);
-    services.watch_interrupt(&g_interrupted, &form.session().stop_requested);
-
-    // A scene that cannot even be opened is refused before the engine starts,
-    // so the error log of an earlier run stays as it was.
-    if (const std::string reason = unreadable_scene_reason(without_surrounding_quotes(args.scene)); !reason.empty()) {
-        services.show_message({"Error", reason, MessageIcon::Critical, MessageButtons::Ok});
-        return finish(args, form, services, snapshot_analysis(form.session()), convert,
-                      exit_status::not_analysable);
-    }
-
-    run_analysis(form, services, args.scene);
-    const AnalysisSnapshot snapshot = snapshot_analysis(form.session());
-    if (!args.json && snapshot.completed)
-        print_statistics(std::cout, snapshot);
-    std::cout.flush();
-    explain_analysis(form.session(), services, args, convert);
-    if (!convert || g_interrupted != 0)
-        return finish(args, form, services, snapshot, convert, analysis_exit_status(form.session()));
-
-    bool target_refused = false;
-    if (conversion_allowed(form.session())) {
-        if (args.target_given)
-            target_refused = !choose_target(form, services, args.target);
-        if (!target_refused) {
-            g_failure_status = exit_status::write_failed;
-            set_option_boxes(form, *parse_option_list(args.options));
-            run_conversion(form, services, args.yes);
-        }
-    }
-    explain_conversion(form.session(), args.target_given, target_refused);
-    return finish(args, form, services, snapshot, true, conversion_exit_status(form.session(), target_refused));
 }
 
 } // namespace
@@ -176,37 +198,27 @@ int main(int argc, char** argv)
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
 
-    CLI::App app{"Prepares textured 3D scenes for Kolbrin2: analyses an .ase or .asc scene, logs every rejected "
+    CLI::App app{"Prepares textured 3D scenes for Kolbrin2: analyses .ase or .asc scenes, logs every rejected "
                  "object to an error log, converts the valid objects to .asc and writes the .mat material file.",
                  "trevanix-cli"};
     app.set_version_flag("--version", std::string("trevanix-cli ") + TREVANIX_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 done without problems; 1 objects were skipped, or an .asc scene with problems was "
-               "not converted; 2 usage error or refused target; 3 the scene could not be analysed, or the "
-               "conversion was declined; 4 an output could not be written.");
+    app.footer("Exit status (with several scenes, the highest of any scene): 0 done without problems; 1 objects "
+               "were skipped, or an .asc scene with problems was not converted; 2 usage error, refused target, or "
+               "scenes that would write the same output; 3 the scene could not be analysed, or the conversion was "
+               "declined; 4 an output could not be written; 130 interrupted.");
 
     Arguments args;
-    CLI::App* analyze = app.add_subcommand("analyze", "Analyse a scene: statistics, verdict and the error log");
+    CLI::App* analyze = app.add_subcommand("analyze", "Analyse scenes: statistics, verdict and the error log");
     add_scene_options(*analyze, args);
+    analyze->add_flag("--no-rename", args.no_rename,
+                      "Touch nothing in the scene's folder: rename no picture, only list the renames (JSON "
+                      "renamed_pictures)");
 
     CLI::App* convert =
-        app.add_subcommand("convert", "Analyse a scene, then convert its valid objects to .asc (and its .mat file)");
+        app.add_subcommand("convert", "Analyse scenes, then convert their valid objects to .asc (and a .mat file)");
     add_scene_options(*convert, args);
-    convert->add_option("--target", args.target,
-                        "The .asc file to write (\".asc\" is added when missing); default: beside the input, "
-                        "named after it");
-    convert
-        ->add_option("--options", args.options,
-                     "all (the default), none, or a comma list of split, flip-axis, flip-textures, mat")
-        ->check(CLI::Validator(
-            [](std::string& value) -> std::string {
-                if (parse_option_list(value))
-                    return {};
-                return "expected all, none, or a comma list of split, flip-axis, flip-textures, mat; got '" +
-                       value + "'";
-            },
-            "LIST"));
-    convert->add_flag("--yes", args.yes, "Answer Yes to the conversion's questions (default: No)");
+    add_convert_options(*convert, args);
 
     try {
         app.parse(argc, argv);
@@ -214,14 +226,13 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? exit_status::ok : exit_status::usage;
     }
-    args.target_given = convert->parsed() && convert->count("--target") > 0;
 
     try {
         return run(args, convert->parsed(), argc > 0 ? argv[0] : "trevanix-cli");
     } catch (const std::exception& e) {
-        std::cerr << "trevanix-cli: internal error: " << e.what() << '\n';
+        error_note(std::string("internal error: ") + e.what());
     } catch (...) {
-        std::cerr << "trevanix-cli: internal error\n";
+        error_note("internal error");
     }
-    return g_failure_status;
+    return exit_status::not_analysable;
 }

@@ -50,6 +50,66 @@ Json text_or_null(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(json_text(text));
 }
 
+Json rejected_entry_json(const LoggedProblem& problem)
+{
+    Json entry;
+    entry["line"] = problem.line_number;
+    entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
+    entry["reason"] = problem.reason;
+    entry["text"] = json_text(problem.text);
+    return entry;
+}
+
+// A value nested one level down: its indented lines move two blanks right.
+// (JSON strings hold no raw line breaks, so every '\n' is a line break of the layout.)
+std::string nested_dump(const Json& value, int indent, int level)
+{
+    std::string text = value.dump(indent);
+    if (indent < 0)
+        return text;
+    const std::string shift(static_cast<std::size_t>(indent * level), ' ');
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out.push_back(c);
+        if (c == '\n')
+            out += shift;
+    }
+    return out;
+}
+
+// The rejected objects, one entry at a time, laid out as dump() lays out an
+// array one level down, without building them all as JSON first.
+void write_rejected(std::ostream& out, const std::vector<LoggedProblem>& rejected, int indent)
+{
+    if (rejected.empty()) {
+        out << "[]";
+        return;
+    }
+    const std::string line_start = indent < 0 ? "" : "\n" + std::string(static_cast<std::size_t>(indent * 2), ' ');
+    out << '[';
+    for (std::size_t i = 0; i < rejected.size(); ++i) {
+        if (i > 0)
+            out << ',';
+        out << line_start << nested_dump(rejected_entry_json(rejected[i]), indent, 2);
+    }
+    if (indent >= 0)
+        out << '\n' << std::string(static_cast<std::size_t>(indent), ' ');
+    out << ']';
+}
+
+Json renamed_pictures_json(const std::vector<PictureRename>& renames)
+{
+    Json list = Json::array();
+    for (const PictureRename& rename : renames) {
+        Json entry;
+        entry["from"] = json_text(rename.from);
+        entry["to"] = json_text(rename.to);
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
 } // namespace
 
 std::string json_text(std::string_view bytes)
@@ -70,9 +130,10 @@ std::string json_text(std::string_view bytes)
     return out;
 }
 
-AnalysisSnapshot snapshot_analysis(const Session& session)
+AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& scene)
 {
     AnalysisSnapshot s;
+    s.scene = scene;
     s.file_type = session.scene.file_type;
     s.completed = session.analysis_report.completed;
     s.problems = session.analysis_report.problems;
@@ -87,6 +148,9 @@ AnalysisSnapshot snapshot_analysis(const Session& session)
         {captions::Label3, c.Text1.text},
     };
     s.log_path = session.log.path().string();
+    s.rejected = session.log.take_kept_problems();
+    s.renamed_pictures = session.analysis_report.renamed_pictures;
+    s.missing_pictures = session.analysis_report.missing_pictures;
     return s;
 }
 
@@ -100,6 +164,15 @@ void print_statistics(std::ostream& out, const AnalysisSnapshot& snapshot)
     }
 }
 
+void print_picture_notes(std::ostream& out, const AnalysisSnapshot& snapshot, bool renames_listed_only)
+{
+    if (renames_listed_only)
+        for (const PictureRename& rename : snapshot.renamed_pictures)
+            out << "Picture to be renamed: " << rename.from << " -> " << rename.to << '\n';
+    for (const std::string& picture : snapshot.missing_pictures)
+        out << "Picture not found: " << picture << '\n';
+}
+
 void print_written_files(std::ostream& out, const ConversionReport& report)
 {
     for (const auto& path : report.outputs)
@@ -111,6 +184,7 @@ void print_written_files(std::ostream& out, const ConversionReport& report)
 Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages)
 {
     Json object;
+    object["scene"] = json_text(snapshot.scene);
     object["file_type"] = json_text(snapshot.file_type);
     object["analysis_completed"] = snapshot.completed;
     object["problems"] = snapshot.problems;
@@ -121,6 +195,12 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["vertices"] = snapshot.statistics.vertices;
     object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
     object["log"] = json_text(snapshot.log_path);
+    object["rejected"] = Json::array(); // written entry by entry by write_scene_json
+    object["renamed_pictures"] = renamed_pictures_json(snapshot.renamed_pictures);
+    Json missing = Json::array();
+    for (const std::string& picture : snapshot.missing_pictures)
+        missing.push_back(json_text(picture));
+    object["missing_pictures"] = std::move(missing);
     Json list = Json::array();
     for (const auto& m : messages) {
         Json entry;
@@ -131,6 +211,30 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     }
     object["messages"] = std::move(list);
     return object;
+}
+
+void write_scene_json(std::ostream& out, const Json& object, const std::vector<LoggedProblem>& rejected,
+                      bool one_line)
+{
+    // dump()'s layouts: {"key":value,...} on one line, or indented by two.
+    const int indent = one_line ? -1 : 2;
+    const char* key_end = one_line ? ":" : ": ";
+    const std::string line_start = one_line ? "" : "\n  ";
+    out << '{';
+    bool first = true;
+    for (const auto& [key, value] : object.items()) {
+        if (!first)
+            out << ',';
+        first = false;
+        out << line_start << Json(key).dump() << key_end;
+        if (key == "rejected")
+            write_rejected(out, rejected, indent);
+        else
+            out << nested_dump(value, indent, 1);
+    }
+    if (!one_line)
+        out << '\n';
+    out << "}\n";
 }
 
 void add_conversion_json(Json& object, const ConversionReport& report)

@@ -21,10 +21,7 @@ std::string split_file_name(const std::string& target, std::int64_t number)
     return name;
 }
 
-bool is_input_file(const std::string& path, const std::string& input)
-{
-    return to_lower_copy(path) == to_lower_copy(input) || same_file(path, input);
-}
+bool is_input_file(const std::string& path, const std::string& input) { return same_file(path, input); }
 
 bool ObjectPlacement::open_next_split_file()
 {

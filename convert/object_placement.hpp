@@ -16,7 +16,7 @@ namespace trevanix {
 std::string split_file_name(const std::string& target, std::int64_t number);
 
 // True when writing `path` would replace the input file: the same file on
-// disk, or the same text once lower-cased.
+// disk, or the same normalised path when either does not exist.
 bool is_input_file(const std::string& path, const std::string& input);
 
 class ObjectPlacement : public BlockSink {

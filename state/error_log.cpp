@@ -49,6 +49,7 @@ bool ErrorLog::create(std::string& error)
     close();
     write_failed_ = false;
     lines_written_ = 0;
+    kept_problems_.clear();
     errno = 0;
     file_ = std::fopen(path_.c_str(), "wb");
     if (!file_) {
@@ -67,6 +68,27 @@ void ErrorLog::write_line(std::string_view text)
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fwrite("\r\n", 1, 2, file_) != 2)
         write_failed_ = true;
     ++lines_written_;
+}
+
+void ErrorLog::write_problem(const ProblemLine& problem)
+{
+    write_line(problem.text);
+    if (!keep_problems_)
+        return;
+    LoggedProblem kept;
+    kept.line_number = problem.line_number;
+    if (problem.object)
+        kept.object = std::string(*problem.object);
+    kept.reason = std::string(problem.reason);
+    kept.text = std::string(problem.text);
+    kept_problems_.push_back(std::move(kept));
+}
+
+std::vector<LoggedProblem> ErrorLog::take_kept_problems() noexcept
+{
+    std::vector<LoggedProblem> handed_over;
+    handed_over.swap(kept_problems_);
+    return handed_over;
 }
 
 void ErrorLog::close() noexcept

@@ -79,21 +79,30 @@ bool file_exists(const std::string& path)
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
+std::string normalised_path(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec)
+        absolute = path;
+    std::filesystem::path normal = absolute.lexically_normal();
+    // "folder/" and "folder" name one folder.
+    if (!normal.has_filename() && normal.has_parent_path() && normal != normal.root_path())
+        normal = normal.parent_path();
+    return normal.string();
+}
+
 bool same_file(const std::string& a, const std::string& b)
 {
+    if (a.empty() || b.empty())
+        return a == b;
     std::error_code ec;
     if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec)) {
         const bool same = std::filesystem::equivalent(a, b, ec);
         if (!ec)
             return same;
     }
-    const auto ca = std::filesystem::weakly_canonical(a, ec);
-    if (ec)
-        return a == b;
-    const auto cb = std::filesystem::weakly_canonical(b, ec);
-    if (ec)
-        return a == b;
-    return ca == cb;
+    return normalised_path(a) == normalised_path(b);
 }
 
 } // namespace trevanix

@@ -28,8 +28,11 @@ bool texture_has_folder(std::string_view text);
 std::string without_surrounding_quotes(const std::string& path);
 
 bool file_exists(const std::string& path);
-// Same file on disk (after resolving links and relative parts), or the same
-// text when either does not exist yet.
+// Whether two paths name one file: the same device and inode when both
+// exist, otherwise the same lexically normal absolute path. Letter case counts
+// exactly as the file system counts it.
 bool same_file(const std::string& a, const std::string& b);
+// The path made absolute and lexically normal ("a/./b/../c" becomes "a/c").
+std::string normalised_path(const std::string& path);
 
 } // namespace trevanix

@@ -13,21 +13,36 @@
 
 namespace trevanix {
 
+// Whether the analysis renames the pictures of shortened texture names, or
+// only lists what it would rename (to inspect a scene without touching its folder).
+enum class PictureRenaming { Rename, ListOnly };
+
 struct EngineSettings {
     std::string program_folder; // initial folder of the open dialog
     std::string log_path;       // where the error log lives
     bool lf_ends_line = false;  // also end lines at a lone line feed
     std::size_t read_block_size = std::size_t{1} << 20;
+    PictureRenaming picture_renaming = PictureRenaming::Rename;
+};
+
+// A picture of the TIFFRGB folder given its short texture name.
+struct PictureRename {
+    std::string from;
+    std::string to;
 };
 
 // What the last analysis ended with, for the command line and the tests.
 struct AnalysisReport {
     bool ran = false;        // got past the file choice
     bool completed = false;  // reached its verdict
-    bool problems = false;   // some object failed a check
+    bool problems = false;   // some object failed a check (also when the analysis ended early)
     bool not_analysable = false; // unreadable, no objects, or broken structure
     bool no_objects = false;
     bool input_has_lone_line_feeds = false;
+    // Pictures renamed (or, when only listing, to be renamed), and pictures a
+    // shortened texture name points to that the TIFFRGB folder does not hold.
+    std::vector<PictureRename> renamed_pictures;
+    std::vector<std::string> missing_pictures;
 };
 
 enum class ConversionStatus {

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/asc_builder.hpp"
+#include "support/ase_builder.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
@@ -22,6 +23,7 @@ using trevanix::testing::asc_scene;
 using trevanix::testing::crlf;
 using trevanix::testing::read_bytes;
 using trevanix::testing::TempDir;
+namespace ase = trevanix::testing;
 
 namespace {
 
@@ -30,6 +32,15 @@ struct CliRun {
     std::string out;
     std::string err;
     json parsed() const { return json::parse(out); }
+    // JSON Lines: one object a line.
+    std::vector<json> lines() const
+    {
+        std::vector<json> objects;
+        std::size_t start = 0;
+        for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+            objects.push_back(json::parse(out.substr(start, end - start)));
+        return objects;
+    }
 };
 
 std::string quoted(const std::string& arg)
@@ -106,7 +117,8 @@ TEST(CliUsage, HelpAndVersionSucceed)
 
     const CliRun convert_help = run_cli(dir, {"convert", "--help"});
     EXPECT_EQ(convert_help.status, 0);
-    for (const char* option : {"--target", "--options", "--yes", "--log", "--json", "--lf-ends"})
+    for (const char* option : {"--target", "--out-dir", "--options", "--yes", "--log", "--log-dir", "--json", "--jobs",
+                               "--quiet", "--lf-ends", "--recursive"})
         EXPECT_NE(convert_help.out.find(option), std::string::npos) << option;
 }
 
@@ -114,18 +126,29 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
 {
     TempDir dir;
     const std::string scene = dir.write("crate.asc", asc_scene({{.name = "crate"}}));
+    const std::string scene2 = dir.write("box.asc", asc_scene({{.name = "box"}}));
+    const std::string empty_folder = (dir.path() / "nothing.ase").string(); // a folder, whatever its name
+    fs::create_directories(empty_folder);
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate", scene},
         {"analyze"},
         {"convert"},
         {"analyze", scene, "--bogus"},
-        {"analyze", scene, "extra.asc"},
         {"analyze", scene, "--target", "x.asc"}, // a convert option
         {"convert", scene, "--options", "split,bogus"},
         {"convert", scene, "--options", ""},
         {"convert", scene, "--options", "all,split"},
         {"convert", scene, "--log"},
+        {"analyze", scene, "--log", "a.txt", "--log-dir", "logs"},
+        {"convert", scene, "--target", "a.asc", "--out-dir", "out"},
+        {"analyze", scene, "--jobs", "0"},
+        {"convert", scene, "--no-rename"}, // an analyze option
+        {"analyze", scene, scene2, "--log", "a.txt"},        // --log is for one scene
+        {"convert", scene, scene2, "--target", "a.asc"},     // --target is for one scene
+        {"analyze", scene, dir.path().string() + "/./crate.asc"}, // one scene twice
+        {"analyze", scene, "--log", scene},                  // a log that would replace the scene
+        {"analyze", empty_folder},                            // a folder without scenes
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -138,14 +161,15 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
     }
     EXPECT_FALSE(fs::exists(dir.file("testfile.txt")));
     EXPECT_FALSE(fs::exists(dir.file("crate.mat")));
+    EXPECT_FALSE(fs::exists(dir.file("crate.asc.log.txt")));
+    EXPECT_EQ(read_bytes(scene), asc_scene({{.name = "crate"}}));
 }
 
 TEST(CliUsage, UnreadableSceneExitsWithThreeAndKeepsTheOldLog)
 {
     TempDir dir;
     const std::string log = dir.write("old-log.txt", "an earlier run\r\n");
-    fs::create_directories(dir.path() / "folder.ase");
-    for (const std::string& scene : {dir.file("missing.ase"), dir.file("folder.ase")}) {
+    for (const std::string& scene : {dir.file("missing.ase")}) {
         const CliRun text = run_cli(dir, {"analyze", scene, "--log", log});
         EXPECT_EQ(text.status, 3) << scene;
         EXPECT_NE(text.err.find(scene), std::string::npos) << text.err;
@@ -357,6 +381,12 @@ TEST(CliConvert, ATargetThatIsTheInputIsRefused)
         EXPECT_FALSE(run.parsed()["converted"].get<bool>());
         EXPECT_EQ(read_bytes(input), before);
     }
+    // The file system tells letter cases apart here: UPPER.ASC converts to UPPER.asc beside it.
+    const std::string upper = dir.write("UPPER.ASC", before);
+    const CliRun run = run_cli(dir, {"convert", upper, "--json", "--log", log, "--options", "none"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.parsed()["outputs"], json::array({dir.file("UPPER.asc")}));
+    EXPECT_EQ(read_bytes(upper), before);
 }
 
 TEST(CliConvert, AnExistingMaterialFileIsKeptUnlessAnsweredYes)
@@ -438,4 +468,279 @@ TEST(CliRealScenes, PublicScenesEndWithTheDocumentedStatus)
     const CliRun broken = run_cli(dir, {"analyze", crlf_copy.string(), "--log", log, "--json"});
     EXPECT_EQ(broken.status, 3);
     EXPECT_EQ(broken.parsed()["objects_found"], 3);
+}
+
+namespace {
+
+std::vector<std::string> log_lines_of(const std::string& path)
+{
+    std::vector<std::string> lines;
+    const std::string text = read_bytes(path);
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// An ".ase" scene with one good object and one of 0 vertices.
+std::string ase_scene_with_a_rejected_object()
+{
+    ase::AseObject good;
+    good.name = "good";
+    ase::AseObject flat;
+    flat.name = "flat";
+    flat.vertices = {};
+    return ase::ase_header() + ase::material_list({ase::standard_material("stone", "stone.bmp")}) +
+           ase::ase_object(good) + ase::ase_object(flat);
+}
+
+// Scenes of different sizes and verdicts, so that side by side they finish
+// out of order. Returns their paths in name order.
+std::vector<std::string> write_scene_folder(const TempDir& dir, const std::string& folder)
+{
+    std::vector<AscObject> many;
+    for (int i = 0; i < 600; ++i)
+        many.push_back({.name = "m" + std::to_string(i)});
+    return {dir.write(folder + "/bad.asc", asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}})),
+            dir.write(folder + "/many.asc", asc_scene(many)),
+            dir.write(folder + "/small.ase", ase_scene_with_a_rejected_object()),
+            dir.write(folder + "/tiny.asc", asc_scene({{.name = "t"}}))};
+}
+
+json without_paths(json object)
+{
+    for (const char* key : {"scene", "log", "outputs", "mat_file"})
+        object.erase(key);
+    return object;
+}
+
+} // namespace
+
+TEST(CliBatch, AFolderGivesOneJsonLinePerSceneInOrderLikeOneSceneRuns)
+{
+    TempDir dir;
+    const std::vector<std::string> scenes = write_scene_folder(dir, "scenes");
+    std::vector<json> analysed, converted;
+    std::vector<std::string> logs;
+    fs::create_directories(dir.file("ref"));
+    for (const std::string& scene : scenes) {
+        const std::string name = fs::path(scene).filename().string();
+        const std::string stem = fs::path(scene).stem().string();
+        logs.push_back(dir.file("ref-" + name + ".log"));
+        analysed.push_back(run_cli(dir, {"analyze", scene, "--json", "--log", logs.back()}).parsed());
+        converted.push_back(run_cli(dir, {"convert", scene, "--json", "--log", dir.file("ref.log"), "--target",
+                                          dir.file("ref/" + stem + ".asc")})
+                                .parsed());
+    }
+    for (const std::string jobs : {"1", "4"}) {
+        const std::string log_dir = dir.file("logs" + jobs), out_dir = dir.file("out" + jobs);
+        const CliRun analysis = run_cli(dir, {"analyze", dir.file("scenes"), "--json", "--jobs", jobs, "--log-dir", log_dir});
+        EXPECT_EQ(analysis.status, 1) << analysis.err; // the highest status: objects were rejected
+        const std::vector<json> lines = analysis.lines();
+        ASSERT_EQ(lines.size(), scenes.size()) << analysis.out;
+        for (std::size_t i = 0; i < scenes.size(); ++i) {
+            EXPECT_EQ(lines[i]["scene"], scenes[i]) << jobs;
+            EXPECT_EQ(without_paths(lines[i]), without_paths(analysed[i])) << scenes[i] << " jobs " << jobs;
+            EXPECT_EQ(read_bytes(lines[i]["log"].get<std::string>()), read_bytes(logs[i])) << scenes[i];
+        }
+
+        const CliRun conversion = run_cli(dir, {"convert", dir.file("scenes"), "--json", "--jobs", jobs, "--out-dir",
+                                                out_dir, "--log-dir", log_dir});
+        EXPECT_EQ(conversion.status, 1) << conversion.err;
+        const std::vector<json> converted_lines = conversion.lines();
+        ASSERT_EQ(converted_lines.size(), scenes.size()) << conversion.out;
+        for (std::size_t i = 0; i < scenes.size(); ++i)
+            EXPECT_EQ(without_paths(converted_lines[i]), without_paths(converted[i])) << scenes[i] << " jobs " << jobs;
+        std::size_t outputs = 0;
+        for (const auto& entry : fs::directory_iterator(dir.file("ref"))) {
+            ++outputs;
+            EXPECT_EQ(read_bytes((fs::path(out_dir) / entry.path().filename()).string()), read_bytes(entry.path().string()))
+                << entry.path().filename();
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(out_dir), fs::directory_iterator()), outputs);
+    }
+}
+
+TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
+{
+    TempDir dir;
+    const std::string one = asc_scene({{.name = "o"}});
+    const std::string ase_text = ase_scene_with_a_rejected_object();
+    for (const char* name : {"b.ase", "UPPER.ASE"})
+        dir.write(std::string("f/") + name, ase_text);
+    // b.asc, b_01.asc and b_012.asc are b.ase's earlier outputs; the others are scenes of their own.
+    for (const char* name : {"b.asc", "b_01.asc", "b_012.asc", "b_00.asc", "b_x.asc", "B.asc", "UPPER.asc", "z.asc",
+                             "sub/deep.asc"})
+        dir.write(std::string("f/") + name, one);
+    dir.write("f/notes.txt", "not a scene");
+    const auto scenes_of = [&dir](const CliRun& run) {
+        std::vector<std::string> names;
+        for (const json& line : run.lines())
+            names.push_back(fs::path(line["scene"].get<std::string>()).lexically_relative(dir.path()).string());
+        return names;
+    };
+    const CliRun flat = run_cli(dir, {"analyze", dir.file("f"), "--json", "--log-dir", dir.file("logs")});
+    EXPECT_EQ(scenes_of(flat), (std::vector<std::string>{"f/B.asc", "f/UPPER.ASE", "f/b.ase", "f/b_00.asc",
+                                                         "f/b_x.asc", "f/z.asc"}))
+        << flat.out;
+    const CliRun deep =
+        run_cli(dir, {"analyze", dir.file("f"), "--json", "--recursive", "--log-dir", dir.file("logs")});
+    EXPECT_EQ(scenes_of(deep), (std::vector<std::string>{"f/B.asc", "f/UPPER.ASE", "f/b.ase", "f/b_00.asc",
+                                                         "f/b_x.asc", "f/sub/deep.asc", "f/z.asc"}))
+        << deep.out;
+    // Given by name, an earlier output is a scene like any other, and a lone scene gives one JSON document.
+    const CliRun named = run_cli(dir, {"analyze", dir.file("f/b.asc"), "--json", "--log-dir", dir.file("logs")});
+    EXPECT_EQ(named.status, 0);
+    EXPECT_EQ(named.parsed()["log"], dir.file("logs/b.asc.log.txt"));
+    EXPECT_NE(named.out.find("{\n  \"scene\""), std::string::npos) << named.out;
+}
+
+TEST(CliBatch, ScenesThatWouldWriteTheSameOutputAreRefusedBeforeAnythingIsWritten)
+{
+    TempDir dir;
+    const std::string one = asc_scene({{.name = "o"}});
+    const std::string ase_text = ase_scene_with_a_rejected_object();
+    const std::string a_town = dir.write("a/town.ase", ase_text);
+    const std::string b_town = dir.write("b/town.ase", ase_text);
+    const std::string tile = dir.write("c/tile.ase", ase_text);
+    const std::string tile_1 = dir.write("c/tile_01.ase", ase_text);
+    const std::string lone_asc = dir.write("d/x.asc", one);
+    const std::string lone_ase = dir.write("d/x.ase", ase_text);
+    const std::string out = dir.file("out");
+    const std::vector<std::vector<std::string>> refused = {
+        {a_town, b_town, "--out-dir", out},         // both write out/town.asc and out/town.mat
+        {tile, tile_1, "--out-dir", out},           // tile's split files are tile_01.asc, ...
+        {lone_ase, lone_asc, "--out-dir", dir.file("d")}, // x.ase's output would replace the scene x.asc
+        {lone_ase, lone_asc},                       // the same beside the input
+    };
+    for (const auto& extra : refused) {
+        std::vector<std::string> args = {"convert", "--json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliRun run = run_cli(dir, args);
+        EXPECT_EQ(run.status, 2) << extra[0] << " " << extra[1];
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("trevanix-cli: "), std::string::npos) << run.err;
+    }
+    // Nothing was written: no output folder, no log, no output beside the scenes.
+    EXPECT_FALSE(fs::exists(out));
+    for (const auto& [folder, files] : std::vector<std::pair<std::string, long>>{{"a", 1}, {"b", 1}, {"c", 2}, {"d", 2}})
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file(folder)), fs::directory_iterator()), files) << folder;
+    // Without splitting, tile never writes tile_01.asc.
+    const CliRun unsplit = run_cli(dir, {"convert", tile, tile_1, "--out-dir", out, "--options", "mat", "--json"});
+    EXPECT_EQ(unsplit.status, 1) << unsplit.err;
+    EXPECT_TRUE(fs::exists(dir.file("out/tile.asc")));
+    EXPECT_TRUE(fs::exists(dir.file("out/tile_01.asc")));
+}
+
+TEST(CliBatch, EverySceneHasALogOfItsOwn)
+{
+    TempDir dir;
+    const std::string bad = asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}});
+    const std::vector<std::string> scenes = {dir.write("one/town.asc", bad), dir.write("two/town.asc", bad),
+                                             dir.write("two/TOWN.asc", bad)};
+    const auto logs_of = [](const CliRun& run) {
+        std::vector<std::string> logs;
+        for (const json& line : run.lines()) {
+            logs.push_back(line["log"].get<std::string>());
+            // Each log holds its own scene's rejected objects, and rejected[] lists them.
+            std::vector<std::string> texts;
+            for (const json& entry : line["rejected"])
+                texts.push_back(entry["text"].get<std::string>());
+            EXPECT_EQ(log_lines_of(logs.back()), texts) << logs.back();
+            EXPECT_EQ(texts.size(), 1u);
+        }
+        return logs;
+    };
+    const CliRun beside = run_cli(dir, {"analyze", scenes[0], scenes[1], scenes[2], "--json"});
+    EXPECT_EQ(logs_of(beside), (std::vector<std::string>{dir.file("one/town.asc.log.txt"), dir.file("two/town.asc.log.txt"),
+                                                         dir.file("two/TOWN.asc.2.log.txt")}));
+    const CliRun gathered = run_cli(dir, {"analyze", scenes[0], scenes[1], scenes[2], "--json", "--log-dir", dir.file("logs")});
+    EXPECT_EQ(logs_of(gathered), (std::vector<std::string>{dir.file("logs/town.asc.log.txt"),
+                                                           dir.file("logs/town.asc.2.log.txt"),
+                                                           dir.file("logs/TOWN.asc.3.log.txt")}));
+    // In text output each scene is named, and so is each line of its messages.
+    const CliRun text = run_cli(dir, {"analyze", scenes[0], scenes[1], "--log-dir", dir.file("logs")});
+    EXPECT_NE(text.out.find("Scene: " + scenes[1] + "\nTotal objects found : 2\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.err.find(scenes[1] + ": Finished: "), std::string::npos) << text.err;
+}
+
+TEST(CliReport, RejectedObjectsAndPicturesAreListed)
+{
+    TempDir dir;
+    // An unnamed object, a rejected one, then a broken structure that ends the analysis.
+    ase::AseObject unnamed;
+    unnamed.node_line = "\t*NODE_NAME q";
+    ase::AseObject flat;
+    flat.name = "flat";
+    flat.vertices = {};
+    ase::AseObject unmapped;
+    unmapped.name = "last";
+    unmapped.mapping_lists = false;
+    const std::string long_a = "brickwall_pattern_large.bmp", long_b = "cobblestone_pattern_wide.bmp";
+    const std::string scene = dir.write(
+        "s/scene.ase",
+        ase::ase_header() +
+            ase::material_list({ase::gta_material("a", long_a), ase::gta_material("b", long_b)}) +
+            ase::ase_object(unnamed) + ase::ase_object(flat) + ase::ase_object(unmapped));
+    const std::string picture = dir.write("s/TIFFRGB/brickwall_pattern_large.tif", "picture");
+    const std::string log = dir.file("log.txt");
+
+    const CliRun inspect = run_cli(dir, {"analyze", scene, "--json", "--no-rename", "--log", log});
+    EXPECT_EQ(inspect.status, 3) << inspect.err;
+    const json report = inspect.parsed();
+    EXPECT_FALSE(report["analysis_completed"].get<bool>());
+    EXPECT_TRUE(report["problems"].get<bool>()); // the log holds rejected objects
+    const std::vector<std::string> log_lines = log_lines_of(log);
+    ASSERT_EQ(report["rejected"].size(), 2u) << inspect.out;
+    ASSERT_EQ(log_lines.size(), 2u);
+    EXPECT_EQ(report["rejected"][0]["object"], nullptr);
+    EXPECT_EQ(report["rejected"][0]["reason"], "name_not_quoted");
+    EXPECT_EQ(report["rejected"][1]["object"], "flat");
+    EXPECT_EQ(report["rejected"][1]["reason"], "zero_vertices");
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(report["rejected"][i]["text"], log_lines[i]);
+        EXPECT_EQ(log_lines[i].rfind("Error in line " + std::to_string(report["rejected"][i]["line"].get<int>()) + " ", 0),
+                  0u);
+    }
+    // Listed, not renamed; the second texture has no picture at all.
+    ASSERT_EQ(report["renamed_pictures"].size(), 1u);
+    EXPECT_EQ(report["renamed_pictures"][0]["from"], picture);
+    EXPECT_NE(report["renamed_pictures"][0]["to"].get<std::string>().find("brickwall_p"), std::string::npos);
+    EXPECT_TRUE(fs::exists(picture));
+    EXPECT_EQ(report["missing_pictures"], json::array({dir.file("s/TIFFRGB/cobblestone_pattern_wide.tif")}));
+
+    const CliRun renaming = run_cli(dir, {"analyze", scene, "--log", log});
+    EXPECT_FALSE(fs::exists(picture));
+    EXPECT_NE(renaming.out.find("Picture not found: " + dir.file("s/TIFFRGB/cobblestone_pattern_wide.tif") + "\n"),
+              std::string::npos)
+        << renaming.out;
+}
+
+TEST(CliBatch, TheRunEndsWithTheHighestStatusAndQuietKeepsOnlyErrors)
+{
+    TempDir dir;
+    const std::string good = dir.write("good.asc", asc_scene({{.name = "o"}}));
+    const std::string bad = dir.write("bad.asc", asc_scene({{.name = "flat", .faces = 0}}));
+    const std::string missing = dir.file("missing.asc");
+    struct Case {
+        std::vector<std::string> scenes;
+        int status;
+    };
+    for (const Case& c : std::vector<Case>{{{good}, 0}, {{good, bad}, 1}, {{missing, bad, good}, 3}}) {
+        std::vector<std::string> args = {"analyze"};
+        args.insert(args.end(), c.scenes.begin(), c.scenes.end());
+        args.insert(args.end(), {"--log-dir", dir.file("logs")});
+        const CliRun loud = run_cli(dir, args);
+        EXPECT_EQ(loud.status, c.status) << loud.err;
+        EXPECT_NE(loud.err.find("Finished: "), std::string::npos);
+        // Standard error is no terminal here: no progress display.
+        EXPECT_EQ(loud.err.find("analysing"), std::string::npos) << loud.err;
+        EXPECT_EQ(loud.err.find('\x1b'), std::string::npos);
+
+        args.push_back("--quiet");
+        const CliRun quiet = run_cli(dir, args);
+        EXPECT_EQ(quiet.status, c.status);
+        EXPECT_EQ(quiet.out, loud.out);
+        EXPECT_EQ(quiet.err.find("Finished: "), std::string::npos) << quiet.err;
+        EXPECT_EQ(quiet.err.find("Error: cannot read") != std::string::npos, c.status == 3) << quiet.err;
+    }
 }

@@ -60,6 +60,7 @@ struct AscCase {
     std::string scene;
     std::vector<std::string> log;
     std::string boxes; // total/valid/split/faces/vertices/Text1
+    std::vector<std::string> reasons = {}; // the reason key of each log line
 };
 
 // Failures name the case by its description rather than by its bytes.
@@ -79,8 +80,19 @@ class AscRules : public ::testing::TestWithParam<AscCase> {};
 TEST_P(AscRules, LogAndStatisticsMatch)
 {
     Harness h;
+    h.session().log.keep_problems(true);
     h.analyse("scene.asc", GetParam().scene);
     EXPECT_EQ(h.log_lines(), GetParam().log) << GetParam().what;
+    const std::vector<LoggedProblem> kept = h.session().log.take_kept_problems();
+    std::vector<std::string> texts, reasons;
+    for (const LoggedProblem& problem : kept) {
+        texts.push_back(problem.text);
+        reasons.push_back(problem.reason);
+        EXPECT_EQ(problem.text.rfind("Error in line " + std::to_string(problem.line_number) + " ", 0), 0u);
+        EXPECT_EQ(problem.object.has_value(), problem.reason != "name_not_quoted");
+    }
+    EXPECT_EQ(texts, GetParam().log) << GetParam().what;
+    EXPECT_EQ(reasons, GetParam().reasons) << GetParam().what;
     EXPECT_EQ(h.stat_boxes(), GetParam().boxes) << GetParam().what;
     EXPECT_TRUE(h.session().analysis_report.completed);
     EXPECT_EQ(h.session().analysis_report.problems, !GetParam().log.empty());
@@ -94,43 +106,43 @@ INSTANTIATE_TEST_SUITE_P(
         AscCase{"A1 name quotes missing",
                 join({with_line(textured_object("box", 3, 1), 0, "Named object: box"), textured_object("b", 3, 1)}),
                 {"Error in line 3 : the quotes indicating the name of the object are missing"},
-                "2/1/1/1/3/"},
+                "2/1/1/1/3/", {"name_not_quoted"}},
         AscCase{"A2 counts line missing", join({with_line(textured_object("box", 3, 1), 1, "Trimesh 3 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces couldn't be found, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"counts_line_missing"}},
         AscCase{"A3 no colons", join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Vertices 3 Faces 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces is mystiped, it's required the : indicator in both faces and vertices, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"counts_line_malformed"}},
         AscCase{"A3 faces before the first colon",
                 join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Faces Vertices: 3 X: 1")}),
                 {err(4, "box", "the line indicating the number of vertices and faces is mystiped, it's required the : indicator in both faces and vertices, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"counts_line_malformed"}},
         AscCase{"A4 zero vertices", join({textured_object("box", 0, 1)}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 0 vertices. This object was skipped since it would make Kb2 crash when importing it.")},
-                "1//1///"},
+                "1//1///", {"zero_vertices"}},
         AscCase{"A5 zero faces", join({textured_object("box", 3, 0)}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 0 faces. This object was skipped since it would make Kb2 crash when importing it.")},
-                "1//1///"},
+                "1//1///", {"zero_faces"}},
         AscCase{"A6 65536 faces",
                 join({with_line(textured_object("box", 3, 1), 1, "Tri-mesh, Vertices: 3     Faces: 65536")}),
                 {err(4, "box", "the line indicating the number of vertices and faces indicates that the object has 65535 faces. This object was skipped since Kb2 doesn't import completly objects with more than 65535 faces.")},
-                "1//1///"},
+                "1//1///", {"too_many_faces"}},
         AscCase{"A7 neither mapped nor vertex list",
                 join({with_line(textured_object("box", 3, 1), 2, "Unmapped")}),
                 {err(5, "box", "the line indicating if the object is mapped or not is missing as well as the one indicating the vertex list, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"mapping_line_missing"}},
         AscCase{"A8 vertex 2 missing",
                 join({with_line(textured_object("box", 4, 1), 6, "Vertex 3:  X:1     Y:2     Z:3")}),
                 {err(9, "box", vertex_missing_tail(2))},
-                "1//1///"},
+                "1//1///", {"vertex_line_missing"}},
         AscCase{"A9 face 1 missing",
                 join({with_line(textured_object("box", 3, 2), 11, "Face 2:    A:0 B:1 C:2 AB:1 BC:1 CA:1")}),
                 {err(14, "box", "the line containing information about face nr 1 couldn't be found. This object was skipped since it would make Kb2 crash when importing it.")},
-                "1//1///"},
+                "1//1///", {"face_line_missing"}},
         AscCase{"A10 smoothing missing after material",
                 join({without_line(textured_object("box", 3, 2), 10)}),
                 {err(13, "box", "the line containing the smoothing groups settings in face nr 0 couldn't be found. Since this is a 3d scene using textures, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"smoothing_line_missing"}},
         AscCase{"a face without material line passes", join({without_line(textured_object("box", 3, 1), 9)}), {}, "1/1/1/1/3/"},
         AscCase{"upper case keywords",
                 join({{"NAMED OBJECT: \"big\"", "TRI-MESH, VERTICES: 3     FACES: 1", "VERTEX LIST:",
@@ -139,12 +151,12 @@ INSTANTIATE_TEST_SUITE_P(
         AscCase{"no vertex lines at all", join({{"Named object: \"v\"", "Tri-mesh, Vertices: 8     Faces: 1", "Vertex list:", "Face list:", "Face 0: A:0", "Smoothing: 0", ""}}), {}, "1/1/1/1/8/"},
         AscCase{"Vertex 01 is not vertex 1",
                 join({with_line(textured_object("box", 3, 1), 5, "Vertex 01:  X:1     Y:2     Z:3")}),
-                {err(8, "box", vertex_missing_tail(1))}, "1//1///"},
+                {err(8, "box", vertex_missing_tail(1))}, "1//1///", {"vertex_line_missing"}},
         AscCase{"negative counts pass", join({{"Named object: \"n\"", "Tri-mesh, Vertices: -2     Faces: -1", "Vertex list:", "x", ""}}), {}, "1/1/1/-1/-2/"},
         AscCase{"the end of the file inside an object",
                 "Named object: \"cut\"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\nVertex 0:  X:1\r\n",
                 {err(4, "cut", "the file ends before the end of this object, this object was skipped.")},
-                "1//1///"},
+                "1//1///", {"object_cut_short"}},
         AscCase{"a file ending on the last smoothing line holds the whole object",
                 "Named object: \"end\"\r\nTri-mesh, Vertices: 1     Faces: 1\r\nVertex list:\r\nVertex 0:  X:1\r\nFace list:\r\nFace 0: A:0\r\nSmoothing: 1",
                 {}, "1/1/1/1/1/"}),

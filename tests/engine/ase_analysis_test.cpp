@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "analysis/object_check.hpp"
+
 #include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 #include "support/ase_builder.hpp"
@@ -56,6 +60,7 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
         // Builds the expected log from the scene text.
         std::function<std::vector<std::string>(const std::string&)> log;
         std::string boxes;
+        std::vector<std::string> reasons = {}; // the reason key of each log line
     };
     AseObject no_quotes = object("q");
     no_quotes.node_line = "\t*NODE_NAME q";
@@ -93,37 +98,37 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
              return std::vector<std::string>{"Error in line " + std::to_string(line_of(s, "*NODE_NAME q")) +
                                              " : the quotes indicating the name of the object are missing"};
          },
-         "2/1/1/1/3/"},
+         "2/1/1/1/3/", {"name_not_quoted"}},
         {"E2", {zero_vertices},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MESH_NUMVERTEX 0"), "v0",
                                                  "the line indicating the number of vertices indicates that the object has 0 vertices. This object was skipped since it would make Kb2 crash when importing it.")};
          },
-         "1//1///"},
+         "1//1///", {"zero_vertices"}},
         {"E3", {zero_faces},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MESH_NUMFACES 0"), "f0",
                                                  "the line indicating the number of faces indicates that the object has 0 faces. This object was skipped since it would make Kb2 crash when importing it.")};
          },
-         "1//1///"},
+         "1//1///", {"zero_faces"}},
         {"E4 above 65535, and 65535 passes", {many_faces, limit_faces},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MESH_NUMFACES 65536"), "big",
                                                  "the line indicating the number of faces indicates that the object has 65535 faces. This object was skipped since Kb2 doesn't import completly objects with more than 65535 faces.")};
          },
-         "2/1/1/65535/3/"},
+         "2/1/1/65535/3/", {"too_many_faces"}},
         {"E5", {zero_tvertices},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MESH_NUMTVERTEX 0"), "t0",
                                                  "the line indicating the number of mapping vertices indicates that the object has 0 mapping vertices. This object was skipped since it would make Kb2 crash when importing it.")};
          },
-         "1//1///"},
+         "1//1///", {"zero_mapping_vertices"}},
         {"E6 on a mapped object of 12 faces", {zero_tfaces},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MESH_NUMTVFACES 0"), "tf0",
                                                  "the line indicating the number of mapping faces indicates that the object has 0 mapping faces. This object was skipped since it would make Kb2 crash when importing it.")};
          },
-         "1//1///"},
+         "1//1///", {"zero_mapping_faces"}},
         {"E7 reports the first bad face at the material reference line", {bad_sub, plain_id1},
          [](const std::string& s) {
              const std::string tail = "indicates a non-existant sub-material reference (";
@@ -135,20 +140,28 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
                      "the line indicating information about the face nr 0" + tail +
                          "1). Please make sure that in your 3d modeller program you assign correctly every sub-material identifiers. This whole object was skipped.")};
          },
-         "2//1///2"},
+         "2//1///2", {"invalid_submaterial_id", "invalid_submaterial_id"}},
         {"wire colour objects skip the sub-material check", {wire}, [](const std::string&) { return std::vector<std::string>{}; }, "1/1/1/1/3/"},
         {"a material reference outside the list fails the object", {missing_material},
          [](const std::string& s) {
              return std::vector<std::string>{err(line_of(s, "*MATERIAL_REF 5"), "nomat",
                                                  "the line indicating the material of this object refers to a non-existant material (5). This whole object was skipped.")};
          },
-         "1//1///"},
+         "1//1///", {"unknown_material"}},
     };
     for (const auto& c : cases) {
         Harness h;
+        h.session().log.keep_problems(true);
         const std::string text = scene(c.objects);
         h.analyse("scene.ase", text);
         EXPECT_EQ(h.log_lines(), c.log(text)) << c.what;
+        std::vector<std::string> texts, reasons;
+        for (const LoggedProblem& problem : h.session().log.take_kept_problems()) {
+            texts.push_back(problem.text);
+            reasons.push_back(problem.reason);
+        }
+        EXPECT_EQ(texts, c.log(text)) << c.what;
+        EXPECT_EQ(reasons, c.reasons) << c.what;
         EXPECT_EQ(h.stat_boxes(), c.boxes) << c.what;
         EXPECT_TRUE(h.session().analysis_report.completed) << c.what;
     }
@@ -164,6 +177,8 @@ TEST(AseAnalysis, InvalidSubmaterialCountNeverResets)
     h.analyse("two.ase", scene({bad, bad}));
     EXPECT_EQ(h.controls().Text1.text, "2");
     EXPECT_EQ(h.scene().invalid_submaterial_objects_since_start, 3);
+    // Nobody asked the log to keep its problems: it kept none.
+    EXPECT_TRUE(h.session().log.take_kept_problems().empty());
 }
 
 TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
@@ -228,11 +243,28 @@ TEST(AseAnalysis, FaceIdsThatAreNotNumbersFailTheObject)
     std::string text = scene({object("odd"), object("fine")});
     text.replace(text.find("*MESH_MTLID 0"), 13, "*MESH_MTLID x");
     Harness h;
+    h.session().log.keep_problems(true);
     h.analyse("scene.ase", text);
+    const std::vector<LoggedProblem> kept = h.session().log.take_kept_problems();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].reason, "unreadable_submaterial_id");
+    EXPECT_EQ(kept[0].object, "odd");
     EXPECT_EQ(h.log_lines(),
               std::vector<std::string>{err(line_of(text, "*MESH_MTLID x"), "odd",
                                            "the line indicating information about the face nr 0 doesn't indicate a valid sub-material reference. This whole object was skipped.")});
     EXPECT_EQ(h.stat_boxes(), "2/1/1/1/3/");
+}
+
+TEST(AseAnalysis, EveryReasonKeyIsDistinctSnakeCaseAndDocumented)
+{
+    const std::string readme = read_bytes(std::string(TREVANIX_SOURCE_DIR) + "/README.md");
+    std::set<std::string_view> seen;
+    for (const RejectionReason reason : all_rejection_reasons) {
+        const std::string_view key = reason_key(reason);
+        EXPECT_TRUE(seen.insert(key).second) << key;
+        EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string_view::npos) << key;
+        EXPECT_NE(readme.find("| `" + std::string(key) + "` |"), std::string::npos) << key << " is not in the README";
+    }
 }
 
 TEST(AseAnalysis, RealScenesAreAnalysedWithoutCrashing)

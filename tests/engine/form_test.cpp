@@ -125,7 +125,7 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     EXPECT_EQ(h.services.messages.back().message.text, messages::no_target_chosen);
     EXPECT_EQ(h.services.messages.back().message.caption, "Warning");
 
-    for (const std::string& same : {input, h.dir.file("TOWN.ASC"), h.dir.path().string() + "/./Town.asc"}) {
+    for (const std::string& same : {input, h.dir.file("Town"), h.dir.path().string() + "/./Town.asc"}) {
         h.services.save_choices.push_back(ScriptedServices::chosen(same));
         h.form().click_Target_filename();
         EXPECT_EQ(h.services.messages.back().message.text, messages::cannot_overwrite_input) << same;
@@ -137,6 +137,12 @@ TEST(Form, TheTargetChoiceRefusesAnEmptyNameAndTheInputItself)
     h.form().click_Target_filename(); // cancelled
     EXPECT_EQ(h.services.messages.size(), messages_before);
 
+    // This file system tells letter cases apart: "TOWN.ASC" is another file.
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("TOWN.ASC")));
+    h.form().click_Target_filename();
+    EXPECT_EQ(h.scene().target_path, h.dir.file("TOWN.ASC"));
+
+    h.controls().Start_process.enabled = false;
     h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("Out")));
     h.form().click_Target_filename();
     EXPECT_TRUE(h.controls().Start_process.enabled);

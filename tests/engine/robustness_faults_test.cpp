@@ -5,10 +5,10 @@
 // leave no temporary behind and leave the session usable.
 //
 // Permissions do not stop root (as on CI), so besides chmod the faults are
-// injected: this program's own write() and rename() stand in for the C
-// library's and fail on request for the paths a test names, and the output
-// file's seam fails any step of any output, also of the unnamed temporaries
-// that have no path to name.
+// injected: this program's own write(), rename() and renameat2() stand in
+// for the C library's and fail on request for the paths a test names, and the
+// output file's seam fails any step of any output, also of the unnamed
+// temporaries that have no path to name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -102,6 +102,16 @@ extern "C" int rename(const char* from, const char* to)
         return -1;
     }
     return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+// Pictures are renamed without replacing: the same stand-in for that call.
+extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned flags)
+{
+    if (!faults.marker.empty() && faults.rename_error != 0 && std::strstr(from, faults.marker.c_str())) {
+        errno = faults.rename_error;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_renameat2, from_dir, from, to_dir, to, flags));
 }
 
 namespace {

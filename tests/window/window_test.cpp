@@ -592,7 +592,8 @@ private slots:
         QTest::addColumn<bool>("loaded"); // a scene is loaded
         QTest::newRow("cancelled") << "cancel" << "" << false << true;
         QTest::newRow("empty") << "" << messages::no_target_chosen << false << true;
-        QTest::newRow("the input, other case") << "TOWN.ASC" << messages::cannot_overwrite_input << false << true;
+        QTest::newRow("the input") << "town.asc" << messages::cannot_overwrite_input << false << true;
+        QTest::newRow("the input's name in capitals: another file here") << "TOWN.ASC" << "" << true << true;
         QTest::newRow("another file") << "out.asc" << "" << true << true;
         // Kept for the next scene, but there is nothing to start yet.
         QTest::newRow("another file, no scene loaded") << "out.asc" << "" << true << false;

@@ -1,0 +1,205 @@
+#include "cli/scene_job.hpp"
+
+#include <exception>
+
+#include "app/form.hpp"
+#include "cli/cli_services.hpp"
+#include "cli/report.hpp"
+
+namespace trevanix::cli {
+
+namespace {
+
+// A note that reports an error; --quiet keeps it.
+void error_note(std::ostream& err, const std::string& text) { err << "trevanix-cli: " << text << '\n'; }
+
+class SceneJob {
+public:
+    SceneJob(const ScenePlan& plan, const RunChoices& choices, std::ostream& out, std::ostream& err,
+             SceneProgress& progress)
+        : plan_(plan), choices_(choices), out_(out), err_(err), progress_(progress),
+          services_(choices.json ? nullptr : &err, choices.quiet), form_(services_, settings_for(plan, choices))
+    {
+        services_.watch_interrupt(choices.interrupted, &form_.session().stop_requested);
+        services_.watch_progress(&form_.controls(), &progress_);
+        // The per-object report costs memory for every rejected object: kept
+        // only when the JSON report asks for it.
+        form_.session().log.keep_problems(choices.json);
+    }
+
+    int run()
+    {
+        try {
+            return run_phases();
+        } catch (const std::exception& e) {
+            error_note(std::string("internal error: ") + e.what());
+        } catch (...) {
+            error_note("internal error");
+        }
+        return failure_status_;
+    }
+
+private:
+    static EngineSettings settings_for(const ScenePlan& plan, const RunChoices& choices)
+    {
+        EngineSettings settings = choices.engine;
+        settings.log_path = plan.log_path;
+        return settings;
+    }
+
+    bool interrupted() const { return choices_.interrupted != nullptr && *choices_.interrupted != 0; }
+
+    // A note that explains a result; --quiet leaves it out.
+    void hint(const std::string& text)
+    {
+        if (!choices_.quiet)
+            err_ << "trevanix-cli: " << text << '\n';
+    }
+    void error_note(const std::string& text) { cli::error_note(err_, text); }
+
+    int run_phases()
+    {
+        if (choices_.several && !choices_.json)
+            out_ << "Scene: " << plan_.scene << '\n';
+        if (!analyse())
+            return finish(choices_.converting, exit_status::not_analysable);
+        if (!choices_.converting || interrupted())
+            return finish(choices_.converting, analysis_exit_status(form_.session()));
+        const bool target_refused = convert();
+        explain_conversion(!plan_.target.empty(), target_refused);
+        return finish(true, conversion_exit_status(form_.session(), target_refused));
+    }
+
+    // Returns false when the scene cannot even be opened: it is refused before
+    // the engine starts, so the error log of an earlier run stays as it was.
+    bool analyse()
+    {
+        progress_.percent = 0;
+        progress_.phase = ScenePhase::Analysing;
+        if (const std::string reason = unreadable_scene_reason(plan_.scene); !reason.empty()) {
+            services_.show_message({"Error", reason, MessageIcon::Critical, MessageButtons::Ok});
+            snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
+            return false;
+        }
+        run_analysis(form_, services_, plan_.scene);
+        snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
+        if (!choices_.json) {
+            if (snapshot_.completed)
+                print_statistics(out_, snapshot_);
+            // The material list is read before a broken structure can end the analysis.
+            print_picture_notes(out_, snapshot_, choices_.engine.picture_renaming == PictureRenaming::ListOnly);
+        }
+        out_.flush();
+        explain_analysis();
+        return true;
+    }
+
+    // Converts when the verdict allows it. Returns whether the target given
+    // was refused.
+    bool convert()
+    {
+        progress_.percent = 0;
+        progress_.phase = ScenePhase::Converting;
+        if (!conversion_allowed(form_.session()))
+            return false;
+        if (!plan_.target.empty() && !choose_target(form_, services_, plan_.target))
+            return true;
+        failure_status_ = exit_status::write_failed;
+        set_option_boxes(form_, choices_.options);
+        run_conversion(form_, services_, choices_.yes);
+        return false;
+    }
+
+    // Notes on standard error that the window leaves to the user's eyes.
+    void explain_analysis()
+    {
+        const Session& session = form_.session();
+        const AnalysisReport& report = session.analysis_report;
+        if (report.no_objects && report.input_has_lone_line_feeds && !choices_.lf_ends)
+            hint("hint: this file ends its lines with lone line feeds (LF), which do not end a line by default; "
+                 "run again with --lf-ends to read them as line ends.");
+        if (report.completed && report.problems && !(choices_.converting && conversion_allowed(session)))
+            hint("the rejected objects are listed in the error log: " + session.log.path().string());
+        if (!report.completed && services_.messages().empty()) {
+            const std::string& type = session.scene.file_type;
+            error_note(type == "ase" || type == "asc" ? "the scene could not be analysed."
+                                                      : "only .ase and .asc scene files can be analysed.");
+        }
+    }
+
+    void explain_conversion(bool target_given, bool target_refused)
+    {
+        const Session& session = form_.session();
+        const ConversionReport& report = session.conversion_report;
+        if (!session.analysis_report.completed || target_refused)
+            return;
+        if (!conversion_allowed(session)) {
+            hint("the scene has problems and cannot be converted; see the error log: " +
+                 session.log.path().string());
+            return;
+        }
+        switch (report.status) {
+        case ConversionStatus::Completed:
+            if (session.analysis_report.problems)
+                hint("some objects were skipped; \"trevanix-cli analyze\" lists them in the error log (a "
+                     "conversion leaves the log empty).");
+            break;
+        case ConversionStatus::RefusedTarget:
+            if (!target_given)
+                hint("the output would replace the input scene; choose another file with --target FILE.");
+            break;
+        case ConversionStatus::Declined:
+            hint("the conversion was stopped by a No answer; nothing was written (use --yes to answer Yes).");
+            break;
+        case ConversionStatus::NotRun:
+            error_note("the conversion did not run.");
+            break;
+        default:
+            break;
+        }
+    }
+
+    int finish(bool conversion_part, int status)
+    {
+        if (choices_.json) {
+            Json object = analysis_json(snapshot_, services_.messages());
+            if (conversion_part)
+                add_conversion_json(object, form_.session().conversion_report);
+            write_scene_json(out_, object, snapshot_.rejected, choices_.json_lines);
+        } else if (conversion_part) {
+            print_written_files(out_, form_.session().conversion_report);
+        }
+        out_.flush();
+        return interrupted() ? exit_status::interrupted : status;
+    }
+
+    const ScenePlan& plan_;
+    const RunChoices& choices_;
+    std::ostream& out_;
+    std::ostream& err_;
+    SceneProgress& progress_;
+    CliServices services_;
+    Form form_;
+    AnalysisSnapshot snapshot_;
+    // The exit status of an unexpected failure in the phase under way.
+    int failure_status_ = exit_status::not_analysable;
+};
+
+} // namespace
+
+int run_scene(const ScenePlan& plan, const RunChoices& choices, std::ostream& out, std::ostream& err,
+              SceneProgress& progress)
+{
+    int status = exit_status::not_analysable;
+    try {
+        status = SceneJob(plan, choices, out, err, progress).run();
+    } catch (const std::exception& e) {
+        error_note(err, std::string("internal error: ") + e.what());
+    } catch (...) {
+        error_note(err, "internal error");
+    }
+    progress.phase = ScenePhase::Done;
+    return status;
+}
+
+} // namespace trevanix::cli

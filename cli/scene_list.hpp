@@ -1,0 +1,30 @@
+#pragma once
+// The scenes a run works on, from the SCENE_OR_FOLDER arguments: a file is a
+// scene; a folder stands for the ".ase" and ".asc" files directly in it (and,
+// when recursive, in every folder below it), in name order, leaving out the
+// ".asc" files that are an ".ase" scene's earlier output.
+#include <string>
+#include <vector>
+
+namespace trevanix::cli {
+
+struct SceneListing {
+    std::vector<std::string> scenes;
+    std::string error; // why the arguments give no usable list; "" when they do
+};
+
+SceneListing list_scenes(const std::vector<std::string>& arguments, bool recursive);
+
+// "city_01" -> "city": the stem of the scene whose split file a stem would be
+// (the conversion numbers split files "_0" 1, 2, ... without leading zeros);
+// "" when it is none.
+std::string stem_before_split_number(const std::string& stem);
+
+// Whether an ".asc" file of `folder` is the output of an ".ase" scene beside
+// it: its stem, or its stem without a trailing "_0" and a split number, names
+// an ".ase" file of the folder. The file system itself compares the names, so
+// letter case counts as it counts there.
+bool is_earlier_output(const std::string& folder, const std::string& asc_file_name,
+                       const std::vector<std::string>& ase_extensions);
+
+} // namespace trevanix::cli
