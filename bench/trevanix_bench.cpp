@@ -3,6 +3,7 @@
 // newline count) or writes (a plain copy) the same bytes. The engine should
 // stay within a small factor of both.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,9 +30,10 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 constexpr double kTargetRatio = 3.0;
+constexpr double kConversionTargetRatio = 2.0;
 
 struct Settings {
-    std::uint64_t size_mb = 200;
+    std::vector<std::uint64_t> sizes_mb{200}; // each size is generated and measured in turn
     int repeat = 3;
     std::string dir;
     bool keep = false;
@@ -82,7 +84,9 @@ std::uint64_t count_newlines(const std::string& path)
     return lines;
 }
 
-void copy_file(const std::string& from, const std::string& to)
+// A plain copy; with `synced`, flushed to the disk before it counts as done,
+// as every output of the conversion is.
+void copy_file(const std::string& from, const std::string& to, bool synced = false)
 {
     std::FILE* in = std::fopen(from.c_str(), "rb");
     std::FILE* out = std::fopen(to.c_str(), "wb");
@@ -94,6 +98,8 @@ void copy_file(const std::string& from, const std::string& to)
         if (std::fwrite(buffer.data(), 1, n, out) != n)
             throw std::runtime_error("cannot write " + to);
     std::fclose(in);
+    if (synced && (std::fflush(out) != 0 || ::fdatasync(fileno(out)) != 0))
+        throw std::runtime_error("cannot write " + to);
     if (std::fclose(out) != 0)
         throw std::runtime_error("cannot write " + to);
 }
@@ -123,6 +129,7 @@ void remove_outputs(const std::string& dir, const std::string& stem)
 }
 
 struct Row {
+    std::uint64_t size_mb = 0;
     std::string scene;
     std::string phase;
     std::string baseline;
@@ -130,26 +137,61 @@ struct Row {
     double engine_s = 0;
     long rss_mib = 0;
     std::string note;
+    double target = kTargetRatio;
 };
 
 void print_rows(const std::vector<Row>& rows)
 {
-    std::printf("\n%-6s %-11s %-15s %12s %12s %8s %8s %14s  %s\n", "scene", "phase", "baseline", "baseline s",
+    std::printf("\n%7s %-6s %-11s %-15s %12s %12s %8s %8s %14s  %s\n", "MB", "scene", "phase", "baseline", "baseline s",
                 "engine s", "ratio", "target", "peak RSS MiB", "note");
     for (const auto& r : rows) {
         const double ratio = r.baseline_s > 0 ? r.engine_s / r.baseline_s : 0;
-        std::printf("%-6s %-11s %-15s %12.3f %12.3f %7.2fx %7s %14ld  %s%s\n", r.scene.c_str(), r.phase.c_str(),
-                    r.baseline.c_str(), r.baseline_s, r.engine_s, ratio, "<= 3x", r.rss_mib,
-                    ratio > kTargetRatio ? "OVER TARGET " : "", r.note.c_str());
+        char target[48];
+        std::snprintf(target, sizeof target, "<= %gx", r.target);
+        std::printf("%7llu %-6s %-11s %-15s %12.3f %12.3f %7.2fx %8s %14ld  %s%s\n",
+                    static_cast<unsigned long long>(r.size_mb), r.scene.c_str(), r.phase.c_str(), r.baseline.c_str(),
+                    r.baseline_s, r.engine_s, ratio, target, r.rss_mib, ratio > r.target ? "OVER TARGET " : "",
+                    r.note.c_str());
     }
 }
 
-void bench_scene(const Settings& settings, const std::string& scene, const std::string& kind, std::vector<Row>& rows)
+// Seconds per MB of each conversion row beside the same row at the first
+// size: about 1.0 when the time grows linearly with the scene.
+void print_growth(const std::vector<Row>& rows)
+{
+    bool header = false;
+    for (const auto& r : rows) {
+        if (r.phase != "conversion" || r.size_mb == rows.front().size_mb)
+            continue;
+        for (const auto& base : rows) {
+            if (base.phase != r.phase || base.scene != r.scene || base.baseline != r.baseline ||
+                base.size_mb != rows.front().size_mb)
+                continue;
+            if (!header) {
+                std::printf("\ngrowth of the conversion (seconds per MB beside %llu MB; 1.00 is linear)\n",
+                            static_cast<unsigned long long>(base.size_mb));
+                header = true;
+            }
+            const double per_mb = r.engine_s / static_cast<double>(r.size_mb);
+            const double base_per_mb = base.engine_s / static_cast<double>(base.size_mb);
+            std::printf("%7llu %-6s %7.2fx  (conversion beside %s: %.2fx at %llu MB, %.2fx at %llu MB)\n",
+                        static_cast<unsigned long long>(r.size_mb), r.scene.c_str(),
+                        base_per_mb > 0 ? per_mb / base_per_mb : 0, r.baseline.c_str(),
+                        base.baseline_s > 0 ? base.engine_s / base.baseline_s : 0,
+                        static_cast<unsigned long long>(base.size_mb),
+                        r.baseline_s > 0 ? r.engine_s / r.baseline_s : 0, static_cast<unsigned long long>(r.size_mb));
+        }
+    }
+}
+
+void bench_scene(const Settings& settings, std::uint64_t size_mb, const std::string& scene, const std::string& kind,
+                 std::vector<Row>& rows)
 {
     const std::string copy = (fs::path(settings.dir) / ("copy-of-" + fs::path(scene).filename().string())).string();
     count_newlines(scene); // warm the page cache
 
     Row analysis;
+    analysis.size_mb = size_mb;
     analysis.scene = kind;
     analysis.phase = "analysis";
     analysis.baseline = "newline count";
@@ -167,12 +209,20 @@ void bench_scene(const Settings& settings, const std::string& scene, const std::
         analysis.note = "analysis did not complete";
     rows.push_back(analysis);
 
+    // The conversion proper: the analysis runs before the clock starts, so
+    // this is the conversion beyond the analysis. It is set beside a plain
+    // copy, and beside a copy flushed to the disk as every output is.
     Row conversion;
+    conversion.size_mb = size_mb;
     conversion.scene = kind;
     conversion.phase = "conversion";
     conversion.baseline = "copy";
+    conversion.target = kConversionTargetRatio;
     conversion.baseline_s = best_of(
         settings.repeat, [&] { fs::remove(copy); }, [&] { copy_file(scene, copy); });
+    fs::remove(copy);
+    const double synced_copy_s = best_of(
+        settings.repeat, [&] { fs::remove(copy); }, [&] { copy_file(scene, copy, true); });
     fs::remove(copy);
     // Output names never share a stem with an input, so clearing the outputs
     // between runs cannot touch the scenes.
@@ -199,6 +249,10 @@ void bench_scene(const Settings& settings, const std::string& scene, const std::
     if (!converted)
         conversion.note = "conversion did not complete";
     rows.push_back(conversion);
+    Row beside_synced = conversion;
+    beside_synced.baseline = "synced copy";
+    beside_synced.baseline_s = synced_copy_s;
+    rows.push_back(beside_synced);
     if (!settings.keep)
         remove_outputs(settings.dir, stem);
 }
@@ -206,8 +260,9 @@ void bench_scene(const Settings& settings, const std::string& scene, const std::
 int usage(const char* message)
 {
     std::fprintf(stderr,
-                 "%s\nusage: trevanix-bench [--size-mb N] [--repeat N] [--dir DIR] [--keep]\n"
-                 "  --size-mb N  size of each generated scene in MB (default 200)\n"
+                 "%s\nusage: trevanix-bench [--size-mb N[,N...]] [--repeat N] [--dir DIR] [--keep]\n"
+                 "  --size-mb N  size of each generated scene in MB (default 200); with a list, e.g. 200,1000,\n"
+                 "               each size in turn and the growth of the conversion beside the first\n"
                  "  --repeat N   runs of each measurement; the fastest counts (default 3)\n"
                  "  --dir DIR    folder for the generated scenes and outputs (default: a new temporary folder)\n"
                  "  --keep       keep the generated files\n",
@@ -224,8 +279,15 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
         try {
-            if (arg == "--size-mb" && has_value)
-                settings.size_mb = std::stoull(argv[++i]);
+            if (arg == "--size-mb" && has_value) {
+                settings.sizes_mb.clear();
+                std::string list = argv[++i];
+                for (std::size_t at = 0; at <= list.size();) {
+                    const std::size_t comma = std::min(list.find(',', at), list.size());
+                    settings.sizes_mb.push_back(std::stoull(list.substr(at, comma - at)));
+                    at = comma + 1;
+                }
+            }
             else if (arg == "--repeat" && has_value)
                 settings.repeat = std::max(1, std::stoi(argv[++i]));
             else if (arg == "--dir" && has_value)
@@ -240,7 +302,7 @@ int main(int argc, char** argv)
             return usage(("trevanix-bench: bad number for " + arg).c_str());
         }
     }
-    if (settings.size_mb == 0)
+    if (std::find(settings.sizes_mb.begin(), settings.sizes_mb.end(), 0) != settings.sizes_mb.end())
         return usage("trevanix-bench: --size-mb must be at least 1");
 
     bool own_dir = false;
@@ -251,25 +313,28 @@ int main(int argc, char** argv)
             own_dir = true;
         }
         fs::create_directories(settings.dir);
-        const std::uint64_t bytes = settings.size_mb * 1000 * 1000;
         const std::string ase = (fs::path(settings.dir) / "ase-scene.ase").string();
         const std::string asc = (fs::path(settings.dir) / "asc-scene.asc").string();
-        std::printf("generating scenes of %llu MB in %s ...\n", static_cast<unsigned long long>(settings.size_mb),
-                    settings.dir.c_str());
-        std::fflush(stdout);
-        const auto ase_scene = bench::write_ase_scene(ase, bytes);
-        const auto asc_scene = bench::write_asc_scene(asc, bytes);
-        std::printf("ase-scene.ase: %.1f MB, %lld objects; asc-scene.asc: %.1f MB, %lld objects; best of %d runs\n",
-                    static_cast<double>(ase_scene.bytes) / 1e6, static_cast<long long>(ase_scene.objects),
-                    static_cast<double>(asc_scene.bytes) / 1e6, static_cast<long long>(asc_scene.objects),
-                    settings.repeat);
-        std::printf("peak RSS after generation: %ld MiB\n", peak_rss_mib());
-        std::fflush(stdout);
-
         std::vector<Row> rows;
-        bench_scene(settings, ase, "ase", rows);
-        bench_scene(settings, asc, "asc", rows);
+        for (const std::uint64_t size_mb : settings.sizes_mb) {
+            const std::uint64_t bytes = size_mb * 1000 * 1000;
+            std::printf("generating scenes of %llu MB in %s ...\n", static_cast<unsigned long long>(size_mb),
+                        settings.dir.c_str());
+            std::fflush(stdout);
+            const auto ase_scene = bench::write_ase_scene(ase, bytes);
+            const auto asc_scene = bench::write_asc_scene(asc, bytes);
+            std::printf("ase-scene.ase: %.1f MB, %lld objects; asc-scene.asc: %.1f MB, %lld objects; best of %d runs\n",
+                        static_cast<double>(ase_scene.bytes) / 1e6, static_cast<long long>(ase_scene.objects),
+                        static_cast<double>(asc_scene.bytes) / 1e6, static_cast<long long>(asc_scene.objects),
+                        settings.repeat);
+            std::printf("peak RSS after generation: %ld MiB\n", peak_rss_mib());
+            std::fflush(stdout);
+
+            bench_scene(settings, size_mb, ase, "ase", rows);
+            bench_scene(settings, size_mb, asc, "asc", rows);
+        }
         print_rows(rows);
+        print_growth(rows);
         if (!settings.keep) {
             fs::remove(ase);
             fs::remove(asc);
