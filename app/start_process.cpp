@@ -8,6 +8,7 @@
 
 #include "convert/conversion.hpp"
 #include "convert/material_file.hpp"
+#include "convert/output_file.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
@@ -83,12 +84,14 @@ bool confirm_existing_material_file(Session& session, const std::string& mat_pat
     return session.ask("Warning", messages::mat_exists_question, MessageIcon::None);
 }
 
-enum class MaterialStepResult { NothingToDo, Written, NotCreated, WriteFailed };
+enum class MaterialStepResult { NothingToDo, Prepared, NotCreated, WriteFailed };
 
-// After the ".asc" outputs: writes the material file (with the warning when
-// one exists) or, when the user chose not to create it, tells so and offers
-// to delete an existing one.
-MaterialStepResult run_material_step(Session& session, const std::string& mat_path, std::string& error)
+// After the ".asc" outputs are written: prepares the material file (with the
+// warning when one exists) to appear with them or, when the user chose not to
+// create it, tells so and asks whether an existing one is to be deleted once
+// the outputs are in place.
+MaterialStepResult run_material_step(Session& session, const std::string& mat_path, OutputFile& material_file,
+                                     bool& delete_existing, std::string& error)
 {
     if (!session.scene.has_materials)
         return MaterialStepResult::NothingToDo;
@@ -97,24 +100,28 @@ MaterialStepResult run_material_step(Session& session, const std::string& mat_pa
             session.scene.express_run = false;
             session.tell("Warning", messages::mat_exists_backup_warning, MessageIcon::Exclamation);
         }
-        if (!write_material_file(mat_path, session.scene.catalogue, session.templates, error))
+        if (!prepare_material_file(mat_path, session.scene.catalogue, session.templates, material_file, error))
             return MaterialStepResult::WriteFailed;
-        return MaterialStepResult::Written;
+        return MaterialStepResult::Prepared;
     }
     session.scene.express_run = false;
     session.tell("Warning", messages::mat_not_created_notice, MessageIcon::Information);
     if (file_exists(mat_path)) {
         session.scene.express_run = false;
-        if (session.ask("Warning", messages::mat_delete_question, MessageIcon::Information) &&
-            std::remove(mat_path.c_str()) != 0) {
-            const int code = errno;
-            session.tell("Error",
-                         "The file \"" + mat_path + "\" could not be deleted (" +
-                             std::generic_category().message(code ? code : EIO) + ").",
-                         MessageIcon::Critical);
-        }
+        delete_existing = session.ask("Warning", messages::mat_delete_question, MessageIcon::Information);
     }
     return MaterialStepResult::NotCreated;
+}
+
+void delete_material_file(Session& session, const std::string& mat_path)
+{
+    if (std::remove(mat_path.c_str()) != 0) {
+        const int code = errno;
+        session.tell("Error",
+                     "The file \"" + mat_path + "\" could not be deleted (" +
+                         std::generic_category().message(code ? code : EIO) + ").",
+                     MessageIcon::Critical);
+    }
 }
 
 void show_final_message(Session& session)
@@ -129,8 +136,9 @@ void show_final_message(Session& session)
     }
 }
 
-// The writing part: outputs, object loop, the material file. False when it
-// ended early (its message, if any, already shown).
+// The writing part: outputs, object loop, the material file, and then all of
+// them put in place together. False when it ended early (its message, if
+// any, already shown).
 bool write_outputs(Session& session, const ConversionPlan& plan)
 {
     SceneState& scene = session.scene;
@@ -152,7 +160,6 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
     ShownProgress progress(session);
     WrittenOutputs written = write_scene_outputs(plan, input, progress);
     ConversionReport& report = session.conversion_report;
-    report.outputs = written.outputs;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;
     switch (written.status) {
@@ -167,18 +174,38 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
     }
     if (!written.clipboard_line.empty())
         (void)session.ui.set_clipboard_text(written.clipboard_line);
-    report.objects_written = written.objects_written;
 
+    bool material_written = false;
+    bool delete_existing_material = false;
     if (ase) {
         std::string error;
-        const MaterialStepResult result = run_material_step(session, plan.material_file, error);
+        OutputFile material_file;
+        const MaterialStepResult result =
+            run_material_step(session, plan.material_file, material_file, delete_existing_material, error);
         if (result == MaterialStepResult::WriteFailed) {
             fail(session, ConversionStatus::WriteFailed, error);
             return false;
         }
-        if (result == MaterialStepResult::Written)
-            report.mat_file = plan.material_file;
+        if (result == MaterialStepResult::Prepared) {
+            written.files.add(std::move(material_file));
+            material_written = true;
+        }
     }
+    // A stop that came during the questions still leaves every file as it was.
+    if (!progress.keep_going()) {
+        enter_idle_state(session);
+        return false;
+    }
+    if (!written.files.commit()) {
+        fail(session, ConversionStatus::WriteFailed, written.files.error());
+        return false;
+    }
+    report.outputs = written.outputs;
+    report.objects_written = written.objects_written;
+    if (material_written)
+        report.mat_file = plan.material_file;
+    if (delete_existing_material)
+        delete_material_file(session, plan.material_file);
     return true;
 }
 

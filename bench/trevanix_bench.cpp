@@ -1,8 +1,8 @@
 // trevanix-bench: generates a large ".ase" and ".asc" scene and sets the
 // analysis and the conversion against the cheapest thing that reads (a
 // newline count) or writes (a plain copy) the same bytes. The engine should
-// stay within a small factor of both. The analysis is also measured on
-// larger scenes, to show that its time grows in step with the file.
+// stay within a small factor of both. The analysis is measured in a process
+// of its own, so its peak memory is its own.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,13 +33,13 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 constexpr double kTargetRatio = 3.0;
+constexpr double kConversionTargetRatio = 2.0;
 constexpr double kAnalysisTargetRatio = 2.0;
 constexpr long kAnalysisTargetMib = 64;
 
 struct Settings {
-    std::uint64_t size_mb = 200;
-    std::uint64_t large_mb = 1000; // 0: no larger scenes
-    int repeat = 5;
+    std::vector<std::uint64_t> sizes_mb{200}; // each size is generated and measured in turn
+    int repeat = 3;
     std::string dir;
     bool keep = false;
 };
@@ -93,7 +93,9 @@ std::uint64_t count_newlines(const std::string& path)
     return lines;
 }
 
-void copy_file(const std::string& from, const std::string& to)
+// A plain copy; with `synced`, flushed to the disk before it counts as done,
+// as every output of the conversion is.
+void copy_file(const std::string& from, const std::string& to, bool synced = false)
 {
     std::FILE* in = std::fopen(from.c_str(), "rb");
     std::FILE* out = std::fopen(to.c_str(), "wb");
@@ -105,6 +107,8 @@ void copy_file(const std::string& from, const std::string& to)
         if (std::fwrite(buffer.data(), 1, n, out) != n)
             throw std::runtime_error("cannot write " + to);
     std::fclose(in);
+    if (synced && (std::fflush(out) != 0 || ::fdatasync(fileno(out)) != 0))
+        throw std::runtime_error("cannot write " + to);
     if (std::fclose(out) != 0)
         throw std::runtime_error("cannot write " + to);
 }
@@ -134,6 +138,7 @@ void remove_outputs(const std::string& dir, const std::string& stem)
 }
 
 struct Row {
+    std::uint64_t size_mb = 0;
     std::string scene;
     std::string phase;
     std::string baseline;
@@ -147,16 +152,46 @@ struct Row {
 
 void print_rows(const std::vector<Row>& rows)
 {
-    std::printf("\n%-10s %-11s %-15s %12s %12s %8s %8s %14s  %s\n", "scene", "phase", "baseline", "baseline s",
+    std::printf("\n%7s %-6s %-11s %-15s %12s %12s %8s %8s %14s  %s\n", "MB", "scene", "phase", "baseline", "baseline s",
                 "engine s", "ratio", "target", "peak RSS MiB", "note");
     for (const auto& r : rows) {
         const double ratio = r.baseline_s > 0 ? r.engine_s / r.baseline_s : 0;
-        char target[32];
+        char target[48];
         std::snprintf(target, sizeof target, "<= %gx", r.target);
         const bool over_memory = r.target_mib > 0 && r.rss_mib > r.target_mib;
-        std::printf("%-10s %-11s %-15s %12.3f %12.3f %7.2fx %8s %14ld  %s%s%s\n", r.scene.c_str(), r.phase.c_str(),
-                    r.baseline.c_str(), r.baseline_s, r.engine_s, ratio, target, r.rss_mib,
-                    ratio > r.target ? "OVER TARGET " : "", over_memory ? "OVER MEMORY TARGET " : "", r.note.c_str());
+        std::printf("%7llu %-6s %-11s %-15s %12.3f %12.3f %7.2fx %8s %14ld  %s%s%s\n",
+                    static_cast<unsigned long long>(r.size_mb), r.scene.c_str(), r.phase.c_str(), r.baseline.c_str(),
+                    r.baseline_s, r.engine_s, ratio, target, r.rss_mib, ratio > r.target ? "OVER TARGET " : "",
+                    over_memory ? "OVER MEMORY TARGET " : "", r.note.c_str());
+    }
+}
+
+// Seconds per MB of each analysis and conversion row beside the same row at
+// the first size: about 1.0 when the time grows linearly with the scene.
+void print_growth(const std::vector<Row>& rows)
+{
+    bool header = false;
+    for (const auto& r : rows) {
+        if (r.size_mb == rows.front().size_mb)
+            continue;
+        for (const auto& base : rows) {
+            if (base.phase != r.phase || base.scene != r.scene || base.baseline != r.baseline ||
+                base.size_mb != rows.front().size_mb)
+                continue;
+            if (!header) {
+                std::printf("\ngrowth (seconds per MB beside %llu MB; 1.00 is linear)\n",
+                            static_cast<unsigned long long>(base.size_mb));
+                header = true;
+            }
+            const double per_mb = r.engine_s / static_cast<double>(r.size_mb);
+            const double base_per_mb = base.engine_s / static_cast<double>(base.size_mb);
+            std::printf("%7llu %-6s %-11s %7.2fx  (beside %s: %.2fx at %llu MB, %.2fx at %llu MB)\n",
+                        static_cast<unsigned long long>(r.size_mb), r.scene.c_str(), r.phase.c_str(),
+                        base_per_mb > 0 ? per_mb / base_per_mb : 0, r.baseline.c_str(),
+                        base.baseline_s > 0 ? base.engine_s / base.baseline_s : 0,
+                        static_cast<unsigned long long>(base.size_mb),
+                        r.baseline_s > 0 ? r.engine_s / r.baseline_s : 0, static_cast<unsigned long long>(r.size_mb));
+        }
     }
 }
 
@@ -203,7 +238,7 @@ struct AnalysisTimes {
 
 // The analysis beside a newline count of the same file, each the best of
 // `repeat` runs taken in turn, in a process of their own.
-Row analysis_row(const Settings& settings, const std::string& scene, const std::string& label)
+Row analysis_row(const Settings& settings, std::uint64_t size_mb, const std::string& scene, const std::string& kind)
 {
     const AnalysisTimes times = in_child_process<AnalysisTimes>([&] {
         AnalysisTimes t;
@@ -222,7 +257,8 @@ Row analysis_row(const Settings& settings, const std::string& scene, const std::
         return t;
     });
     Row row;
-    row.scene = label;
+    row.size_mb = size_mb;
+    row.scene = kind;
     row.phase = "analysis";
     row.baseline = "newline count";
     row.baseline_s = times.newline_count_s;
@@ -235,19 +271,28 @@ Row analysis_row(const Settings& settings, const std::string& scene, const std::
     return row;
 }
 
-void bench_scene(const Settings& settings, const std::string& scene, const std::string& kind, std::vector<Row>& rows)
+void bench_scene(const Settings& settings, std::uint64_t size_mb, const std::string& scene, const std::string& kind,
+                 std::vector<Row>& rows)
 {
     const std::string copy = (fs::path(settings.dir) / ("copy-of-" + fs::path(scene).filename().string())).string();
     count_newlines(scene); // warm the page cache
 
-    rows.push_back(analysis_row(settings, scene, kind));
+    rows.push_back(analysis_row(settings, size_mb, scene, kind));
 
+    // The conversion proper: the analysis runs before the clock starts, so
+    // this is the conversion beyond the analysis. It is set beside a plain
+    // copy, and beside a copy flushed to the disk as every output is.
     Row conversion;
+    conversion.size_mb = size_mb;
     conversion.scene = kind;
     conversion.phase = "conversion";
     conversion.baseline = "copy";
+    conversion.target = kConversionTargetRatio;
     conversion.baseline_s = best_of(
         settings.repeat, [&] { fs::remove(copy); }, [&] { copy_file(scene, copy); });
+    fs::remove(copy);
+    const double synced_copy_s = best_of(
+        settings.repeat, [&] { fs::remove(copy); }, [&] { copy_file(scene, copy, true); });
     fs::remove(copy);
     // Output names never share a stem with an input, so clearing the outputs
     // between runs cannot touch the scenes.
@@ -274,45 +319,21 @@ void bench_scene(const Settings& settings, const std::string& scene, const std::
     if (!converted)
         conversion.note = "conversion did not complete";
     rows.push_back(conversion);
+    Row beside_synced = conversion;
+    beside_synced.baseline = "synced copy";
+    beside_synced.baseline_s = synced_copy_s;
+    rows.push_back(beside_synced);
     if (!settings.keep)
         remove_outputs(settings.dir, stem);
-}
-
-// The analysis of scenes of settings.large_mb MB beside that of the first
-// scenes: its time should grow as the file does.
-void bench_growth(const Settings& settings, std::vector<Row>& rows)
-{
-    const std::uint64_t bytes = settings.large_mb * 1000 * 1000;
-    for (const std::string kind : {"ase", "asc"}) {
-        const std::string scene = (fs::path(settings.dir) / ("large-" + kind + "-scene." + kind)).string();
-        std::printf("generating a %s scene of %llu MB ...\n", kind.c_str(),
-                    static_cast<unsigned long long>(settings.large_mb));
-        std::fflush(stdout);
-        const auto generated = kind == "ase" ? bench::write_ase_scene(scene, bytes) : bench::write_asc_scene(scene, bytes);
-        Row row = analysis_row(settings, scene, kind + " " + std::to_string(settings.large_mb) + "MB");
-        // Set against the analysis of the first scene of this kind.
-        for (const Row& first : rows) {
-            if (first.scene != kind || first.phase != "analysis" || first.engine_s <= 0)
-                continue;
-            char note[160];
-            std::snprintf(note, sizeof note, "%.2fx the time of the %llu MB analysis for %.2fx the bytes",
-                          row.engine_s / first.engine_s, static_cast<unsigned long long>(settings.size_mb),
-                          static_cast<double>(generated.bytes) / (static_cast<double>(settings.size_mb) * 1e6));
-            row.note += note;
-        }
-        rows.push_back(row);
-        if (!settings.keep)
-            fs::remove(scene);
-    }
 }
 
 int usage(const char* message)
 {
     std::fprintf(stderr,
-                 "%s\nusage: trevanix-bench [--size-mb N] [--large-mb N] [--repeat N] [--dir DIR] [--keep]\n"
-                 "  --size-mb N  size of each generated scene in MB (default 200)\n"
-                 "  --large-mb N size of the larger scenes whose analysis shows the growth (default 1000; 0: none)\n"
-                 "  --repeat N   runs of each measurement; the fastest counts (default 5)\n"
+                 "%s\nusage: trevanix-bench [--size-mb N[,N...]] [--repeat N] [--dir DIR] [--keep]\n"
+                 "  --size-mb N  size of each generated scene in MB (default 200); with a list, e.g. 200,1000,\n"
+                 "               each size in turn and the growth of the analysis and the conversion beside the first\n"
+                 "  --repeat N   runs of each measurement; the fastest counts (default 3)\n"
                  "  --dir DIR    folder for the generated scenes and outputs (default: a new temporary folder)\n"
                  "  --keep       keep the generated files\n",
                  message);
@@ -328,10 +349,15 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
         try {
-            if (arg == "--size-mb" && has_value)
-                settings.size_mb = std::stoull(argv[++i]);
-            else if (arg == "--large-mb" && has_value)
-                settings.large_mb = std::stoull(argv[++i]);
+            if (arg == "--size-mb" && has_value) {
+                settings.sizes_mb.clear();
+                std::string list = argv[++i];
+                for (std::size_t at = 0; at <= list.size();) {
+                    const std::size_t comma = std::min(list.find(',', at), list.size());
+                    settings.sizes_mb.push_back(std::stoull(list.substr(at, comma - at)));
+                    at = comma + 1;
+                }
+            }
             else if (arg == "--repeat" && has_value)
                 settings.repeat = std::max(1, std::stoi(argv[++i]));
             else if (arg == "--dir" && has_value)
@@ -346,7 +372,7 @@ int main(int argc, char** argv)
             return usage(("trevanix-bench: bad number for " + arg).c_str());
         }
     }
-    if (settings.size_mb == 0)
+    if (std::find(settings.sizes_mb.begin(), settings.sizes_mb.end(), 0) != settings.sizes_mb.end())
         return usage("trevanix-bench: --size-mb must be at least 1");
 
     bool own_dir = false;
@@ -357,28 +383,29 @@ int main(int argc, char** argv)
             own_dir = true;
         }
         fs::create_directories(settings.dir);
-        const std::uint64_t bytes = settings.size_mb * 1000 * 1000;
         const std::string ase = (fs::path(settings.dir) / "ase-scene.ase").string();
         const std::string asc = (fs::path(settings.dir) / "asc-scene.asc").string();
-        std::printf("generating scenes of %llu MB in %s ...\n", static_cast<unsigned long long>(settings.size_mb),
-                    settings.dir.c_str());
-        std::fflush(stdout);
-        const auto ase_scene = bench::write_ase_scene(ase, bytes);
-        const auto asc_scene = bench::write_asc_scene(asc, bytes);
-        std::printf("ase-scene.ase: %.1f MB, %lld objects; asc-scene.asc: %.1f MB, %lld objects; best of %d runs\n",
-                    static_cast<double>(ase_scene.bytes) / 1e6, static_cast<long long>(ase_scene.objects),
-                    static_cast<double>(asc_scene.bytes) / 1e6, static_cast<long long>(asc_scene.objects),
-                    settings.repeat);
-        std::printf("peak RSS after generation: %ld MiB\n", peak_rss_mib());
-        std::fflush(stdout);
-
         std::printf("line scans: %s\n", line_scan_instruction_set());
         std::vector<Row> rows;
-        bench_scene(settings, ase, "ase", rows);
-        bench_scene(settings, asc, "asc", rows);
-        if (settings.large_mb > 0)
-            bench_growth(settings, rows);
+        for (const std::uint64_t size_mb : settings.sizes_mb) {
+            const std::uint64_t bytes = size_mb * 1000 * 1000;
+            std::printf("generating scenes of %llu MB in %s ...\n", static_cast<unsigned long long>(size_mb),
+                        settings.dir.c_str());
+            std::fflush(stdout);
+            const auto ase_scene = bench::write_ase_scene(ase, bytes);
+            const auto asc_scene = bench::write_asc_scene(asc, bytes);
+            std::printf("ase-scene.ase: %.1f MB, %lld objects; asc-scene.asc: %.1f MB, %lld objects; best of %d runs\n",
+                        static_cast<double>(ase_scene.bytes) / 1e6, static_cast<long long>(ase_scene.objects),
+                        static_cast<double>(asc_scene.bytes) / 1e6, static_cast<long long>(asc_scene.objects),
+                        settings.repeat);
+            std::printf("peak RSS after generation: %ld MiB\n", peak_rss_mib());
+            std::fflush(stdout);
+
+            bench_scene(settings, size_mb, ase, "ase", rows);
+            bench_scene(settings, size_mb, asc, "asc", rows);
+        }
         print_rows(rows);
+        print_growth(rows);
         if (!settings.keep) {
             fs::remove(ase);
             fs::remove(asc);

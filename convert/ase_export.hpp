@@ -5,6 +5,7 @@
 // vertex indices and carry material and smoothing lines.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,22 @@ LoopEnd run_ase_export(ExportRun& run);
 // Holds one object at a time: its input lines in one arena, the vertex slots
 // and the face lines to be written. Reused from object to object, so a scene
 // costs no allocation per line once the largest object has been seen.
+//
+// Reading and writing an object are two steps, so that one exporter can be
+// written by another thread while the next object is read into a second one.
 class AseObjectExporter {
 public:
-    // Exports the object whose "*GEOMOBJECT" line is current into `block`.
-    // Returns false when the object is left out.
-    bool export_object(ExportRun& run, std::string& block);
+    // Reads the object whose "*GEOMOBJECT" line is current. Returns false
+    // when the object is left out.
+    bool read_object(ExportRun& run);
+    // Writes the object read last as a block into `block`; `clipboard_line`
+    // receives the last vertex line the axis flip saw. Returns false when the
+    // object is left out.
+    bool write_object(const ExportOptions& options, const MaterialCatalogue& catalogue, std::string& block,
+                      std::string& clipboard_line);
+    // The first line of the object read last that was cut short and is
+    // copied into its block; 0 when none.
+    std::int64_t cut_line() const noexcept { return cut_line_; }
 
 private:
     struct Span {
@@ -40,26 +52,29 @@ private:
         std::string_view x, y, z, u, v;
         bool set = false;
     };
-    struct Corner {
-        std::string_view geometric;
-        std::string_view texture; // only for a mapped object
-    };
 
-    bool read_lines(LineCursor& in, std::int64_t count, std::vector<Span>& list);
-    bool read_field_lines(LineCursor& in, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
+    bool read_lines(ExportRun& run, std::int64_t count, std::vector<Span>& list);
+    bool read_field_lines(ExportRun& run, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
                           std::string_view keyword);
     std::string_view line(const Span& span) const noexcept;
     std::string_view field(const Fields& fields, std::size_t k) const noexcept;
-    bool face_pass(ExportRun& run, bool mapped);
-    bool place_corner(const Corner& corner, bool mapped);
-    bool append_vertex_lines(ExportRun& run, bool mapped, std::string& block);
+    bool face_pass(const MaterialCatalogue& catalogue, bool mapped);
+    // The vertex slot of the corner (the texture vertex of a mapped object,
+    // else the geometric vertex) takes the geometric vertex's position.
+    // `geometric` is the corner's vertex index, nullopt when it could not be read.
+    bool place_corner(std::optional<std::int64_t> geometric, std::string_view texture, bool mapped);
+    VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
+    bool append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
+                             std::string& clipboard_line);
     static void append_flipped_directly(std::string& out, const VertexSlot& values, bool mapped, bool axis_flip,
                                         bool texture_flip);
 
     std::string arena_;
     std::vector<Fields> verts_, tverts_, tfaces_;
     std::vector<Span> faces_;
-    std::vector<VertexSlot> slots_;
+    // For each vertex slot to be written, the geometric vertex whose position
+    // it takes; -1 for a slot no face reaches (written as filler).
+    std::vector<std::int64_t> slot_sources_;
     std::string face_text_;
     std::string scratch_, flipped_, flipped_again_;
     std::string name_;
@@ -67,6 +82,8 @@ private:
     int cached_mtlid_ = -1;              // sub-material whose material name is cached
     std::string_view cached_material_;
     std::int64_t nv_ = 0, nf_ = 0, ntv_ = 0, ntf_ = 0;
+    bool mapped_ = false;
+    std::int64_t cut_line_ = 0;
 };
 
 } // namespace trevanix

@@ -7,6 +7,7 @@
 #include "convert/material_file.hpp"
 #include "convert/object_placement.hpp"
 #include "convert/output_file.hpp"
+#include "format/text.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix {
@@ -47,6 +48,16 @@ WrittenOutputs failed(ConversionStatus status, std::string error)
 
 } // namespace
 
+std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number)
+{
+    std::string text = "Line ";
+    append_decimal(text, line_number);
+    text += " of the file \"" + scene_path + "\" is longer than ";
+    append_decimal(text, static_cast<std::int64_t>(LineSource::max_line_length));
+    text += " characters, more than any scene holds, and cannot be converted. Nothing was written.";
+    return text;
+}
+
 WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace)
 {
     const bool ase = input.file_type == "ase";
@@ -65,7 +76,9 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
     const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
     const bool read_failed = cursor.read_failed();
-    const bool read_stopped = cursor.stopped();
+    // A reader that stopped on request has not seen the whole scene: what was
+    // written from it must not be committed, as after the user's stop.
+    const bool stopped = cursor.stopped();
     const std::string read_error = source.changed() ? source.failure_message() : std::string();
     source.close();
 
@@ -75,10 +88,15 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     case LoopEnd::WriteFailed:
         return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
                       placement.error());
+    case LoopEnd::LineTooLong:
+        // The ".asc" loop's counter starts at 1 before the first line (it is
+        // also its progress), so its numbers run one ahead of the file's.
+        return failed(ConversionStatus::InputFailed,
+                      line_too_long_text(input.scene_path, ase ? run.cut_line : run.cut_line - 1));
     case LoopEnd::Finished:
         break;
     }
-    if (read_stopped)
+    if (stopped)
         return failed(ConversionStatus::NotRun, {});
     if (!read_error.empty())
         return failed(ConversionStatus::InputFailed, read_error);
@@ -88,14 +106,13 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
 
     WrittenOutputs result;
     result.clipboard_line = std::move(run.clipboard_line);
-    for (OutputFile& file : files) {
-        if (!file.commit()) {
-            result.status = ConversionStatus::WriteFailed;
-            result.error = file.error();
-            return result;
-        }
-        result.outputs.push_back(file.target());
-    }
+    for (OutputFile& file : files)
+        result.files.add(std::move(file));
+    // Everything is written out and flushed now, so that a full disk is told
+    // before any question about the material file.
+    if (!result.files.finish())
+        return failed(ConversionStatus::WriteFailed, result.files.error());
+    result.outputs = result.files.targets();
     result.objects_written = placement.objects_placed();
     result.next_split_file = placement.current_split_file();
     return result;

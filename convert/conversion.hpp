@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert/export_run.hpp"
+#include "convert/output_set.hpp"
 #include "format/line_source.hpp"
 #include "state/scene_state.hpp"
 #include "state/session.hpp"
@@ -41,14 +42,21 @@ struct ConversionInput {
 struct WrittenOutputs {
     ConversionStatus status = ConversionStatus::Completed; // Completed, or why not
     std::string error;                // the sentence for the user when not completed
-    std::vector<std::string> outputs; // the ".asc" files written, in order
+    std::vector<std::string> outputs; // the ".asc" files, in order
+    // The ".asc" files, complete and flushed but not yet in place: the caller
+    // adds the material file and commits them together.
+    OutputSet files;
     std::int64_t objects_written = 0;
     std::int64_t next_split_file = 1;
     std::string clipboard_line;       // the last vertex line the axis flip saw (".ase")
 };
 
-// Writes every ".asc" output of the plan, complete or not at all: on any
-// failure or a stop, no output is changed. A stop gives NotRun.
+// Writes every ".asc" output of the plan into unseen temporaries; nothing
+// appears until the caller commits `files`. On any failure or a stop nothing
+// is left behind. A stop (the user's, or the reader's) gives NotRun.
 WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace);
+
+// The sentence shown when a line to be copied is longer than any scene holds.
+std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number);
 
 } // namespace trevanix

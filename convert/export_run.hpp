@@ -35,7 +35,12 @@ struct ExportOptions {
     bool texture_flip = false; // ".ase" input only
 };
 
-enum class LoopEnd { Finished, Stopped, WriteFailed };
+enum class LoopEnd {
+    Finished,
+    Stopped,
+    WriteFailed,
+    LineTooLong, // an object to be written holds a line cut short by the reader
+};
 
 struct ExportRun {
     LineCursor& input;
@@ -50,6 +55,17 @@ struct ExportRun {
     // The last vertex line handed to the axis flip of an ".ase" object; the
     // driver puts it on the clipboard once, when the loop is over.
     std::string clipboard_line;
+    // The first line of the current object that the reader cut short
+    // (longer than LineSource::max_line_length) and that the object's block
+    // copies; 0 when none. Such an object is not written, and the loop ends.
+    std::int64_t cut_line = 0;
+
+    // Notes the current line as copied into the object's block.
+    void note_copied_line() noexcept
+    {
+        if (cut_line == 0 && input.line_cut())
+            cut_line = input.number();
+    }
 };
 
 } // namespace trevanix

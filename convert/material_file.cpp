@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "convert/output_file.hpp"
 #include "format/asc_lines.hpp"
 #include "state/paths.hpp"
 
@@ -40,11 +39,10 @@ std::string material_file_bytes(const MaterialCatalogue& catalogue, const Materi
     return out;
 }
 
-bool write_material_file(const std::string& path, const MaterialCatalogue& catalogue,
-                         const MaterialTemplates& templates, std::string& error)
+bool prepare_material_file(const std::string& path, const MaterialCatalogue& catalogue,
+                           const MaterialTemplates& templates, OutputFile& file, std::string& error)
 {
-    OutputFile file;
-    if (!file.open(path) || !file.write(material_file_bytes(catalogue, templates)) || !file.commit()) {
+    if (!file.open(path) || !file.write(material_file_bytes(catalogue, templates)) || !file.finish()) {
         error = file.error();
         return false;
     }

@@ -4,6 +4,7 @@
 // cell that has a picture.
 #include <string>
 
+#include "convert/output_file.hpp"
 #include "state/scene_state.hpp"
 
 namespace trevanix {
@@ -18,9 +19,11 @@ std::string material_path_for(const std::string& target);
 // over.
 std::string material_file_bytes(const MaterialCatalogue& catalogue, const MaterialTemplates& templates);
 
-// Writes the file complete or not at all. On failure returns false with the
-// sentence for the user in `error`; the previous file is left as it was.
-bool write_material_file(const std::string& path, const MaterialCatalogue& catalogue,
-                         const MaterialTemplates& templates, std::string& error);
+// Writes the whole file into `file`, an unseen temporary flushed to the disk;
+// it appears when `file` is committed, alone or with the other outputs. On
+// failure returns false with the sentence for the user in `error`; nothing
+// is left behind and the previous file is as it was.
+bool prepare_material_file(const std::string& path, const MaterialCatalogue& catalogue,
+                           const MaterialTemplates& templates, OutputFile& file, std::string& error);
 
 } // namespace trevanix

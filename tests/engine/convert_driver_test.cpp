@@ -6,6 +6,8 @@
 
 #include "state/messages.hpp"
 #include "app/start_process.hpp"
+#include "convert/conversion.hpp"
+#include "format/line_source.hpp"
 #include "convert_test_support.hpp"
 
 using namespace trevanix;
@@ -220,4 +222,69 @@ TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
     EXPECT_EQ(read_bytes(dir.file("out.asc")), "previous");
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.asc", "out.asc", "testfile.txt"}));
     EXPECT_FALSE(ui.busy);
+}
+
+namespace {
+
+// Whether the line source cuts lines longer than its bound; a reader that
+// gathers them whole leaves nothing to refuse.
+bool line_source_cuts_long_lines(const TempDir& dir)
+{
+    const std::string path = dir.write("probe.txt", std::string(LineSource::max_line_length + 10, 'x') + "\r\n");
+    LineSource source;
+    std::string error;
+    std::string_view line;
+    return source.open(path, error) && source.next(line) && source.line_cut();
+}
+
+} // namespace
+
+TEST(ConversionDriver, ALineTooLongToCopyRefusesTheConversionNamingIt)
+{
+    {
+        TempDir probe;
+        if (!line_source_cuts_long_lines(probe))
+            GTEST_SKIP() << "this line source does not cut long lines";
+    }
+    const std::string endless(LineSource::max_line_length + 10, '7');
+    const std::string copied_vertex =
+        crlf({"Named object: \"o1\"", "Tri-mesh, Vertices: 1     Faces: 1", "Vertex list:",
+              "Vertex 0:  X:1     Y:2     Z:" + endless, "Face list:", "Face 0: A:0 B:0 C:0 AB:1 BC:1 CA:1", ""});
+    AseObject endless_x;
+    endless_x.vertices = {{endless, "0", "0"}, {"1", "0", "0"}, {"0", "1", "0"}};
+    endless_x.faces = {{0, 1, 2}};
+    endless_x.tvertices = {{"0", "0"}, {"1", "0"}, {"0", "1"}};
+    endless_x.tfaces = {{0, 1, 2}};
+    struct Case {
+        std::string name;
+        std::string scene;
+        std::int64_t refused_line; // 0: the line is skipped and the conversion completes
+    };
+    const Case cases[] = {
+        {"in.asc", asc_scene(1) + copied_vertex, 2 + 7 + 4},
+        // Outside any object the line is never copied.
+        {"in.asc", asc_scene(1) + crlf({"Comment " + endless, ""}) + asc_blocks(1, 2), 0},
+        // The header, then the object's lines up to its first vertex.
+        {"in.ase", ase_scene({endless_x}), 4 + 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.refused_line));
+        ConversionFixture f;
+        f.load(c.name, c.scene);
+        f.options(false, false, false, false);
+        f.session.scene.chosen_target = f.dir.file("out.asc");
+        f.dir.write("out.asc", "previous");
+        start_process(f.session);
+        if (c.refused_line == 0) {
+            EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
+            EXPECT_EQ(f.output("out.asc"), asc_blocks(0, 2));
+            continue;
+        }
+        EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::InputFailed);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].message.caption, "Error");
+        EXPECT_EQ(f.ui.messages[0].message.text, line_too_long_text(f.session.scene.scene_path, c.refused_line));
+        EXPECT_EQ(f.output("out.asc"), "previous");
+        EXPECT_EQ(files_in(f.dir), (std::vector<std::string>{c.name, "out.asc", "testfile.txt"}));
+    }
 }

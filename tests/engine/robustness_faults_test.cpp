@@ -6,8 +6,10 @@
 // leave no temporary behind and leave the session usable.
 //
 // Permissions do not stop root (as on CI), so besides chmod the faults are
-// injected: this program's own write(), rename() and renameat2() stand in for the C
-// library's and fail on request for the paths a test names.
+// injected: this program's own write(), rename() and renameat2() stand in
+// for the C library's and fail on request for the paths a test names, and the
+// output file's seam fails any step of any output, also of the unnamed
+// temporaries that have no path to name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,11 +21,14 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <csignal>
 #include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "analysis/analysis_driver.hpp"
+#include "convert/output_file.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
 
@@ -62,6 +67,20 @@ public:
     ~FaultScope() { faults = {}; }
     FaultScope(const FaultScope&) = delete;
     FaultScope& operator=(const FaultScope&) = delete;
+};
+
+// Arms the output file's seam for the duration of a scope: with
+// `named_only` the temporaries are named files, as on a file system without
+// unnamed ones; `fault` decides the failing steps.
+class OutputSeamScope {
+public:
+    OutputSeamScope(bool named_only, int (*fault)(OutputStep, const std::string&))
+    {
+        output_file_seams() = {named_only, fault};
+    }
+    ~OutputSeamScope() { output_file_seams() = {}; }
+    OutputSeamScope(const OutputSeamScope&) = delete;
+    OutputSeamScope& operator=(const OutputSeamScope&) = delete;
 };
 
 } // namespace
@@ -219,15 +238,16 @@ TEST(RobustnessFaults, AReadOnlyOutputIsReplacedWholeAndStaysReadOnly)
 
 TEST(RobustnessFaults, AFullDiskKeepsTheEarlierFilesAndTellsWhichFile)
 {
+    // The write() stand-in knows a file by its name: the temporaries are
+    // named here, as on a file system without unnamed ones.
     struct Case {
         const char* failing; // the temporary file that runs out of space
         long budget;         // bytes it takes before the disk is full
-        bool asc_replaced;   // the ".asc" was complete before the failure
     };
     const Case cases[] = {
-        {"out.asc.trevanix-", 0, false},
-        {"out.asc.trevanix-", 100, false}, // a short write, then ENOSPC
-        {"out.mat.trevanix-", 10, true},
+        {"out.asc.trevanix-", 0},
+        {"out.asc.trevanix-", 100}, // a short write, then ENOSPC
+        {"out.mat.trevanix-", 10},  // the ".asc" is complete, but appears only with the ".mat"
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.failing) + std::to_string(c.budget));
@@ -235,20 +255,19 @@ TEST(RobustnessFaults, AFullDiskKeepsTheEarlierFilesAndTellsWhichFile)
         h.dir.write("out.asc", "previous asc");
         h.dir.write("out.mat", "previous mat");
         {
+            const OutputSeamScope named(true, nullptr);
             const FaultScope full(c.failing, c.budget, 0);
             analyse_and_convert(h, h.dir.file("out.asc"));
         }
         EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
         const RecordedMessage* error = last_error(h.services);
         ASSERT_NE(error, nullptr);
-        const std::string failed_file = h.dir.file(c.asc_replaced ? "out.mat" : "out.asc");
+        const std::string failed_file = h.dir.file(std::string(c.failing).substr(0, 7));
         EXPECT_NE(error->message.text.find(failed_file), std::string::npos) << error->message.text;
         EXPECT_NE(error->message.text.find(std::strerror(ENOSPC)), std::string::npos) << error->message.text;
         EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
-        if (c.asc_replaced)
-            EXPECT_NE(read_bytes(h.dir.file("out.asc")).find("Named object: \"box\""), std::string::npos);
-        else
-            EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+        EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+        EXPECT_TRUE(h.session().conversion_report.outputs.empty());
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
         expect_usable(h);
     }
@@ -375,6 +394,18 @@ std::string many_object_scene(bool ase)
                            "Vertex list:", "Vertex 0:  X:1     Y:2     Z:3", "Face list:",
                            "Face 0:    A:0 B:0 C:0 AB:1 BC:1 CA:1", "Smoothing:  1"});
         }
+
+// A split conversion: two ".asc" files and the ".mat", written, then put in
+// place together.
+const char* const split_outputs[] = {"out_01.asc", "out_02.asc", "out.mat"};
+
+std::string scene_of_256_objects()
+{
+    std::string scene = ase_header() + material_list({gta_material("texture_map", "brick.bmp")});
+    for (int i = 0; i < 256; ++i) {
+        AseObject o;
+        o.name = "box" + std::to_string(i);
+        scene += ase_object(o);
     }
     return scene;
 }
@@ -517,4 +548,141 @@ TEST(RobustnessFaults, DevicesPipesAndSocketsAreRefusedWithoutBlocking)
         EXPECT_FALSE(h.form().busy());
     }
     ::close(listener);
+
+// The step of one output that fails, and what the folder showed then.
+struct ChosenOutputFault {
+    std::string target;
+    OutputStep step = OutputStep::Create;
+    int code = EIO;
+    bool kill = false; // the process dies there, as by kill -9 or a power cut
+    std::string folder;
+    std::vector<std::string> visible; // temporaries in the folder when the step came
+};
+ChosenOutputFault chosen_fault;
+
+int fail_chosen_step(OutputStep step, const std::string& target)
+{
+    if (step != chosen_fault.step || target != chosen_fault.target)
+        return 0;
+    chosen_fault.visible = leftover_temporaries(chosen_fault.folder);
+    if (chosen_fault.kill)
+        ::raise(SIGKILL);
+    return chosen_fault.code;
+}
+
+// Analyses the split scene (the express question answered No, the others
+// Yes), chooses out.asc and converts, with the seam armed.
+void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries)
+{
+    h.services.answers = {false};
+    h.services.default_answer = true;
+    h.analyse("scene.ase", scene);
+    ASSERT_TRUE(h.session().analysis_report.completed);
+    ASSERT_EQ(h.session().scene.statistics.split_files, 2);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+    h.form().click_Target_filename();
+    const OutputSeamScope seam(named_temporaries, fail_chosen_step);
+    h.form().click_Start_process();
+}
+
+const char* step_name(OutputStep step)
+{
+    switch (step) {
+    case OutputStep::Create:
+        return "create";
+    case OutputStep::Write:
+        return "write";
+    case OutputStep::Sync:
+        return "sync";
+    case OutputStep::Place:
+        return "place";
+    }
+    return "?";
+}
+
+} // namespace
+
+// Whichever output fails at whichever step (the temporary not created, a
+// write or the flush refused, the file not put in place after the others
+// were), every output is as it was before: the earlier ones are put back,
+// none appears on its own, no temporary is left. Unnamed temporaries are
+// never seen in the folder; named ones are, while they are written.
+TEST(RobustnessFaults, AFailureAtAnyStepOfAnyOutputLeavesEveryOutputAsItWas)
+{
+    const std::string scene = scene_of_256_objects();
+    for (const bool named : {false, true}) {
+        for (const bool previous : {true, false}) {
+            for (const char* failing : split_outputs) {
+                for (const OutputStep step :
+                     {OutputStep::Create, OutputStep::Write, OutputStep::Sync, OutputStep::Place}) {
+                    SCOPED_TRACE(std::string(named ? "named " : "unnamed ") + (previous ? "over previous " : "") +
+                                 failing + " " + step_name(step));
+                    Harness h;
+                    if (previous) {
+                        for (const char* name : split_outputs)
+                            h.dir.write(name, std::string("previous ") + name);
+                    }
+                    chosen_fault = {h.dir.file(failing), step, EIO, false, h.dir.path().string(), {}};
+                    convert_split_scene(h, scene, named);
+
+                    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+                    EXPECT_TRUE(h.session().conversion_report.outputs.empty());
+                    const RecordedMessage* error = last_error(h.services);
+                    ASSERT_NE(error, nullptr);
+                    EXPECT_NE(error->message.text.find(h.dir.file(failing)), std::string::npos);
+                    EXPECT_NE(error->message.text.find(std::strerror(EIO)), std::string::npos);
+                    for (const char* name : split_outputs) {
+                        if (previous) {
+                            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+                        } else {
+                            EXPECT_FALSE(std::filesystem::exists(h.dir.file(name))) << name;
+                        }
+                    }
+                    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+                    if (step == OutputStep::Write || step == OutputStep::Sync) {
+                        EXPECT_EQ(chosen_fault.visible.empty(), !named);
+                    }
+                }
+            }
+        }
+    }
+    // Without a fault the same conversion puts all three in place.
+    Harness h;
+    chosen_fault = {};
+    convert_split_scene(h, scene, false);
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    for (const char* name : split_outputs)
+        EXPECT_FALSE(read_bytes(h.dir.file(name)).empty()) << name;
+}
+
+// A conversion killed while it writes (kill -9, a power cut) leaves the
+// previous outputs and no file of its own: its temporaries have no name.
+TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
+{
+    const std::string scene = scene_of_256_objects();
+    struct Case {
+        const char* dying_at;
+        OutputStep step;
+    };
+    const Case cases[] = {{"out_02.asc", OutputStep::Write}, {"out.mat", OutputStep::Sync}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dying_at) + " " + step_name(c.step));
+        Harness h;
+        for (const char* name : split_outputs)
+            h.dir.write(name, std::string("previous ") + name);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            chosen_fault = {h.dir.file(c.dying_at), c.step, 0, true, h.dir.path().string(), {}};
+            convert_split_scene(h, scene, false);
+            ::_exit(0); // not killed: the step never came
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        for (const char* name : split_outputs)
+            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
 }
