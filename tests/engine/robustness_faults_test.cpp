@@ -362,6 +362,161 @@ TEST(RobustnessFaults, AnInputThatDisappearsBeforeTheConversionIsReported)
 
 namespace {
 
+// A split conversion: two ".asc" files and the ".mat", written, then put in
+// place together.
+const char* const split_outputs[] = {"out_01.asc", "out_02.asc", "out.mat"};
+
+std::string scene_of_256_objects()
+{
+    std::string scene = ase_header() + material_list({gta_material("texture_map", "brick.bmp")});
+    for (int i = 0; i < 256; ++i) {
+        AseObject o;
+        o.name = "box" + std::to_string(i);
+        scene += ase_object(o);
+    }
+    return scene;
+}
+
+// The step of one output that fails, and what the folder showed then.
+struct ChosenOutputFault {
+    std::string target;
+    OutputStep step = OutputStep::Create;
+    int code = EIO;
+    bool kill = false; // the process dies there, as by kill -9 or a power cut
+    std::string folder;
+    std::vector<std::string> visible; // temporaries in the folder when the step came
+};
+ChosenOutputFault chosen_fault;
+
+int fail_chosen_step(OutputStep step, const std::string& target)
+{
+    if (step != chosen_fault.step || target != chosen_fault.target)
+        return 0;
+    chosen_fault.visible = leftover_temporaries(chosen_fault.folder);
+    if (chosen_fault.kill)
+        ::raise(SIGKILL);
+    return chosen_fault.code;
+}
+
+// Analyses the split scene (the express question answered No, the others
+// Yes), chooses out.asc and converts, with the seam armed.
+void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries)
+{
+    h.services.answers = {false};
+    h.services.default_answer = true;
+    h.analyse("scene.ase", scene);
+    ASSERT_TRUE(h.session().analysis_report.completed);
+    ASSERT_EQ(h.session().scene.statistics.split_files, 2);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+    h.form().click_Target_filename();
+    const OutputSeamScope seam(named_temporaries, fail_chosen_step);
+    h.form().click_Start_process();
+}
+
+const char* step_name(OutputStep step)
+{
+    switch (step) {
+    case OutputStep::Create:
+        return "create";
+    case OutputStep::Write:
+        return "write";
+    case OutputStep::Sync:
+        return "sync";
+    case OutputStep::Place:
+        return "place";
+    }
+    return "?";
+}
+
+} // namespace
+
+// Whichever output fails at whichever step (the temporary not created, a
+// write or the flush refused, the file not put in place after the others
+// were), every output is as it was before: the earlier ones are put back,
+// none appears on its own, no temporary is left. Unnamed temporaries are
+// never seen in the folder; named ones are, while they are written.
+TEST(RobustnessFaults, AFailureAtAnyStepOfAnyOutputLeavesEveryOutputAsItWas)
+{
+    const std::string scene = scene_of_256_objects();
+    for (const bool named : {false, true}) {
+        for (const bool previous : {true, false}) {
+            for (const char* failing : split_outputs) {
+                for (const OutputStep step :
+                     {OutputStep::Create, OutputStep::Write, OutputStep::Sync, OutputStep::Place}) {
+                    SCOPED_TRACE(std::string(named ? "named " : "unnamed ") + (previous ? "over previous " : "") +
+                                 failing + " " + step_name(step));
+                    Harness h;
+                    if (previous) {
+                        for (const char* name : split_outputs)
+                            h.dir.write(name, std::string("previous ") + name);
+                    }
+                    chosen_fault = {h.dir.file(failing), step, EIO, false, h.dir.path().string(), {}};
+                    convert_split_scene(h, scene, named);
+
+                    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+                    EXPECT_TRUE(h.session().conversion_report.outputs.empty());
+                    const RecordedMessage* error = last_error(h.services);
+                    ASSERT_NE(error, nullptr);
+                    EXPECT_NE(error->message.text.find(h.dir.file(failing)), std::string::npos);
+                    EXPECT_NE(error->message.text.find(std::strerror(EIO)), std::string::npos);
+                    for (const char* name : split_outputs) {
+                        if (previous) {
+                            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+                        } else {
+                            EXPECT_FALSE(std::filesystem::exists(h.dir.file(name))) << name;
+                        }
+                    }
+                    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+                    if (step == OutputStep::Write || step == OutputStep::Sync) {
+                        EXPECT_EQ(chosen_fault.visible.empty(), !named);
+                    }
+                }
+            }
+        }
+    }
+    // Without a fault the same conversion puts all three in place.
+    Harness h;
+    chosen_fault = {};
+    convert_split_scene(h, scene, false);
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    for (const char* name : split_outputs)
+        EXPECT_FALSE(read_bytes(h.dir.file(name)).empty()) << name;
+}
+
+// A conversion killed while it writes (kill -9, a power cut) leaves the
+// previous outputs and no file of its own: its temporaries have no name.
+TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
+{
+    const std::string scene = scene_of_256_objects();
+    struct Case {
+        const char* dying_at;
+        OutputStep step;
+    };
+    const Case cases[] = {{"out_02.asc", OutputStep::Write}, {"out.mat", OutputStep::Sync}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dying_at) + " " + step_name(c.step));
+        Harness h;
+        for (const char* name : split_outputs)
+            h.dir.write(name, std::string("previous ") + name);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            chosen_fault = {h.dir.file(c.dying_at), c.step, 0, true, h.dir.path().string(), {}};
+            convert_split_scene(h, scene, false);
+            ::_exit(0); // not killed: the step never came
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        for (const char* name : split_outputs)
+            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
+}
+
+namespace {
+
 // User services that call a hook at every event step of an action: a test
 // changes the scene there, as another program would while it is read.
 class HookedServices : public ScriptedServices {
@@ -394,18 +549,6 @@ std::string many_object_scene(bool ase)
                            "Vertex list:", "Vertex 0:  X:1     Y:2     Z:3", "Face list:",
                            "Face 0:    A:0 B:0 C:0 AB:1 BC:1 CA:1", "Smoothing:  1"});
         }
-
-// A split conversion: two ".asc" files and the ".mat", written, then put in
-// place together.
-const char* const split_outputs[] = {"out_01.asc", "out_02.asc", "out.mat"};
-
-std::string scene_of_256_objects()
-{
-    std::string scene = ase_header() + material_list({gta_material("texture_map", "brick.bmp")});
-    for (int i = 0; i < 256; ++i) {
-        AseObject o;
-        o.name = "box" + std::to_string(i);
-        scene += ase_object(o);
     }
     return scene;
 }
@@ -548,141 +691,4 @@ TEST(RobustnessFaults, DevicesPipesAndSocketsAreRefusedWithoutBlocking)
         EXPECT_FALSE(h.form().busy());
     }
     ::close(listener);
-
-// The step of one output that fails, and what the folder showed then.
-struct ChosenOutputFault {
-    std::string target;
-    OutputStep step = OutputStep::Create;
-    int code = EIO;
-    bool kill = false; // the process dies there, as by kill -9 or a power cut
-    std::string folder;
-    std::vector<std::string> visible; // temporaries in the folder when the step came
-};
-ChosenOutputFault chosen_fault;
-
-int fail_chosen_step(OutputStep step, const std::string& target)
-{
-    if (step != chosen_fault.step || target != chosen_fault.target)
-        return 0;
-    chosen_fault.visible = leftover_temporaries(chosen_fault.folder);
-    if (chosen_fault.kill)
-        ::raise(SIGKILL);
-    return chosen_fault.code;
-}
-
-// Analyses the split scene (the express question answered No, the others
-// Yes), chooses out.asc and converts, with the seam armed.
-void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries)
-{
-    h.services.answers = {false};
-    h.services.default_answer = true;
-    h.analyse("scene.ase", scene);
-    ASSERT_TRUE(h.session().analysis_report.completed);
-    ASSERT_EQ(h.session().scene.statistics.split_files, 2);
-    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
-    h.form().click_Target_filename();
-    const OutputSeamScope seam(named_temporaries, fail_chosen_step);
-    h.form().click_Start_process();
-}
-
-const char* step_name(OutputStep step)
-{
-    switch (step) {
-    case OutputStep::Create:
-        return "create";
-    case OutputStep::Write:
-        return "write";
-    case OutputStep::Sync:
-        return "sync";
-    case OutputStep::Place:
-        return "place";
-    }
-    return "?";
-}
-
-} // namespace
-
-// Whichever output fails at whichever step (the temporary not created, a
-// write or the flush refused, the file not put in place after the others
-// were), every output is as it was before: the earlier ones are put back,
-// none appears on its own, no temporary is left. Unnamed temporaries are
-// never seen in the folder; named ones are, while they are written.
-TEST(RobustnessFaults, AFailureAtAnyStepOfAnyOutputLeavesEveryOutputAsItWas)
-{
-    const std::string scene = scene_of_256_objects();
-    for (const bool named : {false, true}) {
-        for (const bool previous : {true, false}) {
-            for (const char* failing : split_outputs) {
-                for (const OutputStep step :
-                     {OutputStep::Create, OutputStep::Write, OutputStep::Sync, OutputStep::Place}) {
-                    SCOPED_TRACE(std::string(named ? "named " : "unnamed ") + (previous ? "over previous " : "") +
-                                 failing + " " + step_name(step));
-                    Harness h;
-                    if (previous) {
-                        for (const char* name : split_outputs)
-                            h.dir.write(name, std::string("previous ") + name);
-                    }
-                    chosen_fault = {h.dir.file(failing), step, EIO, false, h.dir.path().string(), {}};
-                    convert_split_scene(h, scene, named);
-
-                    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
-                    EXPECT_TRUE(h.session().conversion_report.outputs.empty());
-                    const RecordedMessage* error = last_error(h.services);
-                    ASSERT_NE(error, nullptr);
-                    EXPECT_NE(error->message.text.find(h.dir.file(failing)), std::string::npos);
-                    EXPECT_NE(error->message.text.find(std::strerror(EIO)), std::string::npos);
-                    for (const char* name : split_outputs) {
-                        if (previous) {
-                            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
-                        } else {
-                            EXPECT_FALSE(std::filesystem::exists(h.dir.file(name))) << name;
-                        }
-                    }
-                    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
-                    if (step == OutputStep::Write || step == OutputStep::Sync) {
-                        EXPECT_EQ(chosen_fault.visible.empty(), !named);
-                    }
-                }
-            }
-        }
-    }
-    // Without a fault the same conversion puts all three in place.
-    Harness h;
-    chosen_fault = {};
-    convert_split_scene(h, scene, false);
-    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
-    for (const char* name : split_outputs)
-        EXPECT_FALSE(read_bytes(h.dir.file(name)).empty()) << name;
-}
-
-// A conversion killed while it writes (kill -9, a power cut) leaves the
-// previous outputs and no file of its own: its temporaries have no name.
-TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
-{
-    const std::string scene = scene_of_256_objects();
-    struct Case {
-        const char* dying_at;
-        OutputStep step;
-    };
-    const Case cases[] = {{"out_02.asc", OutputStep::Write}, {"out.mat", OutputStep::Sync}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.dying_at) + " " + step_name(c.step));
-        Harness h;
-        for (const char* name : split_outputs)
-            h.dir.write(name, std::string("previous ") + name);
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            chosen_fault = {h.dir.file(c.dying_at), c.step, 0, true, h.dir.path().string(), {}};
-            convert_split_scene(h, scene, false);
-            ::_exit(0); // not killed: the step never came
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-        for (const char* name : split_outputs)
-            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
-        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
-    }
 }
