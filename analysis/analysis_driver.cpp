@@ -9,6 +9,7 @@
 #include "format/ase_keywords.hpp"
 #include "format/line_counter.hpp"
 #include "format/line_cursor.hpp"
+#include "format/scene_file.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
@@ -20,6 +21,14 @@ std::int64_t split_count(std::int64_t objects) noexcept { return objects > 255 ?
 namespace {
 
 bool starts_ase_object(std::string_view line) { return starts_with_upper(line, ase_keyword::object_start); }
+
+std::string utf16_message(const std::string& path)
+{
+    return "The file \"" + path +
+           "\" is saved as UTF-16 (Unicode) text, which this program cannot read. Open it in the exporter or a "
+           "text editor, save it again as 8-bit text (ANSI or Latin-1; UTF-8 also works when the names use only "
+           "plain letters), and analyse it again.";
+}
 
 // Adds a count to a total without ever wrapping: a count that is not a whole
 // 64-bit number adds nothing, and a total that would run past the 64-bit
@@ -45,6 +54,7 @@ public:
     {
         scene_.line_count = 0;
         scene_.object_count = 0;
+        scene_.lf_ends_line = reading_.lf_ends_line;
         scene_.statistics.faces = 0;
         scene_.statistics.vertices = 0;
         scene_.statistics.invalid_submaterial_objects = 0;
@@ -67,7 +77,21 @@ private:
     bool unreadable(std::string message) { return end(AnalysisEnd::Unreadable, std::move(message)); }
     bool stopped() { return end(AnalysisEnd::Stopped); }
 
-    // ---- the counting pass ------------------------------------------------------
+    // ---- the file and the counting pass ------------------------------------------
+
+    // Opens the scene once for every pass: a file replaced or rewritten
+    // between two passes is noticed, not read half old and half new.
+    bool open_scene()
+    {
+        std::string error;
+        if (!file_.open(scene_.scene_path, error))
+            return unreadable(error);
+        char start[2] = {0, 0};
+        std::size_t got = 0;
+        if (file_.read_at(0, start, sizeof start, got) == ReadOutcome::Read && starts_with_utf16_mark(start, got))
+            return unreadable(utf16_message(scene_.scene_path));
+        return true;
+    }
 
     bool count(const ObjectStartKeyword& keyword)
     {
@@ -75,19 +99,38 @@ private:
             return stopped();
         LineCount count;
         std::string error;
-        if (!count_lines_and_objects(scene_.scene_path, {reading_.lf_ends_line}, keyword, count, error))
+        const CountOptions options{reading_.lf_ends_line, reading_.block_size, reading_.stop};
+        switch (count_lines_and_objects(file_, options, keyword, count, error)) {
+        case CountEnd::Counted:
+            break;
+        case CountEnd::Unreadable:
             return unreadable(error);
+        case CountEnd::Stopped:
+            return stopped();
+        }
+        // Every later pass, and the conversion, end lines where this count did.
+        reading_.lf_ends_line = count.lf_ends_line;
+        scene_.lf_ends_line = count.lf_ends_line;
         scene_.line_count = count.lines;
         scene_.object_count = count.object_starts;
         observer_.lines_counted();
         if (count.object_starts == 0) {
-            result_.input_has_lone_line_feeds = !reading_.lf_ends_line && file_has_lone_line_feed(scene_.scene_path);
+            result_.input_has_lone_line_feeds = !count.lf_ends_line && count.lone_line_feeds;
             return end(AnalysisEnd::NoObjects);
         }
         scene_.statistics.objects_found = scene_.object_count;
         scene_.statistics.split_files = split_count(scene_.object_count);
         observer_.objects_counted();
         return true;
+    }
+
+    // A pass that could not read what it needed ends the analysis: stopped,
+    // or unreadable with the reader's sentence.
+    bool reading_ended(const LineSource& source)
+    {
+        if (source.stopped())
+            return stopped();
+        return unreadable(source.failure_message());
     }
 
     // ---- the checking pass --------------------------------------------------------
@@ -130,7 +173,7 @@ private:
         std::int64_t object_number = 1;
         LineSource source(reading_);
         std::string error;
-        if (!source.open(scene_.scene_path, error))
+        if (!source.open(file_, error))
             return unreadable(error);
         LineCursor cursor(source);
         for (;;) {
@@ -141,6 +184,9 @@ private:
             cursor.read();
             const bool starts = starts_object(cursor.line());
             const ObjectCheck check = examine(cursor);
+            // An object cut short by a failed or stopped read gets no verdict.
+            if (source.read_failed())
+                return reading_ended(source);
             remember_name(check, object_number);
             switch (check.verdict) {
             case ObjectVerdict::NotAnObject:
@@ -160,7 +206,9 @@ private:
             observer_.line_checked(cursor.number());
         }
         if (source.read_failed())
-            return unreadable("The file \"" + scene_.scene_path + "\" could not be read to its end.");
+            return reading_ended(source);
+        if (!file_.unchanged())
+            return unreadable(file_.changed_message());
         return true;
     }
 
@@ -168,7 +216,7 @@ private:
 
     void analyse_asc()
     {
-        if (!count({asc::starts_object, 'n', 'N'}))
+        if (!open_scene() || !count({asc::starts_object, 'n', 'N'}))
             return;
         auto examine = [this](LineCursor& cursor) { return examine_asc_line(cursor, log_); };
         check_objects(examine, asc::starts_object);
@@ -182,6 +230,7 @@ private:
         input.path = scene_.scene_path;
         input.tiff_folder = join_path(parent_folder_of(scene_.scene_path), "TIFFRGB");
         input.reading = reading_;
+        input.file = &file_;
         input.renaming = renaming_;
         input.keep_going = [this] { return observer_.keep_going(); };
         MaterialCatalogue& catalogue = scene_.catalogue;
@@ -210,7 +259,7 @@ private:
 
     void analyse_ase()
     {
-        if (!count({starts_ase_object, '*', '*'}) || !read_materials())
+        if (!open_scene() || !count({starts_ase_object, '*', '*'}) || !read_materials())
             return;
         AseObjectChecker checker(log_, scene_.catalogue.submaterial_counts);
         auto examine = [&checker](LineCursor& cursor) { return checker.examine(cursor); };
@@ -219,10 +268,11 @@ private:
 
     SceneState& scene_;
     ErrorLog& log_;
-    const LineSourceOptions& reading_;
+    LineSourceOptions reading_; // with the line-end rule the counting pass found
     AnalysisObserver& observer_;
     PictureRenaming renaming_;
     AnalysisResult result_;
+    SceneFile file_;
 };
 
 } // namespace

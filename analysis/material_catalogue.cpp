@@ -42,7 +42,9 @@ public:
 
     bool open()
     {
-        if (!source_.open(input_.path, outcome_.error)) {
+        const bool opened =
+            input_.file ? source_.open(*input_.file, outcome_.error) : source_.open(input_.path, outcome_.error);
+        if (!opened) {
             outcome_.readable = false;
             return false;
         }
@@ -78,9 +80,11 @@ public:
     bool ended() const { return ended_ || source_.read_failed(); }
     void note_read_failure()
     {
-        if (source_.read_failed()) {
+        if (source_.stopped()) {
+            outcome_.stopped = true;
+        } else if (source_.read_failed()) {
             outcome_.readable = false;
-            outcome_.error = "The file \"" + input_.path + "\" could not be read to its end.";
+            outcome_.error = source_.failure_message();
         }
     }
 

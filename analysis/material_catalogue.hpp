@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/line_source.hpp"
+#include "format/scene_file.hpp"
 #include "analysis/texture_short_names.hpp"
 #include "state/scene_state.hpp"
 
@@ -27,6 +28,9 @@ struct CatalogueInput {
     std::string path;        // the scene file
     std::string tiff_folder; // the TIFFRGB folder beside it
     LineSourceOptions reading;
+    // The scene as the analysis opened it for all its passes; when null the
+    // passes open `path` themselves.
+    const SceneFile* file = nullptr;
     PictureRenaming renaming = PictureRenaming::Rename;
     // Called once per line of the outer scan, so a window can stay responsive;
     // returns false to stop reading.

@@ -8,6 +8,7 @@
 #include "app/options_and_clearing.hpp"
 #include "app/start_process.hpp"
 #include "format/line_source.hpp"
+#include "format/scene_file.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
@@ -20,7 +21,7 @@ std::string decimal(std::int64_t value) { return format_number(value); }
 
 LineSourceOptions reading_options(const Session& session)
 {
-    return {session.settings.lf_ends_line, session.settings.read_block_size};
+    return {session.settings.lf_ends_line, session.settings.read_block_size, session.settings.stop};
 }
 
 // Shows an analysis as it runs: the progress row, the totals as they grow,
@@ -108,7 +109,7 @@ public:
         // The command-line scene is dropped then, so the next click offers the
         // dialog instead of failing again.
         {
-            LineSource probe(reading_options(s_));
+            SceneFile probe;
             std::string error;
             if (!probe.open(path, error)) {
                 scene_.command_line_scene.clear();

@@ -156,7 +156,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
                                 scene.catalogue,
                                 scene.has_materials,
                                 {options.axis_flip, options.texture_flip && ase},
-                                {session.settings.lf_ends_line, session.settings.read_block_size}};
+                                {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
     ShownProgress progress(session);
     WrittenOutputs written = write_scene_outputs(plan, input, progress);
     ConversionReport& report = session.conversion_report;

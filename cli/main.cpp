@@ -1,5 +1,6 @@
 // trevanix-cli: the window's analysis and conversion without a window, for one
 // scene or many.
+#include <atomic>
 #include <csignal>
 #include <algorithm>
 #include <exception>
@@ -26,8 +27,16 @@ using namespace trevanix;
 using namespace trevanix::cli;
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// Read by the engine's readers at every block, so a stop lands even inside a
+// long line or the counting pass.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void on_interrupt(int) { g_interrupted = 1; }
+extern "C" void on_interrupt(int)
+{
+    g_interrupted = 1;
+    g_stop.store(true, std::memory_order_relaxed);
+}
 
 struct Arguments {
     std::vector<std::string> scenes; // scenes and folders of scenes
@@ -126,6 +135,7 @@ EngineSettings engine_settings(const Arguments& args, const std::filesystem::pat
     EngineSettings settings;
     settings.program_folder = folder.string();
     settings.lf_ends_line = args.lf_ends;
+    settings.stop = &g_stop;
     settings.picture_renaming = args.no_rename ? PictureRenaming::ListOnly : PictureRenaming::Rename;
     return settings;
 }

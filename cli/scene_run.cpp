@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "format/scene_file.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix::cli {
@@ -49,6 +50,9 @@ std::string unreadable_scene_reason(const std::string& path)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return "\"" + path + "\" is a folder, not a scene file";
+    // A pipe or a device is refused before an open that could wait forever.
+    if (std::string refusal = not_a_scene_file_reason(path); !refusal.empty())
+        return refusal;
     errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {

@@ -421,10 +421,14 @@ bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std
         std::string_view values[3];
         Fields fields;
         // A line that fails its keyword test, or lacks a field, stays an empty
-        // slot; an object whose faces use such a slot is left out.
-        if ((keyword.empty() || matches(text, keyword)) && tab_fields(text, 4, wanted, values)) {
-            fields.present = true;
+        // slot; an object whose faces use such a slot is left out. A cut line
+        // that passes the keyword test counts as copied: the fields it would
+        // be judged on may lie beyond the cut.
+        const bool keyword_matches = keyword.empty() || matches(text, keyword);
+        if (keyword_matches)
             run.note_copied_line();
+        if (keyword_matches && tab_fields(text, 4, wanted, values)) {
+            fields.present = true;
             // Only the wanted fields are kept.
             const char* kept = values[0].data();
             const std::size_t base = arena_.size();
@@ -830,14 +834,14 @@ private:
             std::exception_ptr failure;
             try {
                 block_.clear();
-                if (job_->write_object(options_, catalogue_, block_, clipboard_line_)) {
-                    // An object holding a line cut short is refused, not written.
-                    if (job_->cut_line() != 0) {
-                        cut_line_ = job_->cut_line();
-                        end = LoopEnd::LineTooLong;
-                    } else if (!sink_.place_block(block_)) {
-                        end = LoopEnd::WriteFailed;
-                    }
+                // An object holding a line cut short is refused, not written:
+                // what it would be judged on may lie beyond the cut.
+                if (job_->cut_line() != 0) {
+                    cut_line_ = job_->cut_line();
+                    end = LoopEnd::LineTooLong;
+                } else if (job_->write_object(options_, catalogue_, block_, clipboard_line_) &&
+                           !sink_.place_block(block_)) {
+                    end = LoopEnd::WriteFailed;
                 }
             } catch (...) {
                 failure = std::current_exception();

@@ -79,6 +79,7 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     // A reader that stopped on request has not seen the whole scene: what was
     // written from it must not be committed, as after the user's stop.
     const bool stopped = cursor.stopped();
+    const std::string read_error = source.changed() ? source.failure_message() : std::string();
     source.close();
 
     switch (end) {
@@ -97,6 +98,8 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     }
     if (stopped)
         return failed(ConversionStatus::NotRun, {});
+    if (!read_error.empty())
+        return failed(ConversionStatus::InputFailed, read_error);
     if (read_failed)
         return failed(ConversionStatus::InputFailed,
                       "The file \"" + input.scene_path + "\" could not be read to its end. Nothing was written.");

@@ -16,7 +16,7 @@ public:
     explicit LineCursor(LineSource& source, std::int64_t number = 0) : source_(source), number_(number) {}
 
     // Reads the next line; false (and an empty current line) at the end of the file.
-    bool read()
+    [[gnu::always_inline]] bool read()
     {
         if (!source_.next(line_)) {
             line_ = {};

@@ -1,228 +1,213 @@
 #include "format/line_source.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace trevanix {
 
 namespace {
 
-std::string open_error(const std::string& path, int code)
+BlockReaderOptions block_options(const LineSourceOptions& options)
 {
-    return "The file \"" + path + "\" could not be opened for reading (" +
-           std::generic_category().message(code ? code : EIO) + ").";
+    BlockReaderOptions blocks;
+    blocks.block_size = std::max<std::size_t>(options.block_size, 16);
+    // Room for the start of a line that runs on into the next block.
+    blocks.room_before = LineSource::max_line_length;
+    blocks.bytes_after = 1; // shows whether an LF follows a CR at the block's end
+    blocks.find_line_ends = true;
+    blocks.lf_ends_line = options.lf_ends_line;
+    blocks.stop = options.stop;
+    return blocks;
 }
 
 } // namespace
 
-LineSource::LineSource(LineSourceOptions options) : options_(options)
-{
-    if (options_.block_size < 16)
-        options_.block_size = 16;
-    // Mapped windows start at multiples of the page size.
-    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    options_.window_size = std::max(page, options_.window_size / page * page);
-}
+LineSource::LineSource(LineSourceOptions options) : options_(options), reader_(block_options(options)) {}
 
 LineSource::~LineSource() { close(); }
 
 bool LineSource::open(const std::string& path, std::string& error)
 {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = open_error(path, errno);
+    if (!own_file_.open(path, error))
         return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = open_error(path, errno);
-        ::close(fd);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = open_error(path, EISDIR);
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    mapped_mode_ = options_.map_files && S_ISREG(info.st_mode);
-    file_size_ = mapped_mode_ ? static_cast<std::uint64_t>(info.st_size) : 0;
-    file_offset_ = 0;
-    data_ = nullptr;
-    begin_ = end_ = 0;
-    carry_.clear();
-    eof_ = false;
-    skip_line_feed_ = false;
-    read_failed_ = false;
-    lines_read_ = 0;
+    file_ = &own_file_;
+    start();
     return true;
 }
 
-void LineSource::unmap() noexcept
+bool LineSource::open(const SceneFile& file, std::string& error)
 {
-    if (window_) {
-        ::munmap(window_, window_length_);
-        window_ = nullptr;
-        window_length_ = 0;
+    close();
+    if (!file.is_open()) {
+        error = file.failed_message();
+        return false;
     }
+    if (!file.unchanged()) {
+        error = file.changed_message();
+        return false;
+    }
+    file_ = &file;
+    start();
+    return true;
+}
+
+void LineSource::start()
+{
+    failure_ = Failure::None;
+    skipping_ = false;
+    line_cut_ = false;
+    lines_read_ = 0;
+    next_end_ = 0;
+    block_ = {};
+    line_start_ = nullptr;
+    reader_.start(*file_);
+    move_to_next_block();
 }
 
 void LineSource::close() noexcept
 {
-    unmap();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    data_ = nullptr;
-    begin_ = end_ = 0;
-    eof_ = true;
+    reader_.finish();
+    own_file_.close();
+    file_ = nullptr;
+    block_ = {};
+    line_start_ = nullptr;
+    next_end_ = 0;
 }
 
-bool LineSource::map_next_window()
+std::string LineSource::failure_message() const
 {
-    unmap();
-    if (file_offset_ >= file_size_) {
-        eof_ = true;
+    const SceneFile& file = file_ ? *file_ : own_file_;
+    switch (failure_) {
+    case Failure::Failed:
+        return file.failed_message();
+    case Failure::Changed:
+        return file.changed_message();
+    case Failure::None:
+    case Failure::Stopped:
+        break;
+    }
+    return {};
+}
+
+// Goes on to the next block, with the unfinished line (or, after a CR at the
+// block's end, the LF that belongs to it) carried over.
+bool LineSource::move_to_next_block()
+{
+    std::size_t keep = 0;
+    std::size_t skip = 0;
+    if (block_.data != nullptr) {
+        if (line_start_ > block_end())
+            skip = static_cast<std::size_t>(line_start_ - block_end());
+        else if (!skipping_)
+            keep = static_cast<std::size_t>(block_end() - line_start_);
+    }
+    ReadBlock next;
+    if (!reader_.next(next, line_start_, keep)) {
+        switch (reader_.end()) {
+        case BlockReadEnd::Whole:
+            break;
+        case BlockReadEnd::Failed:
+            failure_ = Failure::Failed;
+            break;
+        case BlockReadEnd::Changed:
+            failure_ = Failure::Changed;
+            break;
+        case BlockReadEnd::Stopped:
+            failure_ = Failure::Stopped;
+            break;
+        }
+        block_ = {};
+        line_start_ = nullptr;
+        next_end_ = 0;
         return false;
     }
-    const std::size_t length = static_cast<std::size_t>(
-        std::min<std::uint64_t>(options_.window_size, file_size_ - file_offset_));
-    void* window = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_,
-                          static_cast<off_t>(file_offset_));
-    if (window == MAP_FAILED) {
-        // Fall back to plain reads from here on (a file system without mapping).
-        mapped_mode_ = false;
-        if (::lseek(fd_, static_cast<off_t>(file_offset_), SEEK_SET) < 0) {
-            read_failed_ = true;
-            eof_ = true;
-            return false;
-        }
-        return read_next_block();
-    }
-    ::madvise(window, length, MADV_SEQUENTIAL);
-    window_ = window;
-    window_length_ = length;
-    data_ = static_cast<const char*>(window);
-    begin_ = 0;
-    end_ = length;
-    file_offset_ += length;
+    block_ = next;
+    line_start_ = block_.data - keep + skip;
+    next_end_ = 0;
+    while (next_end_ < block_.end_count && block_.ends[next_end_] < skip)
+        ++next_end_;
     return true;
 }
 
-bool LineSource::read_next_block()
+// Drops the rest of a cut line, block by block, up to its line end. False
+// when reading ended first.
+bool LineSource::skip_rest_of_cut_line()
 {
-    if (buffer_.size() < options_.block_size)
-        buffer_.resize(options_.block_size);
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-        if (got > 0) {
-            data_ = buffer_.data();
-            begin_ = 0;
-            end_ = static_cast<std::size_t>(got);
-            file_offset_ += static_cast<std::uint64_t>(got);
+        if (next_end_ < block_.end_count) {
+            pass_line_end(block_.data + block_.ends[next_end_++]);
+            skipping_ = false;
             return true;
         }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            read_failed_ = true;
-        eof_ = true;
-        return false;
+        line_start_ = block_end(); // none of these bytes is kept
+        if (block_.last) {
+            skipping_ = false;
+            return true;
+        }
+        if (!move_to_next_block())
+            return false;
     }
-}
-
-// Replaces what is held with the next stretch of the file; false at its end.
-bool LineSource::load_more()
-{
-    if (eof_ || fd_ < 0)
-        return false;
-    return mapped_mode_ ? map_next_window() : read_next_block();
-}
-
-bool LineSource::at_end()
-{
-    if (begin_ == end_ && !load_more())
-        return true;
-    if (skip_line_feed_) {
-        skip_line_feed_ = false;
-        if (data_[begin_] == '\n' && ++begin_ == end_)
-            return !load_more();
-    }
-    return false;
 }
 
 bool LineSource::next_slow(std::string_view& line)
 {
-    if (at_end())
-        return false;
-    const std::size_t stop = find_line_end(data_, begin_, end_);
-    if (stop < end_) {
-        line = std::string_view(data_ + begin_, stop - begin_);
-        begin_ = stop + 1;
-        if (data_[stop] == '\r') {
-            if (begin_ < end_) {
-                if (data_[begin_] == '\n')
-                    ++begin_;
-            } else {
-                skip_line_feed_ = true;
-            }
+    for (;;) {
+        if (block_.data == nullptr || failure_ != Failure::None)
+            return false;
+        if (skipping_) {
+            if (!skip_rest_of_cut_line())
+                return false;
+            continue;
         }
-        ++lines_read_;
-        return true;
-    }
-    // The line runs past what is held: gather it across windows or blocks.
-    carry_.assign(data_ + begin_, end_ - begin_);
-    begin_ = end_;
-    while (load_more()) {
-        const std::size_t at = find_line_end(data_, 0, end_);
-        carry_.append(data_, at);
-        if (at < end_) {
-            begin_ = at + 1;
-            if (data_[at] == '\r') {
-                if (begin_ < end_) {
-                    if (data_[begin_] == '\n')
-                        ++begin_;
-                } else {
-                    skip_line_feed_ = true;
-                }
-            }
-            break;
+        if (next_end_ < block_.end_count) {
+            // The line's end is known (a line longer than the bound is cut).
+            const char* at = block_.data + block_.ends[next_end_++];
+            const auto length = static_cast<std::size_t>(at - line_start_);
+            line_cut_ = length > max_line_length;
+            line = std::string_view(line_start_, line_cut_ ? max_line_length : length);
+            pass_line_end(at);
+            ++lines_read_;
+            return true;
         }
-        begin_ = end_;
+        // No line end is left in the block: its last bytes start a line.
+        const std::size_t held = line_start_ < block_end() ? static_cast<std::size_t>(block_end() - line_start_) : 0;
+        if (held > max_line_length) {
+            line = std::string_view(line_start_, max_line_length);
+            line_cut_ = true;
+            skipping_ = true; // the rest goes at the next read
+            ++lines_read_;
+            return true;
+        }
+        if (block_.last) {
+            if (held == 0)
+                return false;
+            // The last line, without a line end.
+            line = std::string_view(line_start_, held);
+            line_cut_ = false;
+            line_start_ = block_end();
+            ++lines_read_;
+            return true;
+        }
+        if (!move_to_next_block())
+            return false;
     }
-    line = carry_;
-    ++lines_read_;
-    return true;
 }
 
-bool file_has_lone_line_feed(const std::string& path)
+bool LineSource::at_end()
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    std::vector<char> block(std::size_t{1} << 20);
-    char previous = '\0';
-    bool found = false;
-    std::size_t got = 0;
-    while (!found && (got = std::fread(block.data(), 1, block.size(), file)) > 0) {
-        for (std::size_t i = 0; i < got; ++i) {
-            if (block[i] == '\n' && previous != '\r') {
-                found = true;
-                break;
-            }
-            previous = block[i];
+    for (;;) {
+        if (block_.data == nullptr || failure_ != Failure::None)
+            return true;
+        if (skipping_) {
+            if (!skip_rest_of_cut_line())
+                return true;
+            continue;
         }
+        if (next_end_ < block_.end_count || line_start_ < block_end())
+            return false;
+        if (block_.last || !move_to_next_block())
+            return true;
     }
-    std::fclose(file);
-    return found;
 }
 
 } // namespace trevanix

@@ -1,22 +1,86 @@
 #include "format/text.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace trevanix {
+
+namespace {
+
+bool same_bytes(const char* a, const char* b, std::size_t n) noexcept
+{
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k])
+            return false;
+    return true;
+}
+
+// Offset of the first occurrence of `what` (two characters or more) in
+// data[0, size), or size when there is none. Positions are filtered 16 at a
+// time by the keyword's first and last characters; only those that pass are
+// compared whole. Keywords are short and lines hold few candidates, so this
+// beats a library search per line.
+std::size_t find_text(const char* data, std::size_t size, std::string_view what) noexcept
+{
+    const std::size_t last = what.size() - 1;
+    const std::size_t end = size - what.size(); // the last position where `what` fits
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    if (end >= 16) {
+        const __m128i first_char = _mm_set1_epi8(what[0]);
+        const __m128i last_char = _mm_set1_epi8(what[last]);
+        // Positions [block, block + 16); the last block overlaps the one
+        // before it and skips the positions already seen.
+        for (std::size_t block = 0;; block += 16) {
+            const bool final_block = block + 16 > end;
+            const std::size_t seen = final_block ? block : 0;
+            if (final_block)
+                block = end - 15;
+            const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block));
+            const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + last));
+            auto candidates = static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(starts, first_char), _mm_cmpeq_epi8(ends, last_char))));
+            if (seen > block)
+                candidates &= ~0u << (seen - block);
+            while (candidates != 0) {
+                const std::size_t k = block + static_cast<std::size_t>(std::countr_zero(candidates));
+                if (same_bytes(data + k + 1, what.data() + 1, last - 1))
+                    return k;
+                candidates &= candidates - 1;
+            }
+            if (final_block)
+                return size;
+        }
+    }
+#endif
+    for (; at <= end; ++at)
+        if (data[at] == what[0] && data[at + last] == what[last] && same_bytes(data + at + 1, what.data() + 1, last - 1))
+            return at;
+    return size;
+}
+
+} // namespace
 
 std::size_t position_of(std::string_view text, std::string_view what, std::size_t from) noexcept
 {
     if (from == 0)
         from = 1;
-    if (from > text.size() + 1)
+    if (from > text.size() + 1 || what.size() > text.size() - (from - 1))
         return 0;
-    const auto found = text.find(what, from - 1);
-    return found == std::string_view::npos ? 0 : found + 1;
+    if (what.size() < 2)
+        return what.empty() ? from : position_of(text, what[0], from);
+    const std::string_view rest = text.substr(from - 1);
+    const std::size_t found = find_text(rest.data(), rest.size(), what);
+    return found == rest.size() ? 0 : found + from;
 }
 
 std::size_t position_of(std::string_view text, char what, std::size_t from) noexcept
@@ -186,6 +250,15 @@ namespace {
 template <typename Int>
 std::optional<Int> round_half_even(double value) noexcept
 {
+    // Most counts and ids are whole numbers already: no rounding to do.
+    if (value > -9.0e15 && value < 9.0e15) {
+        const auto whole = static_cast<std::int64_t>(value);
+        if (static_cast<double>(whole) == value) {
+            if (whole < std::numeric_limits<Int>::min() || whole > std::numeric_limits<Int>::max())
+                return std::nullopt;
+            return static_cast<Int>(whole);
+        }
+    }
     if (!std::isfinite(value))
         return std::nullopt;
     const double rounded = std::nearbyint(value); // default mode: halves to even

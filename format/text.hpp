@@ -7,6 +7,7 @@
 // them; 0 means "not found".
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,26 +32,64 @@ inline bool starts_with_exact(std::string_view line, std::string_view keyword) n
     return line.size() >= keyword.size() && line.substr(0, keyword.size()) == keyword;
 }
 
-// The line's first characters, lower-cased, equal keyword (given in lower case).
-inline bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept
+// Eight bytes at once with their ASCII capitals lower-cased (or, below, their
+// ASCII small letters upper-cased); every other byte stays as it is. Each
+// byte's low seven bits plus an offset set its top bit exactly when the byte
+// is at or above a bound, without a carry into the next byte.
+inline std::uint64_t lower_cased_eight(std::uint64_t bytes) noexcept
+{
+    const std::uint64_t ascii = ~bytes & 0x8080808080808080ULL;
+    const std::uint64_t low_bits = bytes & 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t from_a = low_bits + 0x3F3F3F3F3F3F3F3FULL; // 'A' and above
+    const std::uint64_t past_z = low_bits + 0x2525252525252525ULL; // past 'Z'
+    return bytes | ((ascii & from_a & ~past_z) >> 2);
+}
+
+inline std::uint64_t upper_cased_eight(std::uint64_t bytes) noexcept
+{
+    const std::uint64_t ascii = ~bytes & 0x8080808080808080ULL;
+    const std::uint64_t low_bits = bytes & 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t from_a = low_bits + 0x1F1F1F1F1F1F1F1FULL; // 'a' and above
+    const std::uint64_t past_z = low_bits + 0x0505050505050505ULL; // past 'z'
+    return bytes & ~((ascii & from_a & ~past_z) >> 2);
+}
+
+// The prefix test of both cases: the first character alone first (most lines
+// differ there), then eight characters at a time, then one at a time.
+template <char (*map_one)(char) noexcept, std::uint64_t (*map_eight)(std::uint64_t) noexcept>
+inline bool starts_with_mapped(std::string_view line, std::string_view keyword) noexcept
 {
     if (line.size() < keyword.size())
         return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (to_lower_ascii(line[i]) != keyword[i])
+    if (keyword.empty())
+        return true;
+    if (map_one(line[0]) != keyword[0])
+        return false;
+    std::size_t i = 0;
+    for (; i + 8 <= keyword.size(); i += 8) {
+        std::uint64_t text = 0;
+        std::uint64_t word = 0;
+        std::memcpy(&text, line.data() + i, 8);
+        std::memcpy(&word, keyword.data() + i, 8);
+        if (map_eight(text) != word)
+            return false;
+    }
+    for (; i < keyword.size(); ++i)
+        if (map_one(line[i]) != keyword[i])
             return false;
     return true;
+}
+
+// The line's first characters, lower-cased, equal keyword (given in lower case).
+inline bool starts_with_lower(std::string_view line, std::string_view keyword) noexcept
+{
+    return starts_with_mapped<to_lower_ascii, lower_cased_eight>(line, keyword);
 }
 
 // The line's first characters, upper-cased, equal keyword (given in upper case).
 inline bool starts_with_upper(std::string_view line, std::string_view keyword) noexcept
 {
-    if (line.size() < keyword.size())
-        return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (to_upper_ascii(line[i]) != keyword[i])
-            return false;
-    return true;
+    return starts_with_mapped<to_upper_ascii, upper_cased_eight>(line, keyword);
 }
 
 // 1-based position of the first occurrence of `what` at or after position

@@ -48,6 +48,10 @@ struct SceneState {
     std::string command_line_scene; // the next analysis reads this scene instead of asking
     std::string scene_path;
     std::string file_type; // lower-cased extension: "asc" or "ase"
+    // The line-end rule the analysis found: a lone LF ends a line too (the
+    // file holds LF and no CR at all, or that was asked for). The conversion
+    // reads the scene by the same rule.
+    bool lf_ends_line = false;
     int file_loaded = 0;   // 1 once an analysis has completed
 
     // Counts and statistics.

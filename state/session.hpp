@@ -2,6 +2,7 @@
 // One open scene session: the scene state, the control state, the error log
 // and the user services, shared by every click action of the window and the
 // command line.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct EngineSettings {
     std::string log_path;       // where the error log lives
     bool lf_ends_line = false;  // also end lines at a lone line feed
     std::size_t read_block_size = std::size_t{1} << 20;
+    // Set from outside the action (a signal handler): every reading of the
+    // scene ends at its next block, even inside a long line.
+    const std::atomic<bool>* stop = nullptr;
     PictureRenaming picture_renaming = PictureRenaming::Rename;
 };
 

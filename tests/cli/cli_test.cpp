@@ -268,8 +268,9 @@ TEST(CliAnalyze, TextOutputShowsTheWindowLabelsAndMessagesOnStandardError)
 
 TEST(CliAnalyze, LoneLineFeedsGetAHintNamingTheOption)
 {
+    // One CR keeps the written rule, so the lone LFs after it end no line.
     TempDir dir;
-    std::string scene = "Ambient light color: Red=0.3 Green=0.3 Blue=0.3\n\n";
+    std::string scene = "Ambient light color: Red=0.3 Green=0.3 Blue=0.3\r\n\n";
     for (const auto& line : asc_object_lines({}))
         scene += line + "\n";
     const std::string path = dir.write("lf.asc", scene);
@@ -460,14 +461,96 @@ TEST(CliRealScenes, PublicScenesEndWithTheDocumentedStatus)
         GTEST_SKIP() << "public scene corpus not present";
     TempDir dir;
     const std::string log = dir.file("log.txt");
-    // LF line ends: one long line without objects, so the hint appears.
-    const CliRun lf = run_cli(dir, {"analyze", lf_only.string(), "--log", log});
-    EXPECT_EQ(lf.status, 3);
-    EXPECT_NE(lf.err.find("--lf-ends"), std::string::npos) << lf.err;
-    // Its objects have no mapping vertices: a broken structure ends the analysis.
-    const CliRun broken = run_cli(dir, {"analyze", crlf_copy.string(), "--log", log, "--json"});
-    EXPECT_EQ(broken.status, 3);
-    EXPECT_EQ(broken.parsed()["objects_found"], 3);
+    // Its objects have no mapping vertices: a broken structure ends the
+    // analysis, with LF line ends as with CR LF.
+    for (const fs::path& scene : {lf_only, crlf_copy}) {
+        const CliRun broken = run_cli(dir, {"analyze", scene.string(), "--log", log, "--json"});
+        EXPECT_EQ(broken.status, 3) << scene;
+        EXPECT_EQ(broken.parsed()["objects_found"], 3) << scene;
+        EXPECT_EQ(broken.err.find("--lf-ends"), std::string::npos) << broken.err;
+    }
+}
+
+namespace {
+
+// What a conversion with every question answered Yes leaves: the exit
+// status, the counts, the log and the outputs.
+std::string conversion_result(const TempDir& dir, const std::string& scene_bytes, const std::string& name)
+{
+    const std::string scene = dir.write(name, scene_bytes);
+    const CliRun run = run_cli(dir, {"convert", scene, "--target", dir.file("out.asc"), "--yes", "--json", "--log",
+                                     dir.file("log.txt")});
+    std::string result = "status " + std::to_string(run.status) + "\n";
+    const json object = run.parsed();
+    for (const char* key : {"objects_found", "valid_objects", "split_files", "faces", "vertices", "problems",
+                            "converted", "objects_written"})
+        result += std::string(key) + " " + object[key].dump() + "\n";
+    for (const char* file : {"log.txt", "out.asc", "out.mat"})
+        result += std::string(file) + ":\n" + read_bytes(dir.file(file)) + "\n";
+    return result;
+}
+
+std::string utf16(const std::string& text, bool little_endian)
+{
+    std::string out = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char c : text) {
+        out += little_endian ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(CliRealScenes, LfOnlyScenesReadAsTheirCrLfCopiesAndUtf16ScenesAreRefused)
+{
+    // Pairs of the same scene with LF and with CR LF line ends: a generated
+    // one, and each public one with its CR LF copy when the corpus is there.
+    std::vector<std::pair<std::string, std::string>> pairs;
+    {
+        // The second object is rejected: its log line quotes a line number.
+        const std::string crlf_scene = asc_scene(
+            {{.name = "a", .mapped = true, .uv = true}, {.name = "b", .vertices = 4, .faces = 2, .vertex_keyword = "Vertx"}});
+        std::string lf_scene = crlf_scene;
+        std::erase(lf_scene, '\r');
+        pairs.emplace_back(lf_scene, crlf_scene);
+    }
+    const fs::path corpus = TREVANIX_REAL_CORPUS;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(corpus, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const std::string copy_name = it->path().filename().string();
+        if (!copy_name.ends_with(".crlf.ase"))
+            continue;
+        const std::string stem = copy_name.substr(0, copy_name.size() - 9);
+        for (const char* extension : {".ase", ".ASE"})
+            if (const fs::path original = it->path().parent_path() / (stem + extension); fs::exists(original))
+                pairs.emplace_back(read_bytes(original.string()), read_bytes(it->path().string()));
+    }
+    for (const auto& [lf_scene, crlf_scene] : pairs) {
+        ASSERT_EQ(lf_scene.find('\r'), std::string::npos);
+        const bool ase = crlf_scene.find("*GEOMOBJECT") != std::string::npos;
+        const std::string name = ase ? "scene.ase" : "scene.asc";
+        TempDir lf_dir;
+        TempDir crlf_dir;
+        EXPECT_EQ(conversion_result(lf_dir, lf_scene, name), conversion_result(crlf_dir, crlf_scene, name))
+            << crlf_scene.substr(0, 200);
+    }
+
+    std::vector<std::string> utf16_scenes;
+    for (const bool little_endian : {true, false})
+        utf16_scenes.push_back(utf16(asc_scene({{.name = "a"}}), little_endian));
+    for (const char* name : {"ThreeCubesGreen_UTF16LE.ASE", "ThreeCubesGreen_UTF16BE.ASE"})
+        if (const fs::path path = corpus / "assimp__assimp" / name; fs::exists(path))
+            utf16_scenes.push_back(read_bytes(path.string()));
+    for (const std::string& scene : utf16_scenes) {
+        TempDir dir;
+        const std::string path = dir.write("scene.asc", scene);
+        const CliRun run = run_cli(dir, {"analyze", path, "--log", dir.file("log.txt")});
+        EXPECT_EQ(run.status, 3);
+        EXPECT_NE(run.err.find("UTF-16"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("8-bit text"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("--lf-ends"), std::string::npos) << run.err;
+    }
 }
 
 namespace {

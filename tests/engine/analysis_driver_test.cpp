@@ -319,20 +319,33 @@ TEST(AnalysisStart, AFileWithoutObjectsIsRejected)
     EXPECT_EQ(ase.services.messages[0].message.text, messages::no_objects);
 }
 
-TEST(AnalysisStart, UnixLineEndsAreNoticed)
+TEST(AnalysisStart, LoneLineFeedsEndLinesOnlyInFilesWithoutCarriageReturns)
 {
-    Harness h;
-    std::string text = "Ambient light color: Red=0.3\r\n" + one_object_asc;
-    std::erase(text, '\r');
-    h.analyse("unix.asc", text);
-    EXPECT_TRUE(h.session().analysis_report.no_objects);
-    EXPECT_TRUE(h.session().analysis_report.input_has_lone_line_feeds);
-
-    Harness lf;
-    lf.session().settings.lf_ends_line = true;
-    lf.analyse("unix.asc", text);
-    EXPECT_TRUE(lf.session().analysis_report.completed);
-    EXPECT_EQ(lf.stat_boxes(), "1/1/1/1/1/");
+    std::string lf_only = "Ambient light color: Red=0.3\r\n" + one_object_asc;
+    std::erase(lf_only, '\r');
+    // One CR anywhere keeps the CR rule: the lone LFs stay inside one line.
+    const std::string mixed = "Ambient light color: Red=0.3\r" + lf_only;
+    struct Case {
+        const std::string& scene;
+        bool lf_ends_line; // asked for
+        bool completed;
+        bool hint;         // the file holds lone LFs that did not end lines
+    };
+    const Case cases[] = {
+        {lf_only, false, true, false},
+        {mixed, false, false, true},
+        {mixed, true, true, false},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.session().settings.lf_ends_line = c.lf_ends_line;
+        h.analyse("unix.asc", c.scene);
+        EXPECT_EQ(h.session().analysis_report.completed, c.completed);
+        EXPECT_EQ(h.session().analysis_report.input_has_lone_line_feeds, c.hint);
+        if (c.completed) {
+            EXPECT_EQ(h.stat_boxes(), "1/1/1/1/1/");
+        }
+    }
 }
 
 TEST(AnalysisStart, TwoAnalysesOfOneFileGiveTheSameTotals)

@@ -264,8 +264,8 @@ TEST(ConversionDriver, ALineTooLongToCopyRefusesTheConversionNamingIt)
         {"in.asc", asc_scene(1) + copied_vertex, 2 + 7 + 4},
         // Outside any object the line is never copied.
         {"in.asc", asc_scene(1) + crlf({"Comment " + endless, ""}) + asc_blocks(1, 2), 0},
-        // The header, then the object's lines up to its first vertex.
-        {"in.ase", ase_scene({endless_x}), 4 + 11},
+        // The header's two lines, then the object's lines up to its first vertex.
+        {"in.ase", ase_scene({endless_x}), 2 + 11},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name + " " + std::to_string(c.refused_line));

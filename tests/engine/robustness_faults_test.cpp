@@ -1,6 +1,7 @@
 // Faults of the file layer during a whole session: an output folder that
 // cannot be written, a read-only output, a full disk, a log folder that cannot
-// be written, a picture that cannot be renamed, an input that disappears.
+// be written, a picture that cannot be renamed, an input that disappears or
+// shrinks while it is read, an input that is a device, a pipe or a socket.
 // Each must end with a clear message, keep every earlier file byte for byte,
 // leave no temporary behind and leave the session usable.
 //
@@ -16,13 +17,17 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <csignal>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "analysis/analysis_driver.hpp"
 #include "convert/output_file.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
@@ -508,4 +513,182 @@ TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
             EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
     }
+}
+
+namespace {
+
+// User services that call a hook at every event step of an action: a test
+// changes the scene there, as another program would while it is read.
+class HookedServices : public ScriptedServices {
+public:
+    std::function<void(int)> on_event_step; // gets the number of steps so far
+    void let_events_run() override
+    {
+        ScriptedServices::let_events_run();
+        if (on_event_step)
+            on_event_step(events_run);
+    }
+};
+
+void cut_to_half(const std::string& path)
+{
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+}
+
+// Enough objects that every pass takes many small blocks and many steps.
+std::string many_object_scene(bool ase)
+{
+    std::string scene = ase ? ase_header() + material_list({standard_material("m", "wall.bmp")}) : std::string();
+    for (int i = 0; i < 40; ++i) {
+        if (ase) {
+            AseObject o;
+            o.name = "o" + std::to_string(i);
+            scene += ase_object(o);
+        } else {
+            scene += crlf({"Named object: \"o" + std::to_string(i) + "\"", "Tri-mesh, Vertices: 1     Faces: 1",
+                           "Vertex list:", "Vertex 0:  X:1     Y:2     Z:3", "Face list:",
+                           "Face 0:    A:0 B:0 C:0 AB:1 BC:1 CA:1", "Smoothing:  1"});
+        }
+    }
+    return scene;
+}
+
+// Cuts the scene to half its size at one moment of an analysis.
+class ShrinkingObserver : public AnalysisObserver {
+public:
+    ShrinkingObserver(std::string path, int at_step) : path_(std::move(path)), at_step_(at_step) {}
+    bool keep_going() override
+    {
+        if (++steps_ == at_step_)
+            cut_to_half(path_);
+        return true;
+    }
+    void lines_counted() override
+    {
+        if (at_step_ == 0)
+            cut_to_half(path_);
+    }
+
+private:
+    std::string path_;
+    int at_step_; // 0: right after the counting pass
+    int steps_ = 0;
+};
+
+bool says_changed(const std::string& text) { return text.find("changed while it was read") != std::string::npos; }
+
+} // namespace
+
+TEST(RobustnessFaults, ASceneThatShrinksWhileItIsReadEndsWithAMessageAndNoOutputs)
+{
+    const LineSourceOptions small_blocks{false, 256};
+    for (const bool ase : {false, true}) {
+        const std::string name = ase ? "scene.ase" : "scene.asc";
+        SCOPED_TRACE(name);
+        // The analysis alone: between the counting pass and the next, and
+        // inside a pass (several of them for an ".ase" scene).
+        for (const int at_step : {0, 2, 30}) {
+            TempDir dir;
+            SceneState scene;
+            scene.scene_path = dir.write(name, many_object_scene(ase));
+            scene.file_type = ase ? "ase" : "asc";
+            ErrorLog log(dir.file("log.txt"));
+            std::string error;
+            ASSERT_TRUE(log.create(error));
+            ShrinkingObserver observer(scene.scene_path, at_step);
+            const AnalysisResult result = analyse_scene_file(scene, log, small_blocks, observer);
+            EXPECT_EQ(result.end, AnalysisEnd::Unreadable) << at_step;
+            EXPECT_TRUE(says_changed(result.message)) << at_step << ": " << result.message;
+            EXPECT_NE(result.message.find(scene.scene_path), std::string::npos) << result.message;
+        }
+        // Through the window's actions: the message is shown, and an ".ase"
+        // scene whose express conversion was asked for writes nothing.
+        {
+            TempDir dir;
+            HookedServices services;
+            services.default_answer = true;
+            EngineSettings settings;
+            settings.program_folder = dir.path().string();
+            settings.log_path = dir.file("testfile.txt");
+            settings.read_block_size = 256;
+            Form form(services, settings);
+            const std::string path = dir.write(name, many_object_scene(ase));
+            services.on_event_step = [&](int step) {
+                if (step == 30)
+                    cut_to_half(path);
+            };
+            services.open_choices.push_back(ScriptedServices::chosen(path));
+            form.click_Analize_filename();
+            EXPECT_FALSE(form.session().analysis_report.completed);
+            const RecordedMessage* error = last_error(services);
+            ASSERT_NE(error, nullptr);
+            EXPECT_EQ(error->message.icon, MessageIcon::Critical);
+            EXPECT_TRUE(says_changed(error->message.text)) << error->message.text;
+            EXPECT_FALSE(std::filesystem::exists(dir.file("scene.asc")) && ase);
+            EXPECT_EQ(leftover_temporaries(dir.path()), std::vector<std::string>{});
+        }
+        // The conversion: it re-reads the scene, which shrinks meanwhile.
+        {
+            TempDir dir;
+            HookedServices services;
+            services.default_answer = true;
+            EngineSettings settings;
+            settings.program_folder = dir.path().string();
+            settings.log_path = dir.file("testfile.txt");
+            settings.read_block_size = 256;
+            Form form(services, settings);
+            const std::string path = dir.write(name, many_object_scene(ase));
+            dir.write("out.asc", "previous asc");
+            services.answers = {false}; // no express conversion
+            services.open_choices.push_back(ScriptedServices::chosen(path));
+            form.click_Analize_filename();
+            ASSERT_TRUE(form.session().analysis_report.completed);
+            services.save_choices.push_back(ScriptedServices::chosen(dir.file("out.asc")));
+            form.click_Target_filename();
+            const int steps_before = services.events_run;
+            services.on_event_step = [&](int step) {
+                if (step == steps_before + 30)
+                    cut_to_half(path);
+            };
+            form.click_Start_process();
+            EXPECT_EQ(form.session().conversion_report.status, ConversionStatus::InputFailed);
+            const RecordedMessage* error = last_error(services);
+            ASSERT_NE(error, nullptr);
+            EXPECT_TRUE(says_changed(error->message.text)) << error->message.text;
+            EXPECT_EQ(read_bytes(dir.file("out.asc")), "previous asc");
+            EXPECT_FALSE(std::filesystem::exists(dir.file("out.mat")));
+            EXPECT_EQ(leftover_temporaries(dir.path()), std::vector<std::string>{});
+        }
+    }
+}
+
+TEST(RobustnessFaults, DevicesPipesAndSocketsAreRefusedWithoutBlocking)
+{
+    const Watchdog watchdog("the refusal of special files", std::chrono::seconds(60));
+    TempDir dir;
+    const std::string device = dir.file("zero.ase");
+    std::filesystem::create_symlink("/dev/zero", device);
+    const std::string pipe = dir.file("pipe.ase");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string socket_path = dir.file("socket.asc");
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {device, "is a device"}, {pipe, "is a pipe (FIFO)"}, {socket_path, "is a socket"}};
+    for (const auto& [path, says] : cases) {
+        Harness h;
+        h.services.open_choices.push_back(ScriptedServices::chosen(path));
+        h.form().click_Analize_filename();
+        EXPECT_TRUE(h.session().analysis_report.not_analysable) << path;
+        const RecordedMessage* error = last_error(h.services);
+        ASSERT_NE(error, nullptr) << path;
+        EXPECT_NE(error->message.text.find("\"" + path + "\" " + says), std::string::npos) << error->message.text;
+        EXPECT_FALSE(h.form().busy());
+    }
+    ::close(listener);
 }

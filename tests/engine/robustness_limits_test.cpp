@@ -1,15 +1,19 @@
 // Scenes beyond the 16- and 32-bit ranges the program's counts were designed
 // for: absurd counts, references and ids, lines longer than 32767
-// characters, more than 1000 long texture names, more than 32767 objects.
-// Each gets a clear verdict or correct handling, never a wrapped count, an
-// index out of range or an allocation sized by the input's word.
+// characters, more than 1000 long texture names, more than 32767 objects,
+// counts whose sum runs past 64 bits, a line that never ends. Each gets a
+// clear verdict or correct handling, never a wrapped count, an index out of
+// range, an allocation sized by the input's word or a line gathered whole.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "state/messages.hpp"
@@ -301,4 +305,106 @@ TEST(RobustnessLimits, EdgeFlagsBeyond64BitsAreWrittenAsNumbers)
         ASSERT_TRUE(run.converted) << text;
         EXPECT_NE(read_bytes(h.dir.file("out.asc")).find(written + " CA:0\r\n"), std::string::npos) << text;
     }
+}
+
+TEST(RobustnessLimits, HugeNegativeCountsInAscObjectsSaturateTheTotals)
+{
+    // Only 0 and more than 65535 faces fail an ".asc" count, so objects with
+    // huge negative counts pass, and their sum runs past the 64-bit range
+    // (a fuzz finding). The totals stop at the range's end; a count that is
+    // not a whole 64-bit number adds nothing.
+    struct Case {
+        std::vector<std::string> counts; // one object each
+        std::string total;
+    };
+    const Case cases[] = {
+        {{"-8952655659253949509", "-2238163914813487360"}, "-9223372036854775808"},
+        {{"-4611686018427387904", "-4611686018427386880"}, "-9223372036854774784"}, // exact: it fits
+        {{"-9223372036854775808", "-1"}, "-9223372036854775808"},
+        {{"-1e300", "-4"}, "-4"},
+    };
+    for (const Case& c : cases) {
+        std::string scene;
+        for (const std::string& count : c.counts)
+            scene += replace_first(good_asc(), "Vertices: 3     Faces: 1", "Vertices: " + count + "     Faces: " + count);
+        Harness h;
+        h.services.default_answer = true;
+        const SceneRun run = run_scene(h, "scene.asc", scene);
+        EXPECT_EQ(run.failure, "") << c.total;
+        EXPECT_TRUE(run.analysed) << c.total;
+        EXPECT_EQ(h.controls().Text_faces.text, c.total);
+        EXPECT_EQ(h.controls().Text_vertices.text, c.total);
+    }
+}
+
+namespace {
+
+// The process's peak resident memory so far, in KiB.
+long peak_memory_kib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+// Writes `text` followed by `zeros` zero bytes without a line end: one endless
+// line. The zeros are a hole in the file, so they cost no disk space.
+std::string write_with_endless_line(const TempDir& dir, const std::string& name, const std::string& text,
+                                    std::uintmax_t zeros)
+{
+    const std::string path = dir.write(name, text);
+    std::error_code ec;
+    std::filesystem::resize_file(path, text.size() + zeros, ec);
+    return ec ? std::string() : path;
+}
+
+} // namespace
+
+TEST(RobustnessLimits, AnEndlessLinePassesInBoundedMemory)
+{
+    const Watchdog watchdog("the endless line", std::chrono::seconds(300));
+    constexpr std::uintmax_t zeros = std::uintmax_t{256} << 20;
+    for (const auto& [name, text] : {std::pair{"scene.ase", good_ase()}, std::pair{"scene.asc", good_asc()}}) {
+        Harness h;
+        h.services.default_answer = true;
+        const std::string path = write_with_endless_line(h.dir, name, text, zeros);
+        ASSERT_FALSE(path.empty());
+        const long before = peak_memory_kib();
+        h.services.open_choices.push_back(ScriptedServices::chosen(path));
+        h.form().click_Analize_filename();
+        EXPECT_TRUE(h.session().analysis_report.completed) << name;
+        EXPECT_EQ(h.controls().Text_valid_objects.text, "1") << name;
+        h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+        h.form().click_Target_filename();
+        h.form().click_Start_process();
+        EXPECT_FALSE(h.form().busy());
+        // Far less than the line: it is never gathered whole.
+        EXPECT_LT(peak_memory_kib() - before, 64 * 1024) << name;
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{}) << name;
+    }
+}
+
+TEST(RobustnessLimits, AStopRequestInsideAnEndlessLineIsHonoured)
+{
+    const Watchdog watchdog("the stop inside an endless line", std::chrono::seconds(120));
+    // A line of a thousand gigabytes: read to its end, it would outlast the watchdog.
+    Harness h;
+    const std::string path = write_with_endless_line(h.dir, "scene.asc", good_asc(), std::uintmax_t{1} << 40);
+    if (path.empty())
+        GTEST_SKIP() << "the file system refuses a sparse file of 1 TiB";
+    std::atomic<bool> stop{false};
+    h.session().settings.stop = &stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    h.services.open_choices.push_back(ScriptedServices::chosen(path));
+    h.form().click_Analize_filename();
+    stopper.join();
+    EXPECT_FALSE(h.session().analysis_report.completed);
+    EXPECT_TRUE(h.session().analysis_report.not_analysable);
+    EXPECT_FALSE(h.form().busy());
 }

@@ -35,6 +35,25 @@ TEST(PrefixTests, BytesAboveAsciiAreNeverCaseMapped)
 {
     EXPECT_FALSE(starts_with_lower("\xC9t", "\xE9t"));
     EXPECT_TRUE(starts_with_lower("\xC9T", "\xC9t"));
+    // Every byte beside every letter, in keywords long enough to be compared
+    // eight characters at a time: only ASCII letters change case.
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const bool capital = byte >= 'A' && byte <= 'Z';
+        const bool small = byte >= 'a' && byte <= 'z';
+        const std::string line = std::string("SMOOTHIN") + c + "G: 1";
+        const std::string lower_keyword = std::string("smoothin") + (capital ? static_cast<char>(byte + 32) : c) + "g";
+        const std::string upper_keyword = std::string("SMOOTHIN") + (small ? static_cast<char>(byte - 32) : c) + "G";
+        EXPECT_TRUE(starts_with_lower(line, lower_keyword)) << byte;
+        EXPECT_TRUE(starts_with_upper(line, upper_keyword)) << byte;
+        // A capital in a lower-case keyword (a small letter in an upper-case
+        // one), or another byte, never matches.
+        const bool letter = capital || small;
+        const char capital_form = static_cast<char>(letter ? byte & ~0x20 : byte ^ 0x20);
+        const char small_form = static_cast<char>(letter ? byte | 0x20 : byte ^ 0x20);
+        EXPECT_FALSE(starts_with_lower(line, std::string("smoothin") + capital_form + "g")) << byte;
+        EXPECT_FALSE(starts_with_upper(line, std::string("SMOOTHIN") + small_form + "G")) << byte;
+    }
 }
 
 TEST(Positions, AreOneBasedAndCaseSensitive)
@@ -46,6 +65,20 @@ TEST(Positions, AreOneBasedAndCaseSensitive)
     EXPECT_EQ(position_of("Tri-mesh, Vertices: 8     Faces: 12", "faces"), 0u);
     EXPECT_EQ(position_of("abc", "c", 4), 0u);
     EXPECT_EQ(position_of("", 'x'), 0u);
+    // Keywords at every place of lines of every length, found as a plain search finds them.
+    const std::string keyword = "*MESH_MTLID";
+    for (std::size_t length = 0; length < 80; ++length) {
+        for (std::size_t at = 0; at + keyword.size() <= length + keyword.size(); at += 3) {
+            std::string line(length, '*');
+            line.insert(std::min(at, line.size()), keyword);
+            line[line.size() - 1] = 'D';
+            for (std::size_t from : {1u, 2u, 17u}) {
+                const auto expected = std::string_view(line).find(keyword, from - 1);
+                EXPECT_EQ(position_of(line, keyword, from), expected == std::string_view::npos ? 0 : expected + 1)
+                    << line << " from " << from;
+            }
+        }
+    }
     EXPECT_EQ(mid("abcdef", 2, 3), "bcd");
     EXPECT_EQ(mid("abcdef", 5, 10), "ef");
     EXPECT_EQ(mid("abcdef", 7, 1), "");
