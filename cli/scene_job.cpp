@@ -120,7 +120,8 @@ private:
                  "run again with --lf-ends to read them as line ends.");
         if (report.completed && report.problems && !(choices_.converting && conversion_allowed(session)))
             hint("the rejected objects are listed in the error log: " + session.log.path().string());
-        if (!report.completed && services_.messages().empty()) {
+        const bool interrupted = choices_.interrupted != nullptr && *choices_.interrupted != 0;
+        if (!report.completed && services_.messages().empty() && !interrupted) {
             const std::string& type = session.scene.file_type;
             error_note(type == "ase" || type == "asc" ? "the scene could not be analysed."
                                                       : "only .ase and .asc scene files can be analysed.");

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QIcon>
 #include <QPixmap>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +64,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("trevanix"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1.3"));
     QGuiApplication::setDesktopFileName(QStringLiteral("trevanix"));
+    // The installed icon, where the desktop's icon theme has it.
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("trevanix")));
 
     const Arguments args = parse(argc, argv);
     if (!args.ok)
