@@ -1,0 +1,327 @@
+#include "convert/ase_face_lines.hpp"
+
+#include <cstring>
+
+#include "convert/line_assembler.hpp"
+#include "format/asc_lines.hpp"
+#include "format/ase_keywords.hpp"
+#include "format/text.hpp"
+
+namespace trevanix {
+
+namespace {
+
+void append_number_text(std::string& out, double value)
+{
+    // The range test comes first: converting a double beyond 64 bits is undefined.
+    if (value > -1e15 && value < 1e15 && value == static_cast<double>(static_cast<std::int64_t>(value)))
+        append_decimal(out, static_cast<std::int64_t>(value));
+    else
+        out += format_number(value);
+}
+
+// The plain decimal text of the number a field holds.
+void append_field_number(std::string& out, std::string_view text)
+{
+    if (const auto plain = plain_integer(text))
+        append_number_text(out, plain->as_double());
+    else
+        append_number_text(out, number_value(text));
+}
+
+// 1-based positions of the first occurrence of each face label, found in one
+// pass over the line (0 when a label does not occur).
+struct FaceLabels {
+    std::int64_t a = 0, b = 0, c = 0, ab = 0, bc = 0, ca = 0, smoothing = 0, mtlid = 0;
+};
+
+FaceLabels find_face_labels(std::string_view face) noexcept
+{
+    FaceLabels p;
+    auto first = [](std::int64_t& slot, std::size_t at) {
+        if (slot == 0)
+            slot = static_cast<std::int64_t>(at) + 1;
+    };
+    for (std::size_t i = face.find(':'); i != std::string_view::npos; i = face.find(':', i + 1)) {
+        if (i == 0)
+            continue;
+        const char one = face[i - 1];
+        if (one == 'A')
+            first(p.a, i - 1);
+        else if (one == 'B')
+            first(p.b, i - 1);
+        else if (one == 'C')
+            first(p.c, i - 1);
+        if (i < 2)
+            continue;
+        const char two = face[i - 2];
+        if (two == 'A' && one == 'B')
+            first(p.ab, i - 2);
+        else if (two == 'B' && one == 'C')
+            first(p.bc, i - 2);
+        else if (two == 'C' && one == 'A')
+            first(p.ca, i - 2);
+    }
+    p.smoothing = static_cast<std::int64_t>(position_of(face, ase_keyword::face_smoothing));
+    p.mtlid = static_cast<std::int64_t>(position_of(face, ase_keyword::face_submaterial_id_label));
+    return p;
+}
+
+// The text from 1-based position `start` to `last` (inclusive); nullopt when
+// a label was missing or the range runs backwards.
+std::optional<std::string_view> text_between(std::string_view line, std::int64_t start, std::int64_t last) noexcept
+{
+    if (start < 1 || last < start - 1)
+        return std::nullopt;
+    return mid(line, static_cast<std::size_t>(start), static_cast<std::size_t>(last - start + 1));
+}
+
+// Reads the face line by its labels, as the written rules say: each label's
+// first occurrence, each value between its label and the separator in front
+// of the next label.
+bool read_face_by_labels(std::string_view face, FaceReading& r) noexcept
+{
+    const FaceLabels labels = find_face_labels(face);
+    const std::int64_t pA = labels.a, pB = labels.b, pC = labels.c, pAB = labels.ab, pBC = labels.bc,
+                       pCA = labels.ca, pS = labels.smoothing, pM = labels.mtlid;
+    if (!pA || !pB || !pC || !pAB || !pBC || !pCA || !pS || !pM)
+        return false;
+    // A value runs from just after its label to the character before the
+    // separator in front of the next label: one blank between the corner
+    // and edge labels, a blank and a tab around the smoothing label.
+    constexpr std::int64_t corner_label = 2; // "A:"
+    constexpr std::int64_t edge_label = 3;   // "AB:"
+    constexpr std::int64_t one_blank = 1;
+    constexpr std::int64_t blank_and_tab = 2;
+    const auto a = text_between(face, pA + corner_label, pB - one_blank - 1);
+    const auto b = text_between(face, pB + corner_label, pC - one_blank - 1);
+    const auto c = text_between(face, pC + corner_label, pAB - one_blank - 1);
+    const auto ab = text_between(face, pAB + edge_label, pBC - one_blank - 1);
+    const auto bc = text_between(face, pBC + edge_label, pCA - one_blank - 1);
+    const auto ca = text_between(face, pCA + edge_label, pS - blank_and_tab - 1);
+    if (!a || !b || !c || !ab || !bc || !ca)
+        return false;
+    const std::int64_t smoothing_start = pS + static_cast<std::int64_t>(ase_keyword::face_smoothing.size());
+    const std::int64_t smoothing_length = pM - blank_and_tab - smoothing_start;
+    const auto submaterial = to_int16(
+        number_value(mid(face, static_cast<std::size_t>(pM) + ase_keyword::face_submaterial_id_label.size())));
+    if (!submaterial)
+        return false;
+    r.corners[0] = *a;
+    r.corners[1] = *b;
+    r.corners[2] = *c;
+    r.edges[0] = *ab;
+    r.edges[1] = *bc;
+    r.edges[2] = *ca;
+    r.smoothing = smoothing_length < 0 ? std::string_view("0")
+                                       : mid(face, static_cast<std::size_t>(smoothing_start),
+                                             static_cast<std::size_t>(smoothing_length));
+    r.submaterial = *submaterial;
+    r.canonical = false;
+    return true;
+}
+
+// A reader that walks a face line as 3ds Max writes it.
+class FaceScan {
+public:
+    explicit FaceScan(std::string_view line) : p_(line.data()), end_(line.data() + line.size()) {}
+
+    template <std::size_t N>
+    bool literal(const char (&text)[N]) noexcept
+    {
+        constexpr std::size_t size = N - 1;
+        if (static_cast<std::size_t>(end_ - p_) < size || std::memcmp(p_, text, size) != 0)
+            return false;
+        p_ += size;
+        return true;
+    }
+    void blanks() noexcept
+    {
+        while (p_ < end_ && *p_ == ' ')
+            ++p_;
+    }
+    // "0", or 1 to 9 digits without a leading zero.
+    bool plain_number(std::string_view& digits) noexcept
+    {
+        const char* start = p_;
+        while (p_ < end_ && p_ - start < 10 && static_cast<unsigned char>(*p_ - '0') < 10)
+            ++p_;
+        digits = std::string_view(start, static_cast<std::size_t>(p_ - start));
+        return !digits.empty() && digits.size() <= 9 && (digits[0] != '0' || digits.size() == 1);
+    }
+    // Blanks, then a plain number.
+    bool value(std::string_view& digits) noexcept
+    {
+        blanks();
+        return plain_number(digits);
+    }
+    // Digits and commas, at least one.
+    bool group_list(std::string_view& list) noexcept
+    {
+        const char* start = p_;
+        while (p_ < end_ && (static_cast<unsigned char>(*p_ - '0') < 10 || *p_ == ','))
+            ++p_;
+        list = std::string_view(start, static_cast<std::size_t>(p_ - start));
+        return !list.empty();
+    }
+    bool at_end() const noexcept { return p_ == end_; }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+// The face line exactly as 3ds Max writes it:
+//   TAB TAB TAB "*MESH_FACE" blanks index ":" blanks "A:" blanks a " B:" blanks b " C:" blanks c
+//   " AB:" blanks ab " BC:" blanks bc " CA:" blanks ca TAB " *MESH_SMOOTHING " groups " " TAB
+//   "*MESH_MTLID " blanks id
+// with plain decimal numbers and a group list of digits and commas. In such
+// a line each label occurs first where the grammar puts it, so reading it
+// straight through gives what the reading by labels gives; any other line is
+// read by its labels.
+bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+{
+    FaceScan scan(face);
+    std::string_view index, id;
+    if (!scan.literal("\t\t\t*MESH_FACE"))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(index) || !scan.literal(":"))
+        return false;
+    scan.blanks();
+    if (!scan.literal("A:") || !scan.value(r.corners[0]) || !scan.literal(" B:") || !scan.value(r.corners[1]) ||
+        !scan.literal(" C:") || !scan.value(r.corners[2]) || !scan.literal(" AB:") || !scan.value(r.edges[0]) ||
+        !scan.literal(" BC:") || !scan.value(r.edges[1]) || !scan.literal(" CA:") || !scan.value(r.edges[2]))
+        return false;
+    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(id) || !scan.at_end() || id.size() > 5)
+        return false;
+    int submaterial = 0;
+    for (const char c : id)
+        submaterial = submaterial * 10 + (c - '0');
+    if (submaterial > 32767)
+        return false;
+    r.submaterial = static_cast<std::int16_t>(submaterial);
+    for (int k = 0; k < 3; ++k) {
+        std::int64_t value = 0;
+        for (const char c : r.corners[k])
+            value = value * 10 + (c - '0');
+        r.corner_values[k] = value;
+    }
+    r.canonical = true;
+    return true;
+}
+
+// The face line and, for a face with a material, its material and smoothing
+// lines, piece by piece; the corners are the texture corners of a mapped
+// object (written as they stand) or, when null, the geometric ones.
+void append_face_text(std::string& out, std::int64_t j, const FaceReading& r, const std::string_view* texture_corners,
+                                         std::string_view material)
+{
+    asc::append_face_start(out, j);
+    constexpr std::string_view corner_labels[3] = {": A:", " B:", " C:"};
+    for (int k = 0; k < 3; ++k) {
+        out += corner_labels[k];
+        if (texture_corners)
+            out += texture_corners[k];
+        else if (r.canonical)
+            out += r.corners[k];
+        else
+            append_field_number(out, r.corners[k]);
+    }
+    constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
+    for (int k = 0; k < 3; ++k) {
+        out += edge_labels[k];
+        if (r.canonical)
+            out += r.edges[k];
+        else
+            append_field_number(out, r.edges[k]);
+    }
+    out += asc::line_end;
+    if (!material.empty())
+        asc::append_material_lines(out, material, r.smoothing);
+}
+
+// The same lines for a canonical face, whose corner and edge texts are
+// written as they stand, assembled in one buffer. False (nothing appended)
+// when they would not fit.
+bool assemble_face_text(std::string& out, std::int64_t j, const FaceReading& r, const std::string_view* corners,
+                                           std::string_view material)
+{
+    constexpr std::size_t fixed = 5 + LineAssembler::decimal_room + 4 + 3 + 3 + 4 + 4 + 4 + 2 + 10 + 3 + 11 + 2;
+    std::size_t variable = material.size() + r.smoothing.size();
+    for (int k = 0; k < 3; ++k)
+        variable += corners[k].size() + r.edges[k].size();
+    LineAssembler line;
+    if (!line.fits(fixed + variable))
+        return false;
+    line.put(asc::face_line_start);
+    line.put_decimal(j);
+    line.put(": A:");
+    line.put(corners[0]);
+    line.put(" B:");
+    line.put(corners[1]);
+    line.put(" C:");
+    line.put(corners[2]);
+    line.put(" AB:");
+    line.put(r.edges[0]);
+    line.put(" BC:");
+    line.put(r.edges[1]);
+    line.put(" CA:");
+    line.put(r.edges[2]);
+    line.put(asc::line_end);
+    if (!material.empty()) {
+        line.put(asc::material_line_start);
+        line.put(material);
+        line.put("\"");
+        line.put(asc::line_end);
+        line.put(asc::smoothing_line_start);
+        line.put(r.smoothing);
+        line.put(asc::line_end);
+    }
+    line.append_to(out);
+    return true;
+}
+
+} // namespace
+
+std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limit) noexcept
+{
+    // Most indices are a few bare digits: read them in place.
+    if (!text.empty() && text.size() <= 9) {
+        std::int64_t value = 0;
+        bool digits_only = true;
+        for (const char c : text) {
+            const auto digit = static_cast<unsigned char>(c - '0');
+            digits_only = digits_only && digit < 10;
+            value = value * 10 + digit;
+        }
+        if (digits_only)
+            return value < limit ? std::optional<std::int64_t>(value) : std::nullopt;
+    }
+    std::optional<std::int64_t> index;
+    if (const auto plain = plain_integer(text); plain && !plain->negative)
+        index = plain->magnitude;
+    else
+        index = asc::whole_count(number_value(text));
+    if (!index || *index >= limit)
+        return std::nullopt;
+    return index;
+}
+
+bool read_face_line(std::string_view face, FaceReading& reading) noexcept
+{
+    return read_canonical_face(face, reading) || read_face_by_labels(face, reading);
+}
+
+void append_face_lines(std::string& out, std::int64_t j, const FaceReading& reading,
+                       const std::string_view* texture_corners, std::string_view material)
+{
+    const std::string_view* corners = texture_corners ? texture_corners : reading.corners;
+    if (!reading.canonical || !assemble_face_text(out, j, reading, corners, material))
+        append_face_text(out, j, reading, texture_corners, material);
+}
+
+} // namespace trevanix
