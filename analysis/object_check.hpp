@@ -62,7 +62,7 @@ struct ObjectCheck {
     std::string fatal_message;        // for Fatal: the message to show
 };
 
-// Writes the log line of a named object that failed `reason`:
+// Writes the log line of an object, known by its name, that failed `reason`:
 // "Error in line L (object 'NAME') : " + tail.
 void log_rejected_object(ErrorLog& log, RejectionReason reason, std::int64_t line_number, std::string_view name,
                          std::string_view tail);

@@ -32,9 +32,9 @@ std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
 // for any other tail, which takes the split.
 bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std::string_view tail)
 {
-    constexpr std::string_view x_label = ":  X:";
-    constexpr std::string_view y_label = "     Y:";
-    constexpr std::string_view z_label = "     Z:";
+    constexpr std::string_view x_label = asc::vertex_x_label;
+    constexpr std::string_view y_label = asc::vertex_y_label;
+    constexpr std::string_view z_label = asc::vertex_z_label;
     if (tail.substr(0, x_label.size()) != x_label)
         return false;
     const std::size_t x_end = plain_value_end(tail, x_label.size());
@@ -56,15 +56,15 @@ bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std:
     LineAssembler line;
     if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 1 + 2 + x.size() + y.size() + z.size()))
         return false;
-    line.put("Vertex ");
+    line.put(asc::vertex_line_start);
     line.put_decimal(index);
-    line.put(":  X:");
+    line.put(asc::vertex_x_label);
     line.put(x);
-    line.put("     Y:");
+    line.put(asc::vertex_y_label);
     line.put(z);
-    line.put("     Z:");
+    line.put(asc::vertex_z_label);
     line.put_sign_toggled(y);
-    line.put("\r\n");
+    line.put(asc::line_end);
     line.append_to(block);
     return true;
 }
@@ -72,13 +72,12 @@ bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std:
 // The line begins with the keyword as the writer spells it ("Vertex ",
 // "Face ") and the running index: the common case of the case-insensitive
 // test, answered without lower-casing. Other lines take the full test.
-template <std::size_t N>
-bool starts_with_indexed_fast(std::string_view line, const char (&written)[N], std::string_view keyword,
+bool starts_with_indexed_fast(std::string_view line, std::string_view written, std::string_view keyword,
                               const asc::RunningIndex& index, std::string_view& rest) noexcept
 {
-    constexpr std::size_t size = N - 1;
+    const std::size_t size = written.size();
     const std::string_view digits = index.digits();
-    if (line.size() >= size + digits.size() && std::memcmp(line.data(), written, size) == 0) {
+    if (line.size() >= size + digits.size() && std::memcmp(line.data(), written.data(), size) == 0) {
         if (std::memcmp(line.data() + size, digits.data(), digits.size()) != 0)
             return false;
         rest = line.substr(size + digits.size());
@@ -89,11 +88,10 @@ bool starts_with_indexed_fast(std::string_view line, const char (&written)[N], s
 
 // The line begins with the keyword, case-insensitively; the spelling the
 // writer uses is tested first, without lower-casing.
-template <std::size_t N>
-bool starts_with_keyword(std::string_view line, const char (&written)[N], std::string_view keyword) noexcept
+bool starts_with_keyword(std::string_view line, std::string_view written, std::string_view keyword) noexcept
 {
-    constexpr std::size_t size = N - 1;
-    return (line.size() >= size && std::memcmp(line.data(), written, size) == 0) ||
+    const std::size_t size = written.size();
+    return (line.size() >= size && std::memcmp(line.data(), written.data(), size) == 0) ||
            starts_with_lower(line, keyword);
 }
 
@@ -102,7 +100,7 @@ bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
     LineCursor& in = run.input;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view tail;
-        if (!starts_with_indexed_fast(in.line(), "Vertex ", asc::vertex, i, tail))
+        if (!starts_with_indexed_fast(in.line(), asc::vertex_line_start, asc::vertex, i, tail))
             return false;
         run.note_copied_line();
         if (run.options.axis_flip && append_axis_flipped_plain_tail(block, i.value(), tail)) {
@@ -132,16 +130,16 @@ bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
     LineCursor& in = run.input;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view rest;
-        if (!starts_with_indexed_fast(in.line(), "Face ", asc::face, i, rest))
+        if (!starts_with_indexed_fast(in.line(), asc::face_line_start, asc::face, i, rest))
             return false;
         run.note_copied_line();
         asc::append_line(block, in.line());
         const bool last = i.value() + 1 == count;
         if (!in.read())
             return last;
-        if (starts_with_keyword(in.line(), "Material", asc::material) && !in.read())
+        if (starts_with_keyword(in.line(), asc::material_line_start.substr(0, asc::material.size()), asc::material) && !in.read())
             return last;
-        if (starts_with_keyword(in.line(), "Smoothing", asc::smoothing) && !in.read())
+        if (starts_with_keyword(in.line(), asc::smoothing_line_start.substr(0, asc::smoothing.size()), asc::smoothing) && !in.read())
             return last;
     }
     return true;

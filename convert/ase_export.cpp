@@ -224,30 +224,30 @@ bool assemble_vertex_line(std::string& out, std::size_t i, std::string_view x, s
     if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 7 + 7 + 2 + 2 + x.size() + y.size() + z.size() +
                    u.size() + v.size()))
         return false;
-    line.put("Vertex ");
+    line.put(asc::vertex_line_start);
     line.put_decimal(static_cast<std::int64_t>(i));
-    line.put(":  X:");
+    line.put(asc::vertex_x_label);
     line.put(x);
-    line.put("     Y:");
+    line.put(asc::vertex_y_label);
     if (axis_flip) {
         line.put(z);
-        line.put("     Z:");
+        line.put(asc::vertex_z_label);
         line.put_sign_toggled(y);
     } else {
         line.put(y);
-        line.put("     Z:");
+        line.put(asc::vertex_z_label);
         line.put(z);
     }
     if (mapped) {
-        line.put("     U:");
+        line.put(asc::vertex_u_label);
         line.put(u);
-        line.put("     V:");
+        line.put(asc::vertex_v_label);
         if (texture_flip)
             line.put_sign_toggled(v);
         else
             line.put(v);
     }
-    line.put("\r\n");
+    line.put(asc::line_end);
     line.append_to(out);
     return true;
 }
@@ -347,23 +347,23 @@ bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool m
 void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSlot& v, bool mapped, bool axis_flip,
                                                 bool texture_flip)
 {
-    out += ":  X:";
+    out += asc::vertex_x_label;
     out += v.x;
-    out += "     Y:";
+    out += asc::vertex_y_label;
     if (axis_flip) {
         out += v.z;
-        out += "     Z:";
+        out += asc::vertex_z_label;
         append_sign_toggled(out, v.y);
     } else {
         out += v.y;
-        out += "     Z:";
+        out += asc::vertex_z_label;
         out += v.z;
     }
     if (!mapped)
         return;
-    out += "     U:";
+    out += asc::vertex_u_label;
     out += v.u;
-    out += "     V:";
+    out += asc::vertex_v_label;
     if (texture_flip)
         append_sign_toggled(out, v.v);
     else

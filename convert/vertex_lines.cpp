@@ -1,5 +1,7 @@
 #include "convert/vertex_lines.hpp"
 
+#include "format/asc_lines.hpp"
+
 namespace trevanix {
 
 namespace {
@@ -81,11 +83,11 @@ void append_sign_toggled(std::string& out, std::string_view value)
 
 void append_unmapped_form(std::string& out, std::string_view x, std::string_view y, std::string_view z)
 {
-    out += ":  X:";
+    out += asc::vertex_x_label;
     out += x;
-    out += "     Y:";
+    out += asc::vertex_y_label;
     out += y;
-    out += "     Z:";
+    out += asc::vertex_z_label;
     out += z;
 }
 
@@ -93,9 +95,9 @@ void append_mapped_form(std::string& out, std::string_view x, std::string_view y
                         std::string_view u, std::string_view v)
 {
     append_unmapped_form(out, x, y, z);
-    out += "     U:";
+    out += asc::vertex_u_label;
     out += u;
-    out += "     V:";
+    out += asc::vertex_v_label;
     out += v;
 }
 
@@ -105,16 +107,16 @@ bool append_axis_flipped(std::string& out, std::string_view line, bool mapped_fo
     const SplitResult split = split_vertex_line(line, f);
     if (split == SplitResult::MissingXyz || (mapped_form && (split != SplitResult::Ok || !f.has_uv)))
         return false;
-    out += ":  X:";
+    out += asc::vertex_x_label;
     out += f.x;
-    out += "     Y:";
+    out += asc::vertex_y_label;
     out += f.z;
-    out += "     Z:";
+    out += asc::vertex_z_label;
     append_sign_toggled(out, f.y);
     if (mapped_form) {
-        out += "     U:";
+        out += asc::vertex_u_label;
         out += f.u;
-        out += "     V:";
+        out += asc::vertex_v_label;
         out += f.v;
     }
     return true;
@@ -126,9 +128,9 @@ bool append_texture_flipped(std::string& out, std::string_view line)
     if (split_vertex_line(line, f) != SplitResult::Ok || !f.has_uv)
         return false;
     append_unmapped_form(out, f.x, f.y, f.z);
-    out += "     U:";
+    out += asc::vertex_u_label;
     out += f.u;
-    out += "     V:";
+    out += asc::vertex_v_label;
     append_sign_toggled(out, f.v);
     return true;
 }

@@ -36,6 +36,13 @@ inline constexpr std::string_view counts_line_start = "Tri-mesh, Vertices: ";
 inline constexpr std::string_view counts_line_faces = "     Faces: ";
 inline constexpr std::string_view vertex_line_start = "Vertex ";
 inline constexpr std::string_view face_line_start = "Face ";
+// A vertex line after its index: ":  X:x     Y:y     Z:z", and for a mapped
+// vertex "     U:u     V:v" after it.
+inline constexpr std::string_view vertex_x_label = ":  X:";
+inline constexpr std::string_view vertex_y_label = "     Y:";
+inline constexpr std::string_view vertex_z_label = "     Z:";
+inline constexpr std::string_view vertex_u_label = "     U:";
+inline constexpr std::string_view vertex_v_label = "     V:";
 inline constexpr std::string_view material_line_start = "Material:\""; // then the name and a closing quote
 inline constexpr std::string_view smoothing_line_start = "Smoothing: ";
 inline constexpr std::string_view vertex_list_line = "Vertex list:";
