@@ -30,9 +30,9 @@ ConversionPlan plan_conversion(const std::string& scene_path, const std::string&
     plan.material_file = material_path_for(plan.target);
     // The input is read while the outputs are written: none of them may be it.
     plan.replaces_input =
-        is_input_file(plan.material_file, scene_path) ||
+        same_file(plan.material_file, scene_path) ||
         std::any_of(plan.outputs.begin(), plan.outputs.end(),
-                    [&](const std::string& name) { return is_input_file(name, scene_path); });
+                    [&](const std::string& name) { return same_file(name, scene_path); });
     return plan;
 }
 

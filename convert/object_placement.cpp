@@ -21,12 +21,10 @@ std::string split_file_name(const std::string& target, std::int64_t number)
     return name;
 }
 
-bool is_input_file(const std::string& path, const std::string& input) { return same_file(path, input); }
-
 bool ObjectPlacement::open_next_split_file()
 {
     const std::string name = split_file_name(target_, static_cast<std::int64_t>(files_.size()) + 1);
-    if (is_input_file(name, input_)) {
+    if (same_file(name, input_)) {
         error_ = messages::cannot_overwrite_input;
         refused_input_ = true;
         return false;

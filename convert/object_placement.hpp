@@ -15,10 +15,6 @@ namespace trevanix {
 // its last four characters, "_0", the number, ".asc".
 std::string split_file_name(const std::string& target, std::int64_t number);
 
-// True when writing `path` would replace the input file: the same file on
-// disk, or the same normalised path when either does not exist.
-bool is_input_file(const std::string& path, const std::string& input);
-
 class ObjectPlacement : public BlockSink {
 public:
     // `files` are open; with `split` the target names further split files
