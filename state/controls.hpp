@@ -67,8 +67,10 @@ namespace captions {
 inline constexpr const char* window = "Textured 3d scenes processor for Kolbrin2 v1.1.3";
 inline constexpr const char* Analize_filename = "&Indicate and analyze 3d scene file";
 inline constexpr const char* Label_analize = "Analyzing...";
-// The same label while a conversion runs (its bar, Process_bar, is shown).
-inline constexpr const char* Label_analize_converting = "Processing...";
+// The same label while a conversion runs (its bar, Process_bar, is shown):
+// it writes the processed files. Narrower than "Analyzing..." in every face,
+// so it never makes the form pick a smaller font.
+inline constexpr const char* Label_analize_converting = "Writing...";
 inline constexpr const char* Frame2 = "Statistics of analized 3d scene file";
 inline constexpr const char* Label1 = "Total objects found :";
 inline constexpr const char* Label2 = "Valid objects found :";

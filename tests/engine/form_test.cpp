@@ -370,7 +370,7 @@ TEST(Form, MessagesCaptionsAndMaterialTemplatesAreWordForWord)
          "The .asc file that Start Process writes, chosen with the Target button on the left.\nStart Process stays disabled until a target is chosen."},
         {"tooltip_Target_filename", captions::tooltip_Target_filename,
          "Choose the .asc file that Start Process writes: split files are numbered after it, and the .mat file goes beside it."},
-        {"Label_analize_converting", captions::Label_analize_converting, "Processing..."},
+        {"Label_analize_converting", captions::Label_analize_converting, "Writing..."},
 
         // The material file's four templates, byte for byte.
         {"file_header", t.file_header, "\x00\x00\x00\x12\x00\x00\x00\x08\x00\x00\x00\x05\x00\x00\x00\x02"sv},
