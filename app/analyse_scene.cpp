@@ -24,6 +24,45 @@ LineSourceOptions reading_options(const Session& session)
     return {session.settings.lf_ends_line, session.settings.read_block_size, session.settings.stop};
 }
 
+// Stops an analysis at its first step: by then it has opened the scene and
+// looked at its first bytes, and nothing more.
+class FirstStepOnly : public AnalysisObserver {
+public:
+    bool keep_going() override { return false; }
+};
+
+// The sentence that refuses `path` before a line of it is read (it cannot be
+// opened, is not a regular file, or is saved as UTF-16), or "" when there is
+// none. The analysis is asked on a scratch state, so a refused file leaves the
+// loaded scene alone and is refused before any question.
+std::string refusal_before_reading(Session& session, const std::string& path)
+{
+    SceneState scratch;
+    scratch.scene_path = path;
+    scratch.file_type = to_lower_copy(extension_of(path));
+    if (scratch.file_type != "asc" && scratch.file_type != "ase") {
+        SceneFile probe;
+        std::string error;
+        return probe.open(path, error) ? std::string() : error;
+    }
+    FirstStepOnly observer;
+    const AnalysisResult result =
+        analyse_scene_file(scratch, session.log, reading_options(session), observer, PictureRenaming::ListOnly);
+    return result.end == AnalysisEnd::Unreadable ? result.message : std::string();
+}
+
+// Tells why `path` cannot be analysed, before anything changes; false when it can be.
+bool refused_before_reading(Session& session, const std::string& path)
+{
+    const std::string refusal = refusal_before_reading(session, path);
+    if (refusal.empty())
+        return false;
+    session.analysis_report = {};
+    session.analysis_report.not_analysable = true;
+    session.tell("Error", refusal, MessageIcon::Critical);
+    return true;
+}
+
 // Shows an analysis as it runs: the progress row, the totals as they grow,
 // the comment and the log button once an object fails.
 class ShownAnalysis : public AnalysisObserver {
@@ -108,15 +147,9 @@ public:
         // A file that cannot be read is reported before anything else changes.
         // The command-line scene is dropped then, so the next click offers the
         // dialog instead of failing again.
-        {
-            SceneFile probe;
-            std::string error;
-            if (!probe.open(path, error)) {
-                scene_.command_line_scene.clear();
-                s_.tell("Error", error, MessageIcon::Critical);
-                report_.not_analysable = true;
-                return;
-            }
+        if (refused_before_reading(s_, path)) {
+            scene_.command_line_scene.clear();
+            return;
         }
         scene_.scene_path = path;
         s_.last_scene_folder = parent_folder_of(path);
@@ -284,7 +317,11 @@ private:
             } else {
                 s_.tell("Warning", messages::ase_finished_with_problems_choose_target, MessageIcon::Critical);
             }
-            scene_.express_run = false; // a scene with problems is never converted right away
+            // A scene with problems is never converted right away; a Yes to
+            // that question is answered with the reason.
+            if (scene_.express_run)
+                s_.tell("Warning", messages::express_run_not_honoured, MessageIcon::Information);
+            scene_.express_run = false;
         } else {
             c_.Open_error_log.enabled = false;
             if (!scene_.express_run && scene_.target_path.empty()) {
@@ -323,6 +360,9 @@ void analyse_scene(Session& session)
 
 void analyse_given_scene(Session& session, const std::string& path)
 {
+    // A file that will be refused leaves the loaded scene and its log as they are.
+    if (refused_before_reading(session, path))
+        return;
     if (session.scene.file_loaded == 1) {
         if (!session.ask("Warning", messages::discard_question))
             return;

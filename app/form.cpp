@@ -1,6 +1,7 @@
 #include "app/form.hpp"
 
 #include "app/analyse_scene.hpp"
+#include "app/error_log_opening.hpp"
 #include "app/options_and_clearing.hpp"
 #include "app/start_process.hpp"
 #include "app/target_choice.hpp"
@@ -80,8 +81,7 @@ void Form::click_Clear_statistics()
 
 void Form::click_Open_error_log()
 {
-    // Whatever the desktop answers, nothing is shown.
-    session_.ui.open_document(session_.log.path().string());
+    open_error_log(session_);
 }
 
 void Form::change_Text2(const std::string& text)

@@ -32,6 +32,8 @@ public:
     // it goes.
     void click_check_box(CheckBoxState Controls::*box);
     void click_Clear_statistics();
+    // Not a long action: it also works while an analysis runs, once the
+    // analysis has logged a problem.
     void click_Open_error_log();
     void change_Text2(const std::string& text);
     // A scene file dropped on the window: analysed as the command-line start

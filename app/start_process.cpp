@@ -230,6 +230,9 @@ void start_process(Session& session)
     }
 
     session.controls.Open_error_log.enabled = false;
+    // The log is emptied here: a comment pointing to it would no longer hold.
+    if (!session.controls.Text_comments.text.empty())
+        session.controls.Text_comments.text = messages::comments_after_conversion;
     session.log.remove();
     std::string log_error;
     (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line

@@ -67,6 +67,10 @@ namespace captions {
 inline constexpr const char* window = "Textured 3d scenes processor for Kolbrin2 v1.1.3";
 inline constexpr const char* Analize_filename = "&Indicate and analyze 3d scene file";
 inline constexpr const char* Label_analize = "Analyzing...";
+// The same label while a conversion runs (its bar, Process_bar, is shown):
+// it writes the processed files. Narrower than "Analyzing..." in every face,
+// so it never makes the form pick a smaller font.
+inline constexpr const char* Label_analize_converting = "Writing...";
 inline constexpr const char* Frame2 = "Statistics of analized 3d scene file";
 inline constexpr const char* Label1 = "Total objects found :";
 inline constexpr const char* Label2 = "Valid objects found :";
@@ -89,8 +93,10 @@ inline constexpr const char* tooltip_Analize_filename =
     "Import .asc files mostly when there is no materials mapping. For 3d scene files ";
 inline constexpr const char* tooltip_Frame1 =
     "This function it's for those that only need to use some functions of this program, and that don't want the full process to happen yet.";
+inline constexpr const char* tooltip_Target_filename =
+    "Choose the .asc file that Start Process writes: split files are numbered after it, and the .mat file goes beside it.";
 inline constexpr const char* tooltip_Text_savefile =
-    "Leave this empty if you want the new project file created in the same folder of the original file";
+    "The .asc file that Start Process writes, chosen with the Target button on the left.\nStart Process stays disabled until a target is chosen.";
 } // namespace captions
 
 } // namespace trevanix

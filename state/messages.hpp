@@ -62,4 +62,18 @@ inline constexpr const char* mat_not_created_notice =
 inline constexpr const char* mat_delete_question =
     "You choosed to NOT create a .mat file for this 3dscene, but this 3d scene DOES use materials and you didn't choosed to remote materials mapping information. Altough there is a .mat file with the same filename of the target scene file, make sure you know what are you doing, and that .mat file corresponds to this 3d scene. Anyways, you want the program to delete it to avoid confusion ?";
 
+// This program's own notices, beside the classic texts.
+inline constexpr const char* express_run_not_honoured =
+    "The scene was not converted right away: some objects have problems and were skipped, and only a scene without problems is converted right away. Start Process converts the valid objects once a target is chosen.";
+inline constexpr const char* comments_after_conversion =
+    "Objects with problems were skipped and not converted. The conversion emptied the error log: analyse the scene again to list them there.";
+// The error log could not be shown: its path comes between the two parts.
+inline constexpr const char* log_not_opened_start = "The error log \"";
+inline constexpr const char* log_not_opened_end =
+    "\" could not be opened: the desktop has no program for text files, or that program failed.";
+inline constexpr const char* log_path_copied = " Its path is on the clipboard: paste it into a text editor's Open dialog.";
+inline constexpr const char* log_open_by_hand = " Open it in a text editor.";
+inline constexpr const char* log_missing_end =
+    "\" is not there any more: it was deleted outside this program. Analyse the scene again to write it anew.";
+
 } // namespace trevanix::messages

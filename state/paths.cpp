@@ -92,6 +92,22 @@ std::string normalised_path(const std::string& path)
     return normal.string();
 }
 
+std::string absolute_path(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    std::error_code ec;
+    const std::filesystem::path given(path);
+    const std::filesystem::path whole = given.is_absolute() ? given : std::filesystem::current_path(ec) / given;
+    if (ec)
+        return path;
+    std::filesystem::path out = whole.root_path();
+    for (const std::filesystem::path& part : whole.relative_path())
+        if (!part.empty() && part != ".")
+            out /= part;
+    return out.string();
+}
+
 bool same_file(const std::string& a, const std::string& b)
 {
     if (a.empty() || b.empty())

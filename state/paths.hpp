@@ -34,5 +34,9 @@ bool file_exists(const std::string& path);
 bool same_file(const std::string& a, const std::string& b);
 // The path made absolute and lexically normal ("a/./b/../c" becomes "a/c").
 std::string normalised_path(const std::string& path);
+// The path made absolute against the current folder, without its "." parts
+// and doubled separators ("./a//b" becomes "/cwd/a/b"). ".." stays: where it
+// leads depends on the links before it. "" stays "".
+std::string absolute_path(const std::string& path);
 
 } // namespace trevanix

@@ -53,7 +53,8 @@ public:
     virtual bool set_clipboard_text(const std::string& text) = 0;
 
     // Opens a document with the desktop's default program. Returns false when
-    // that could not be done; callers ignore it.
+    // that could not be done (no such program, or it failed at once); the log
+    // button then tells the user where the document is.
     virtual bool open_document(const std::string& path) = 0;
 
     // Ends the program after the current action.

@@ -21,7 +21,10 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
+#include "state/paths.hpp"
 #include "window/caption_fit.hpp"
 #include "window/progress_scale.hpp"
 
@@ -89,7 +92,10 @@ MainWindow::MainWindow(UserServices& services, EngineSettings settings, QWidget*
     // The open dialog starts in the folder of the scene analysed last, in
     // this run or an earlier one.
     remembered_scene_folder_ = QFile::encodeName(user_settings().value(last_scene_folder_key).toString()).toStdString();
-    form_.session().last_scene_folder = remembered_scene_folder_;
+    // A folder kept relative (by an earlier version) meant the folder the
+    // program was started in then: it is no place to start from now.
+    if (!remembered_scene_folder_.empty() && remembered_scene_folder_.front() == '/')
+        form_.session().last_scene_folder = remembered_scene_folder_;
     sync_from_controls();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -218,7 +224,9 @@ void MainWindow::build()
     QGroupBox* frame1 = frame("Frame1", k::Frame1, 120, 3120, 8415, 2775);
     frame1->setToolTip(QString::fromLatin1(k::tooltip_Frame1));
     register_tab(frame1, 9);
-    register_tab(button(frame1, "Target_filename", k::Target_filename, 120, 480, 2295, 495, &C::Target_filename), 24);
+    QPushButton* target = button(frame1, "Target_filename", k::Target_filename, 120, 480, 2295, 495, &C::Target_filename);
+    target->setToolTip(QString::fromLatin1(k::tooltip_Target_filename));
+    register_tab(target, 24);
     QLineEdit* savefile =
         text_box(frame1, "Text_savefile", 2520, 600, 5775, 375, true, &C::Text_savefile, LongText::ShowEnd);
     texts_.back().fixed_tooltip = QString::fromLatin1(k::tooltip_Text_savefile);
@@ -236,7 +244,8 @@ void MainWindow::build()
     register_tab(start, 10);
     register_tab(progress_bar(frame1, "Process_bar", 960, 2400, 5895, 255, &C::Process_bar), 16);
 
-    // Beyond the right edge of the client area: never seen, reached with Tab.
+    // Beyond the right edge of the client area: never seen, so never reached
+    // with Tab either (see set_tab_order).
     text2_ = text_box(this, "Text2", 8760, 4680, 375, 615, false, &C::Text2);
     register_tab(text2_, 36);
 
@@ -273,6 +282,19 @@ void MainWindow::apply_font(const QFont& font)
     }
 }
 
+// Every caption fits, the progress label's with either of its two texts.
+bool MainWindow::every_caption_fits()
+{
+    const QString shown = label_analize_->text();
+    bool fits = true;
+    for (const char* caption : {captions::Label_analize, captions::Label_analize_converting}) {
+        label_analize_->setText(QString::fromLatin1(caption));
+        fits = fits && cut_captions(this).isEmpty();
+    }
+    label_analize_->setText(shown);
+    return fits;
+}
+
 bool MainWindow::use_font_family(const QString& family)
 {
     const QFont before = font();
@@ -281,7 +303,7 @@ bool MainWindow::use_font_family(const QString& family)
         candidate.setStyleHint(QFont::SansSerif);
         candidate.setPixelSize(pixels);
         apply_font(candidate);
-        if (cut_captions(this).isEmpty())
+        if (every_caption_fits())
             return true;
     }
     apply_font(before);
@@ -352,13 +374,24 @@ void MainWindow::bind()
     });
 }
 
+bool MainWindow::outside_client_area(const QWidget* widget) const
+{
+    const QRect shown(widget->mapTo(this, QPoint(0, 0)), widget->size());
+    return !rect().intersects(shown);
+}
+
 void MainWindow::set_tab_order()
 {
     std::stable_sort(tab_stops_.begin(), tab_stops_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     // Labels, frames and bars take no focus: the focus passes to the next stop.
+    // A control placed outside the window's client area can never be seen,
+    // and typing into it would answer with messages about a box nobody sees:
+    // it takes no focus at all. (Hidden and disabled controls Qt skips.)
     QWidget* previous = nullptr;
     for (const auto& [tab, widget] : tab_stops_) {
+        if (outside_client_area(widget))
+            widget->setFocusPolicy(Qt::NoFocus);
         if (!(widget->focusPolicy() & Qt::TabFocus))
             continue;
         if (previous)
@@ -392,7 +425,8 @@ void MainWindow::run_action(Action action)
 
 void MainWindow::remember_scene_folder()
 {
-    const std::string& folder = form_.session().last_scene_folder;
+    // Kept absolute: the next run may start in any folder.
+    const std::string folder = absolute_path(form_.session().last_scene_folder);
     if (!keep_scene_folder_ || folder.empty() || folder == remembered_scene_folder_)
         return;
     remembered_scene_folder_ = folder;
@@ -427,6 +461,11 @@ QString MainWindow::dropped_scene(const QMimeData* data)
     const QString path = url.toLocalFile();
     const QString type = QFileInfo(path).suffix().toLower();
     if (type != QLatin1String("ase") && type != QLatin1String("asc"))
+        return {};
+    // What the path is decides, not its name: a folder called "x.ase" or a
+    // device is no scene. A link to a scene file is read as that file.
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(QFile::encodeName(path).toStdString(), ignored))
         return {};
     return path;
 }
@@ -465,7 +504,10 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::start_up(const std::string& command_line)
 {
-    run_action([&] { form_.start_up(command_line); });
+    // A scene named relative to the folder the program was started in is
+    // shown, and its folder remembered, by its absolute path.
+    const std::string scene = absolute_path(without_surrounding_quotes(command_line));
+    run_action([&] { form_.start_up(scene); });
 }
 
 void MainWindow::request_quit()
@@ -530,8 +572,11 @@ void MainWindow::sync_from_controls()
         form_.request_stop();
     const Controls& c = form_.controls();
     syncing_ = true;
+    const bool running = form_.busy();
+    if (running)
+        keep_focus_through_run(true);
     for (const ButtonBinding& b : buttons_) {
-        const bool enabled = (c.*b.state).enabled;
+        const bool enabled = (c.*b.state).enabled && (!running || b.state == &Controls::Open_error_log);
         if (b.widget->isEnabled() != enabled)
             b.widget->setEnabled(enabled);
     }
@@ -541,8 +586,9 @@ void MainWindow::sync_from_controls()
         const CheckBoxState& state = c.*k.state;
         if (k.widget->isChecked() != state.checked())
             k.widget->setChecked(state.checked());
-        if (k.widget->isEnabled() != state.enabled)
-            k.widget->setEnabled(state.enabled);
+        const bool enabled = state.enabled && !running;
+        if (k.widget->isEnabled() != enabled)
+            k.widget->setEnabled(enabled);
     }
     for (const BarBinding& b : bars_) {
         const ProgressBarState& state = c.*b.state;
@@ -555,7 +601,31 @@ void MainWindow::sync_from_controls()
     }
     if (label_analize_->isHidden() == c.Label_analize.visible)
         label_analize_->setVisible(c.Label_analize.visible);
+    // The label is shared by both long actions; the conversion's bar tells
+    // which one runs.
+    const QString caption = QString::fromLatin1(c.Process_bar.visible ? captions::Label_analize_converting
+                                                                       : captions::Label_analize);
+    if (label_analize_->text() != caption)
+        label_analize_->setText(caption);
     syncing_ = false;
+    if (!running)
+        keep_focus_through_run(false);
+}
+
+// A run greys the buttons it ignores, which moves the focus off a greyed
+// one; the focus goes back to it once the run is over.
+void MainWindow::keep_focus_through_run(bool running)
+{
+    if (running && !greyed_for_run_) {
+        greyed_for_run_ = true;
+        focus_before_run_ = focusWidget();
+    } else if (!running && greyed_for_run_) {
+        greyed_for_run_ = false;
+        if (focus_before_run_ && focus_before_run_->isEnabled() && focus_before_run_->isVisible() &&
+            focusWidget() != focus_before_run_)
+            focus_before_run_->setFocus(Qt::OtherFocusReason);
+        focus_before_run_ = nullptr;
+    }
 }
 
 } // namespace trevanix::window

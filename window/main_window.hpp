@@ -2,6 +2,7 @@
 // The main window Form1: the widgets of every control, bound to the engine's
 // control state. Clicks go to the Form; the widgets are refreshed from the
 // Controls whenever the engine says they changed, and after every action.
+#include <QPointer>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -107,9 +108,12 @@ private:
     void set_tab_order();
     void pick_font();
     void apply_font(const QFont& font);
+    bool every_caption_fits();
     void close_if_pending();
     bool action_running() const noexcept { return action_depth_ > 0 || form_.busy(); }
     void show_text(const TextBinding& binding, const TextBoxState& state);
+    void keep_focus_through_run(bool running);
+    bool outside_client_area(const QWidget* widget) const;
     void remember_scene_folder();
 
     QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
@@ -142,6 +146,8 @@ private:
     bool quit_pending_ = false;  // the program ends once the action has returned
     bool closed_ = false;
     bool keep_scene_folder_ = true;
+    bool greyed_for_run_ = false;
+    QPointer<QWidget> focus_before_run_;
     std::string remembered_scene_folder_;
 };
 

@@ -2,15 +2,14 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
 #include <cstdio>
 
 #include "window/dialog_filter.hpp"
+#include "window/document_opener.hpp"
 
 namespace trevanix::window {
 
@@ -67,8 +66,10 @@ bool QtUserServices::show_message(const Message& message)
     QMessageBox box(qt_icon(message.icon), QString::fromLocal8Bit(message.caption),
                     QString::fromLocal8Bit(message.text),
                     yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, window_);
-    // Texts and paths are shown as they are, never read as markup.
+    // Texts and paths are shown as they are, never read as markup, and can
+    // be selected and copied (a path to open by hand, say).
     box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (yes_no) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
@@ -153,7 +154,7 @@ bool QtUserServices::open_document(const std::string& path)
 {
     if (unattended_)
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+    return open_with_desktop(QFile::decodeName(path.c_str()));
 }
 
 void QtUserServices::quit()

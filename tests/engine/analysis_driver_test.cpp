@@ -127,7 +127,11 @@ TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
         // No verdict box in an express run: the question, then the express
         // ending of the conversion, which closes the program.
         {true, false, {messages::express_question, messages::finished_express}},
-        {true, true, {messages::express_question, messages::ase_finished_with_problems_choose_target}},
+        // A Yes that cannot be honoured is answered with the reason.
+        {true, true,
+         {messages::express_question, messages::ase_finished_with_problems_choose_target,
+          messages::express_run_not_honoured}},
+        {false, true, {messages::express_question, messages::ase_finished_with_problems_choose_target}},
         {false, false, {messages::express_question, messages::finished_choose_target}},
     };
     for (const auto& c : cases) {
@@ -146,6 +150,16 @@ TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
             EXPECT_FALSE(std::filesystem::exists(h.dir.file("city.asc")));
         }
     }
+
+    // A scene that will be refused unread (saved as UTF-16) is refused before the question.
+    Harness h;
+    h.services.answers = {true};
+    h.analyse("city.ase", std::string("\xFF\xFE") + good_ase());
+    ASSERT_EQ(h.services.messages.size(), 1u);
+    EXPECT_EQ(h.services.messages[0].message.caption, "Error");
+    EXPECT_NE(h.services.texts()[0].find("UTF-16"), std::string::npos);
+    EXPECT_FALSE(h.session().analysis_report.completed);
+    EXPECT_EQ(h.scene().file_loaded, 0);
 }
 
 TEST(AnalysisStart, ALoadedSceneIsKeptWhenTheUserSaysNo)

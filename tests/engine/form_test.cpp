@@ -183,25 +183,36 @@ TEST(Form, ADroppedSceneIsAnalysedAsTheCommandLineStartDoes)
         const char* what;
         bool loaded_before;
         std::deque<bool> answers;
+        bool a_folder; // named "dropped.asc"
         bool analysed;
     };
     const Case cases[] = {
-        {"nothing loaded: no question", false, {}, true},
-        {"loaded, Yes to the discard question", true, {true}, true},
-        {"loaded, No keeps the loaded scene", true, {false}, false},
+        {"nothing loaded: no question", false, {}, false, true},
+        {"loaded, Yes to the discard question", true, {true}, false, true},
+        {"loaded, No keeps the loaded scene", true, {false}, false, false},
+        {"a folder: refused before the question, the loaded scene and its log kept", true, {true}, true, false},
     };
     for (const Case& c : cases) {
         Harness h;
         if (c.loaded_before)
-            h.analyse("first.asc", one_object_asc);
+            h.analyse("first.asc", asc_object({.faces = 0})); // one rejected object: a log line
         h.services.messages.clear();
         h.services.answers = c.answers;
-        const std::string dropped = h.dir.write("dropped.asc", one_object_asc);
+        const std::string dropped = h.dir.file("dropped.asc");
+        if (c.a_folder)
+            std::filesystem::create_directory(dropped);
+        else
+            h.dir.write("dropped.asc", one_object_asc);
         h.form().drop_scene(dropped);
         EXPECT_EQ(h.services.open_requests.size(), c.loaded_before ? 1u : 0u) << c.what;
         EXPECT_EQ(h.scene().scene_path, c.analysed ? dropped : h.dir.file("first.asc")) << c.what;
         EXPECT_EQ(h.scene().file_loaded, 1) << c.what;
-        if (c.loaded_before) {
+        EXPECT_EQ(h.log_text().empty(), c.analysed) << c.what;
+        if (c.a_folder) {
+            ASSERT_EQ(h.services.messages.size(), 1u) << c.what;
+            EXPECT_EQ(h.services.messages[0].message.caption, "Error") << c.what;
+            EXPECT_NE(h.services.messages[0].message.text.find(dropped), std::string::npos) << c.what;
+        } else if (c.loaded_before) {
             EXPECT_EQ(h.services.messages.front().message.text, messages::discard_question) << c.what;
         }
         if (c.analysed) {
@@ -232,12 +243,42 @@ TEST(Form, Text2RefusesExclamationPointsAndBackslashes)
     }
 }
 
-TEST(Form, OpeningTheLogHandsItsPathToTheDesktop)
+TEST(Form, OpeningTheLogHandsItsPathToTheDesktopOrTellsWhereItIs)
 {
-    Harness h;
-    h.form().click_Open_error_log();
-    EXPECT_EQ(h.services.opened_documents, std::vector<std::string>{h.log_path()});
-    EXPECT_TRUE(h.services.messages.empty());
+    struct Case {
+        const char* what;
+        bool log_exists, desktop_opens, clipboard;
+        bool handed_over;
+        const char* message_end; // "": no message
+    };
+    const Case cases[] = {
+        {"the desktop shows it", true, true, true, true, ""},
+        {"no program for it: the path goes to the clipboard", true, false, true, true, messages::log_path_copied},
+        {"no program and no clipboard", true, false, false, true, messages::log_open_by_hand},
+        {"deleted outside the program", false, true, true, false, messages::log_missing_end},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        if (c.log_exists)
+            h.dir.write("testfile.txt", "Error in line 3 : x\r\n");
+        h.services.documents_open = c.desktop_opens;
+        h.services.clipboard_available = c.clipboard;
+        h.form().click_Open_error_log();
+        EXPECT_EQ(h.services.opened_documents.size(), c.handed_over ? 1u : 0u) << c.what;
+        const bool copied = c.message_end == std::string_view(messages::log_path_copied);
+        EXPECT_EQ(h.services.clipboard_history, copied ? std::vector<std::string>{h.log_path()}
+                                                       : std::vector<std::string>{})
+            << c.what;
+        if (*c.message_end == '\0') {
+            EXPECT_TRUE(h.services.messages.empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(h.services.messages.size(), 1u) << c.what;
+        const std::string& text = h.services.messages[0].message.text;
+        EXPECT_NE(text.find('"' + h.log_path() + '"'), std::string::npos) << c.what;
+        EXPECT_TRUE(text.ends_with(c.message_end)) << c.what << ": " << text;
+        EXPECT_EQ(h.services.messages[0].message.caption, "Warning") << c.what;
+    }
 }
 
 TEST(Form, MessagesCaptionsAndMaterialTemplatesAreWordForWord)
@@ -326,7 +367,10 @@ TEST(Form, MessagesCaptionsAndMaterialTemplatesAreWordForWord)
         {"tooltip_Frame1", captions::tooltip_Frame1,
          "This function it's for those that only need to use some functions of this program, and that don't want the full process to happen yet."},
         {"tooltip_Text_savefile", captions::tooltip_Text_savefile,
-         "Leave this empty if you want the new project file created in the same folder of the original file"},
+         "The .asc file that Start Process writes, chosen with the Target button on the left.\nStart Process stays disabled until a target is chosen."},
+        {"tooltip_Target_filename", captions::tooltip_Target_filename,
+         "Choose the .asc file that Start Process writes: split files are numbered after it, and the .mat file goes beside it."},
+        {"Label_analize_converting", captions::Label_analize_converting, "Writing..."},
 
         // The material file's four templates, byte for byte.
         {"file_header", t.file_header, "\x00\x00\x00\x12\x00\x00\x00\x08\x00\x00\x00\x05\x00\x00\x00\x02"sv},

@@ -29,6 +29,7 @@ public:
     std::vector<std::string> clipboard_history;
     std::vector<std::string> opened_documents;
     bool clipboard_available = true;
+    bool documents_open = true; // false: the desktop has no program for them
     bool quit_called = false;
     int events_run = 0;
     int busy_depth = 0;
@@ -75,7 +76,7 @@ public:
     bool open_document(const std::string& path) override
     {
         opened_documents.push_back(path);
-        return true;
+        return documents_open;
     }
 
     void quit() override { quit_called = true; }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
+#include <QScopeGuard>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QMessageBox>
@@ -26,6 +28,7 @@
 #include "state/messages.hpp"
 #include "window/caption_fit.hpp"
 #include "window/dialog_filter.hpp"
+#include "window/document_opener.hpp"
 #include "window/main_window.hpp"
 #include "window/progress_scale.hpp"
 #include "window/qt_user_services.hpp"
@@ -251,6 +254,7 @@ private slots:
         QVERIFY(f.button("Analize_filename")->toolTip().endsWith(QLatin1Char(' ')));
         QCOMPARE(f.widget<QGroupBox>("Frame1")->toolTip(), QString::fromLatin1(captions::tooltip_Frame1));
         QCOMPARE(f.text("Text_savefile")->toolTip(), QString::fromLatin1(captions::tooltip_Text_savefile));
+        QCOMPARE(f.button("Target_filename")->toolTip(), QString::fromLatin1(captions::tooltip_Target_filename));
 
         QVERIFY(f.check("Check_all")->font().bold());
         QVERIFY(f.button("Start_process")->font().bold());
@@ -293,6 +297,11 @@ private slots:
         // The form was laid out for an 8-point face: no caption needs a
         // smaller size than a narrow face at 8 pixels.
         QVERIFY(f.window->font().pixelSize() >= 8);
+        // The progress label's text while a conversion runs fits as well.
+        f.controls().Process_bar.visible = true;
+        f.window->sync_from_controls();
+        QCOMPARE(f.widget<QLabel>("Label_analize")->text(), QString::fromLatin1(captions::Label_analize_converting));
+        QCOMPARE(window::cut_captions(f.window.get()), QStringList());
     }
     // The check itself sees a cut caption (and only that one).
     void cut_captions_are_seen()
@@ -392,7 +401,9 @@ private slots:
         QVERIFY(f.services.messages.empty());
     }
 
-    void tab_walk_reaches_text2()
+    // Tab walks the shown controls in tab-index order and never reaches a
+    // control nobody can see (Text2 lies outside the client area).
+    void tab_walk_stays_on_shown_controls()
     {
         Fixture f;
         QApplication::setActiveWindow(f.window.get());
@@ -401,17 +412,26 @@ private slots:
         // The enabled stops at start-up, in tab-index order.
         const QStringList expected = {"Text_loadfile", "Text_total_objects", "Text_faces", "Text_vertices",
                                       "Text_savefile", "Check_all", "Text_valid_objects", "Text_ascsplit",
-                                      "Text_comments", "Text1", "Text2", "Analize_filename"};
+                                      "Text_comments", "Text1", "Analize_filename"};
         QStringList walked;
         for (qsizetype i = 0; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             walked << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(walked, expected);
-        // Typing into the unseen Text2 runs its check.
-        QTest::keyClicks(f.text("Text2"), "!");
-        QCOMPARE(f.shown("Text2"), QStringLiteral("Group"));
-        QCOMPARE(shown_texts(f.services), QStringList{messages::text2_exclamation});
+        // Once everything is enabled, a whole round both ways still stays on
+        // controls that lie inside the window.
+        Controls& c = f.controls();
+        for (ButtonState* b : {&c.Open_error_log, &c.Clear_statistics, &c.Target_filename, &c.Start_process})
+            b->enabled = true;
+        f.window->sync_from_controls();
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab})
+            for (int i = 0; i < 40; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), key);
+                QWidget* focused = QApplication::focusWidget();
+                const QRect shown(focused->mapTo(f.window.get(), QPoint(0, 0)), focused->size());
+                QVERIFY2(f.window->rect().contains(shown) && focused->isVisible(), qPrintable(focused->objectName()));
+            }
 
         // Alt with the underlined letter clicks the button.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
@@ -676,15 +696,38 @@ private slots:
         QFETCH(bool, closeAtEnd);
         Fixture f;
         f.services.on_quit = [&f] { f.window->request_quit(); };
-        f.analyse("box.ase", ase_scene);
+        // While a run lets events through, what the window shows, as its
+        // services repaint it: the label, and the controls a click reaches.
+        QString label;
+        QStringList enabled;
+        f.services.on_events = [&] {
+            f.window->sync_from_controls();
+            auto* shown = f.widget<QLabel>("Label_analize");
+            label = shown->isVisible() ? shown->text() : QString();
+            enabled.clear();
+            for (const char* name : {"Analize_filename", "Target_filename", "Start_process", "Clear_statistics",
+                                     "Open_error_log", "Check_all"})
+                if (f.widget<QWidget>(name)->isEnabled())
+                    enabled << name;
+        };
+        const std::string one_skipped = trevanix::testing::ase_scene(
+            {{.name = "Box01", .material_ref = std::nullopt}, {.name = "Flat", .faces = {}, .material_ref = std::nullopt}},
+            trevanix::testing::material_list({}));
+        f.analyse("box.ase", one_skipped);
         QVERIFY2(f.window->form().session().analysis_report.completed, "the analysis did not complete");
+        QCOMPARE(label, QString::fromLatin1(captions::Label_analize));
+        QCOMPARE(enabled, QStringList{"Open_error_log"}); // the log of a running analysis can be opened
+        QCOMPARE(f.shown("Text_comments"), QString::fromLatin1(messages::comments_problems));
         f.services.save_choices.push_back(ScriptedServices::chosen(f.dir.file("box.asc")));
         f.click("Target_filename");
         QVERIFY(f.button("Start_process")->isEnabled());
 
         f.services.messages.clear();
         f.services.default_answer = closeAtEnd; // the closing question is the last one
+        f.button("Start_process")->setFocus();
         f.click("Start_process");
+        QCOMPARE(label, QString::fromLatin1(captions::Label_analize_converting));
+        QCOMPARE(enabled, QStringList());
         QCOMPARE(f.window->form().session().conversion_report.status, ConversionStatus::Completed);
         QVERIFY(std::filesystem::exists(f.dir.file("box.asc")));
         QVERIFY(!f.services.messages.empty());
@@ -692,6 +735,15 @@ private slots:
         QCOMPARE(f.services.quit_called, closeAtEnd);
         QCOMPARE(f.window->closed(), closeAtEnd);
         QVERIFY(!f.widget<QProgressBar>("Process_bar")->isVisibleTo(f.window.get()));
+
+        // Afterwards: the buttons are back, the log the conversion emptied is
+        // neither offered nor pointed to, and the focus is where it was.
+        for (const char* name : {"Analize_filename", "Target_filename", "Start_process", "Clear_statistics"})
+            QVERIFY2(f.button(name)->isEnabled(), name);
+        QVERIFY(!f.button("Open_error_log")->isEnabled());
+        QCOMPARE(f.shown("Text_comments"), QString::fromLatin1(messages::comments_after_conversion));
+        QVERIFY(!f.widget<QLabel>("Label_analize")->isVisibleTo(f.window.get()));
+        QCOMPARE(f.window->focusWidget(), f.button("Start_process"));
     }
 
     // A second click while an action waits (on a question, or between line
@@ -768,67 +820,121 @@ private slots:
     }
 
     // One scene file dropped on the window is analysed as a command-line
-    // scene is; anything else is refused.
+    // scene is, after the question to forget the loaded one; anything else is
+    // refused and leaves the loaded scene and its log alone.
     void drops_data()
     {
-        QTest::addColumn<QStringList>("files"); // under the folder; "http:" for a remote address
+        // Under the folder; "http:" a remote address, "dir:" a folder, "dev:" a link to a device.
+        QTest::addColumn<QStringList>("files");
         QTest::addColumn<bool>("taken");
         QTest::newRow(".asc") << QStringList{"box.asc"} << true;
         QTest::newRow(".ASE, capitals") << QStringList{"BOX.ASE"} << true;
         QTest::newRow("another type") << QStringList{"box.txt"} << false;
         QTest::newRow("two scenes") << QStringList{"box.asc", "box2.asc"} << false;
         QTest::newRow("not a local file") << QStringList{"http:"} << false;
+        QTest::newRow("a folder named like a scene") << QStringList{"dir:folder.ase"} << false;
+        QTest::newRow("a link to a device") << QStringList{"dev:null.asc"} << false;
     }
     void drops()
     {
         QFETCH(QStringList, files);
         QFETCH(bool, taken);
         Fixture f;
+        const std::string loaded = f.analyse("loaded.asc", trevanix::testing::asc_scene({{.faces = 0}}));
+        QCOMPARE(f.scene().file_loaded, 1);
+        const std::string log_before = trevanix::testing::read_bytes(f.dir.file("testfile.txt"));
+        QVERIFY(!log_before.empty());
+        f.services.messages.clear();
+        f.services.answers = {true};
+
         QList<QUrl> urls;
         for (const QString& file : files) {
-            const bool ase = file.endsWith(QLatin1String("ASE"));
-            urls << (file == QLatin1String("http:")
-                         ? QUrl(QStringLiteral("http://example.org/box.asc"))
-                         : QUrl::fromLocalFile(QString::fromStdString(
-                               f.dir.write(file.toStdString(), ase ? ase_scene : asc_scene))));
+            const std::string name = file.section(QLatin1Char(':'), -1).toStdString();
+            if (file == QLatin1String("http:")) {
+                urls << QUrl(QStringLiteral("http://example.org/box.asc"));
+                continue;
+            }
+            if (file.startsWith(QLatin1String("dir:")))
+                std::filesystem::create_directory(f.dir.file(name));
+            else if (file.startsWith(QLatin1String("dev:")))
+                std::filesystem::create_symlink("/dev/null", f.dir.file(name));
+            else
+                f.dir.write(name, file.endsWith(QLatin1String("ASE")) ? ase_scene : asc_scene);
+            urls << QUrl::fromLocalFile(QString::fromStdString(f.dir.file(name)));
         }
         f.dir.write("BOX.asc", ""); // no express question for the .ase scene
         QMimeData data;
         data.setUrls(urls);
         QCOMPARE(drag_and_drop(*f.window, data), taken);
-        QVERIFY(f.services.open_requests.empty());
-        QCOMPARE(f.window->form().session().analysis_report.completed, taken);
+        QCOMPARE(f.services.open_requests.size(), std::size_t{1});
         if (taken) {
             QCOMPARE(f.shown("Text_loadfile"), urls[0].toLocalFile());
-            QCOMPARE(shown_texts(f.services), QStringList{messages::finished_choose_target});
+            QCOMPARE(shown_texts(f.services), QStringList({messages::discard_question, messages::finished_choose_target}));
         } else {
             QVERIFY(f.services.messages.empty());
+            QCOMPARE(f.shown("Text_loadfile"), QString::fromStdString(loaded));
+            QCOMPARE(trevanix::testing::read_bytes(f.dir.file("testfile.txt")), log_before);
+            QCOMPARE(f.scene().file_loaded, 1);
         }
     }
 
     // The open dialog starts where the last scene was analysed, also in the
-    // next run of the program.
+    // next run of the program, started in any folder: the folder is kept, and
+    // the path shown, absolute.
+    void open_dialog_remembers_the_last_folder_data()
+    {
+        QTest::addColumn<QString>("given"); // "dialog", "stored relative", or the start-up argument
+        QTest::newRow("chosen in the dialog") << "dialog";
+        QTest::newRow("relative start path") << "scenes/box.asc";
+        QTest::newRow("quoted, with dots and doubled slashes") << "\"./scenes//box.asc\"";
+        QTest::newRow("a folder stored relative by an earlier version") << "stored relative";
+    }
     void open_dialog_remembers_the_last_folder()
     {
-        TempDir scenes;
+        QFETCH(QString, given);
+        TempDir work; // the folder the program is started in
+        const std::string scene = work.write("scenes/box.asc", asc_scene);
+        const std::string scenes = (work.path() / "scenes").string();
+        const QString started_in = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(work.path().string())));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(started_in); });
+        QSettings settings(QSettings::UserScope, QStringLiteral("trevanix"), QStringLiteral("trevanix"));
         {
             Fixture first;
-            first.services.open_choices.push_back(ScriptedServices::chosen(scenes.write("box.asc", asc_scene)));
-            first.click("Analize_filename");
+            if (given == QLatin1String("stored relative")) {
+                settings.setValue("open_dialog/last_scene_folder", "scenes");
+            } else {
+                if (given == QLatin1String("dialog")) {
+                    first.services.open_choices.push_back(ScriptedServices::chosen(scene));
+                    first.click("Analize_filename");
+                } else {
+                    first.window->start_up(given.toStdString());
+                }
+                QCOMPARE(first.shown("Text_loadfile"), QString::fromStdString(scene));
+                settings.sync();
+                QCOMPARE(settings.value("open_dialog/last_scene_folder").toString(), QString::fromStdString(scenes));
+            }
         }
         Fixture next_run;
         next_run.click("Analize_filename");
-        QCOMPARE(std::filesystem::path(next_run.services.open_requests.back().initial_folder), scenes.path());
+        const std::string expected = given == QLatin1String("stored relative") ? next_run.dir.path().string() : scenes;
+        QCOMPARE(next_run.services.open_requests.back().initial_folder, expected);
     }
 
+    // When the desktop cannot show the log, a message names it, and its
+    // path is on the clipboard.
     void open_error_log()
     {
         Fixture f;
+        const std::string log = f.dir.write("testfile.txt", "Error in line 3 : x\r\n");
         f.controls().Open_error_log.enabled = true;
         f.window->sync_from_controls();
+        f.services.documents_open = false;
         f.click("Open_error_log");
-        QCOMPARE(f.services.opened_documents, std::vector<std::string>{f.dir.file("testfile.txt")});
-        QVERIFY(f.services.messages.empty());
+        QCOMPARE(f.services.opened_documents, std::vector<std::string>{log});
+        QCOMPARE(f.services.clipboard_history, std::vector<std::string>{log});
+        QCOMPARE(f.services.messages.size(), std::size_t{1});
+        QVERIFY(f.services.messages[0].message.text.find('"' + log + '"') != std::string::npos);
     }
 
     void progress_rows_follow_controls()
@@ -985,6 +1091,35 @@ private slots:
         services.quit();
         QCOMPARE(quits, 1);
     }
+    // The desktop's launcher is watched: a failure it reports at once is
+    // told, one that goes on running shows the document.
+    void qt_open_document_data()
+    {
+        QTest::addColumn<QString>("launcher"); // the body of the xdg-open script; "": none installed
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("opens it") << "printf %s \"$1\" > \"$0.args\"; exit 0" << true;
+        QTest::newRow("no program for text files") << "exit 3" << false;
+        QTest::newRow("its program keeps running") << "exec /bin/sleep 1" << true;
+        QTest::newRow("no launcher") << "" << false;
+    }
+    void qt_open_document()
+    {
+        QFETCH(QString, launcher);
+        QFETCH(bool, opened);
+        TempDir bin;
+        const std::string log = bin.write("testfile.txt", "x\r\n");
+        if (!launcher.isEmpty()) {
+            const std::string script = bin.write("xdg-open", "#!/bin/sh\n" + launcher.toStdString() + "\n");
+            std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+        const auto back = qScopeGuard([&] { qputenv("PATH", path); });
+        QCOMPARE(window::open_with_desktop(QString::fromStdString(log), std::chrono::milliseconds(300)), opened);
+        if (launcher.contains(QLatin1String("args")))
+            QCOMPARE(trevanix::testing::read_bytes(bin.file("xdg-open.args")), log);
+    }
+
     // With the real services: a close during an analysis stops it at a line
     // step and closes the window once the action has returned.
     void close_stops_real_analysis()
