@@ -83,14 +83,8 @@ private:
     // between two passes is noticed, not read half old and half new.
     bool open_scene()
     {
-        std::string error;
-        if (!file_.open(scene_.scene_path, error))
-            return unreadable(error);
-        char start[2] = {0, 0};
-        std::size_t got = 0;
-        if (file_.read_at(0, start, sizeof start, got) == ReadOutcome::Read && starts_with_utf16_mark(start, got))
-            return unreadable(utf16_message(scene_.scene_path));
-        return true;
+        std::string refusal;
+        return open_scene_file(file_, scene_.scene_path, refusal) || unreadable(refusal);
     }
 
     bool count(const ObjectStartKeyword& keyword)
@@ -276,6 +270,20 @@ private:
 };
 
 } // namespace
+
+bool open_scene_file(SceneFile& file, const std::string& path, std::string& refusal)
+{
+    if (!file.open(path, refusal))
+        return false;
+    char start[2] = {0, 0};
+    std::size_t got = 0;
+    if (file.read_at(0, start, sizeof start, got) == ReadOutcome::Read && starts_with_utf16_mark(start, got)) {
+        file.close();
+        refusal = utf16_message(path);
+        return false;
+    }
+    return true;
+}
 
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
                                   AnalysisObserver& observer, PictureRenaming renaming)

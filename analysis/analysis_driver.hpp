@@ -11,6 +11,7 @@
 #include "analysis/object_check.hpp"
 #include "analysis/texture_short_names.hpp"
 #include "format/line_source.hpp"
+#include "format/scene_file.hpp"
 #include "state/error_log.hpp"
 #include "state/scene_state.hpp"
 
@@ -60,6 +61,11 @@ struct AnalysisResult {
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
                                   AnalysisObserver& observer,
                                   PictureRenaming renaming = PictureRenaming::Rename);
+
+// Opens a scene for the passes of an analysis. False, with the sentence that
+// refuses it, when it cannot be opened, is not a regular file or is saved as
+// UTF-16 text; nothing of the scene is read beyond its first two bytes.
+bool open_scene_file(SceneFile& file, const std::string& path, std::string& refusal);
 
 // ".asc" files of 255 objects needed for `objects`: Kolbrin2 imports at most
 // 255 objects a file.

@@ -24,37 +24,21 @@ LineSourceOptions reading_options(const Session& session)
     return {session.settings.lf_ends_line, session.settings.read_block_size, session.settings.stop};
 }
 
-// Stops an analysis at its first step: by then it has opened the scene and
-// looked at its first bytes, and nothing more.
-class FirstStepOnly : public AnalysisObserver {
-public:
-    bool keep_going() override { return false; }
-};
-
 // The sentence that refuses `path` before a line of it is read (it cannot be
 // opened, is not a regular file, or is saved as UTF-16), or "" when there is
-// none. The analysis is asked on a scratch state, so a refused file leaves the
-// loaded scene alone and is refused before any question.
-std::string refusal_before_reading(Session& session, const std::string& path)
+// none, so a refused file leaves the loaded scene alone and is refused before
+// any question.
+std::string refusal_before_reading(const std::string& path)
 {
-    SceneState scratch;
-    scratch.scene_path = path;
-    scratch.file_type = to_lower_copy(extension_of(path));
-    if (scratch.file_type != "asc" && scratch.file_type != "ase") {
-        SceneFile probe;
-        std::string error;
-        return probe.open(path, error) ? std::string() : error;
-    }
-    FirstStepOnly observer;
-    const AnalysisResult result =
-        analyse_scene_file(scratch, session.log, reading_options(session), observer, PictureRenaming::ListOnly);
-    return result.end == AnalysisEnd::Unreadable ? result.message : std::string();
+    SceneFile probe;
+    std::string refusal;
+    return open_scene_file(probe, path, refusal) ? std::string() : refusal;
 }
 
 // Tells why `path` cannot be analysed, before anything changes; false when it can be.
 bool refused_before_reading(Session& session, const std::string& path)
 {
-    const std::string refusal = refusal_before_reading(session, path);
+    const std::string refusal = refusal_before_reading(path);
     if (refusal.empty())
         return false;
     session.analysis_report = {};
