@@ -54,6 +54,7 @@ public:
     {
         scene_.line_count = 0;
         scene_.object_count = 0;
+        scene_.scene_identity = {};
         scene_.lf_ends_line = reading_.lf_ends_line;
         scene_.statistics.faces = 0;
         scene_.statistics.vertices = 0;
@@ -86,6 +87,7 @@ private:
         std::string error;
         if (!file_.open(scene_.scene_path, error))
             return unreadable(error);
+        scene_.scene_identity = file_.identity();
         char start[2] = {0, 0};
         std::size_t got = 0;
         if (file_.read_at(0, start, sizeof start, got) == ReadOutcome::Read && starts_with_utf16_mark(start, got))

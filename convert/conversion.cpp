@@ -58,21 +58,17 @@ std::string line_too_long_text(const std::string& scene_path, std::int64_t line_
     return text;
 }
 
-WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace)
+WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
+                                   const TargetFolder& folder, WorkPace& pace)
 {
     const bool ase = input.file_type == "ase";
-    std::vector<OutputFile> files(plan.outputs.size());
-    for (std::size_t k = 0; k < plan.outputs.size(); ++k) {
-        if (!files[k].open(plan.outputs[k]))
-            return failed(ConversionStatus::WriteFailed, files[k].error());
-    }
-
+    std::vector<OutputFile> files;
     LineSource source(input.reading);
     std::string error;
-    if (!source.open(input.scene_path, error))
+    if (!source.open(input.scene, error))
         return failed(ConversionStatus::InputFailed, error);
     LineCursor cursor(source, ase ? 0 : 1);
-    ObjectPlacement placement(files, plan.split, plan.target, input.scene_path);
+    ObjectPlacement placement(folder, files, plan.split, plan.target, input.scene_path);
     ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
     const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
     const bool read_failed = cursor.read_failed();
@@ -103,6 +99,10 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     if (read_failed)
         return failed(ConversionStatus::InputFailed,
                       "The file \"" + input.scene_path + "\" could not be read to its end. Nothing was written.");
+
+    if (!placement.create_remaining(plan.outputs.size()))
+        return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
+                      placement.error());
 
     WrittenOutputs result;
     result.clipboard_line = std::move(run.clipboard_line);

@@ -1,8 +1,6 @@
 #include "convert/output_set.hpp"
 
-#include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <utility>
 
 namespace trevanix {
@@ -50,10 +48,22 @@ bool OutputSet::finish()
     return true;
 }
 
-bool OutputSet::commit()
+// Gives every file its private name: from here on each survives the process.
+bool OutputSet::stage_all(std::vector<PlacementEntry>& entries)
 {
-    if (!finish())
-        return false;
+    entries.reserve(files_.size());
+    for (OutputFile& file : files_) {
+        if (!file.stage())
+            return fail(file.error());
+        entries.push_back({file.inode(), file.temporary(), file.name()});
+    }
+    return true;
+}
+
+// Puts every file in place and flushes the folder's names; on failure every
+// target is put back.
+bool OutputSet::place_all(const TargetFolder& folder)
+{
     for (std::size_t k = 0; k < files_.size(); ++k) {
         if (!files_[k].place()) {
             const std::string error = files_[k].error();
@@ -61,23 +71,33 @@ bool OutputSet::commit()
             return fail(error);
         }
     }
-    // Each folder once: the names just made there must survive a power cut.
-    std::vector<std::filesystem::path> synced;
-    for (const OutputFile& file : files_) {
-        const auto folder = std::filesystem::path(file.target()).parent_path();
-        if (std::find(synced.begin(), synced.end(), folder) != synced.end())
-            continue;
-        if (!sync_folder_of(file.target())) {
-            const std::string error = write_error_text(file.target(), errno);
-            undo_placed(files_.size());
-            return fail(error);
-        }
-        synced.push_back(folder);
+    // The names just made must survive a power cut.
+    if (!folder.sync()) {
+        const std::string error = write_error_text(files_.front().target(), errno);
+        undo_placed(files_.size());
+        return fail(error);
     }
-    for (OutputFile& file : files_)
-        file.settle();
-    files_.clear();
     return true;
+}
+
+bool OutputSet::commit(PlacementJournal& journal)
+{
+    if (files_.empty())
+        return true;
+    std::vector<PlacementEntry> entries;
+    if (!finish() || !stage_all(entries))
+        return false;
+    std::string error;
+    if (!journal.write(entries, error))
+        return fail(error);
+    const bool placed = place_all(journal.folder());
+    if (placed) {
+        for (OutputFile& file : files_)
+            file.settle();
+        files_.clear();
+    }
+    journal.remove();
+    return placed;
 }
 
 void OutputSet::abandon() noexcept

@@ -29,6 +29,7 @@
 
 #include "analysis/analysis_driver.hpp"
 #include "convert/output_file.hpp"
+#include "convert/target_claim.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
 
@@ -377,6 +378,15 @@ std::string scene_of_256_objects()
     return scene;
 }
 
+// The temporaries in the folder, leaving out the lock of a run that died
+// holding it (the next conversion to the target removes it).
+std::vector<std::string> temporaries_but_the_lock(const std::filesystem::path& folder)
+{
+    std::vector<std::string> found = leftover_temporaries(folder);
+    std::erase_if(found, [](const std::string& name) { return name.ends_with(".trevanix-lock"); });
+    return found;
+}
+
 // The step of one output that fails, and what the folder showed then.
 struct ChosenOutputFault {
     std::string target;
@@ -392,7 +402,7 @@ int fail_chosen_step(OutputStep step, const std::string& target)
 {
     if (step != chosen_fault.step || target != chosen_fault.target)
         return 0;
-    chosen_fault.visible = leftover_temporaries(chosen_fault.folder);
+    chosen_fault.visible = temporaries_but_the_lock(chosen_fault.folder);
     if (chosen_fault.kill)
         ::raise(SIGKILL);
     return chosen_fault.code;
@@ -400,7 +410,8 @@ int fail_chosen_step(OutputStep step, const std::string& target)
 
 // Analyses the split scene (the express question answered No, the others
 // Yes), chooses out.asc and converts, with the seam armed.
-void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries)
+void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries,
+                         int (*fault)(OutputStep, const std::string&) = fail_chosen_step)
 {
     h.services.answers = {false};
     h.services.default_answer = true;
@@ -409,7 +420,7 @@ void convert_split_scene(Harness& h, const std::string& scene, bool named_tempor
     ASSERT_EQ(h.session().scene.statistics.split_files, 2);
     h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
     h.form().click_Target_filename();
-    const OutputSeamScope seam(named_temporaries, fail_chosen_step);
+    const OutputSeamScope seam(named_temporaries, fault);
     h.form().click_Start_process();
 }
 
@@ -422,8 +433,14 @@ const char* step_name(OutputStep step)
         return "write";
     case OutputStep::Sync:
         return "sync";
+    case OutputStep::Stage:
+        return "stage";
+    case OutputStep::Journal:
+        return "journal";
     case OutputStep::Place:
         return "place";
+    case OutputStep::Settle:
+        return "settle";
     }
     return "?";
 }
@@ -483,34 +500,161 @@ TEST(RobustnessFaults, AFailureAtAnyStepOfAnyOutputLeavesEveryOutputAsItWas)
         EXPECT_FALSE(read_bytes(h.dir.file(name)).empty()) << name;
 }
 
-// A conversion killed while it writes (kill -9, a power cut) leaves the
-// previous outputs and no file of its own: its temporaries have no name.
-TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
+namespace {
+
+// The steps of putting a set in place, counted over all its files (the
+// journal's own included); the process dies at the chosen one.
+struct PlacementKill {
+    int at = 0;
+    int seen = 0;
+};
+PlacementKill placement_kill;
+
+int die_at_chosen_placement_step(OutputStep step, const std::string&)
+{
+    const bool placing = step == OutputStep::Stage || step == OutputStep::Journal || step == OutputStep::Place ||
+                         step == OutputStep::Settle;
+    if (placing && ++placement_kill.seen == placement_kill.at)
+        ::raise(SIGKILL);
+    return 0;
+}
+
+// Runs `work` in a child process: true when the child was killed, false
+// when it ended on its own.
+bool killed_in_child(const std::function<void()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        work();
+        ::_exit(0);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGKILL : WEXITSTATUS(status) == 0) << status;
+    return WIFSIGNALED(status);
+}
+
+// What one output holds: "old" (its previous bytes, or nothing when it had
+// none), "new" (what a whole conversion writes) or "partial".
+std::string output_state(const Harness& h, const std::string& name, const std::string& fresh, bool previous)
+{
+    const std::string path = h.dir.file(name);
+    if (!std::filesystem::exists(path))
+        return previous ? "partial" : "old";
+    const std::string bytes = read_bytes(path);
+    if (bytes == fresh)
+        return "new";
+    return previous && bytes == "previous " + name ? "old" : "partial";
+}
+
+// "old" or "new" when every output is, otherwise the state of each.
+std::string set_state(const Harness& h, const std::vector<std::string>& fresh, bool previous)
+{
+    std::string states;
+    for (std::size_t k = 0; k < fresh.size(); ++k)
+        states += output_state(h, split_outputs[k], fresh[k], previous) + " ";
+    if (states == "old old old " || states == "new new new ")
+        return states.substr(0, 3);
+    return states;
+}
+
+// What the next conversion to the target does first: claim it.
+void claim_target_again(const Harness& h)
+{
+    std::string error;
+    TargetClaim claim;
+    EXPECT_EQ(claim.claim(h.dir.file("out.asc"), error), ClaimOutcome::Claimed) << error;
+}
+
+} // namespace
+
+// A conversion killed (kill -9, a power cut) while it writes leaves the
+// previous outputs and nothing of its own but its lock: its temporaries have
+// no name. Killed at any step of putting the set in place, it leaves every
+// output old or new, never cut short; the next conversion to the target
+// finishes or undoes the placement from the journal, so that the set is all
+// old or all new, and removes whatever the killed run left.
+TEST(RobustnessFaults, AConversionKilledAtAnyStepLeavesAWholeSetAfterTheNextRun)
 {
     const std::string scene = scene_of_256_objects();
-    struct Case {
-        const char* dying_at;
-        OutputStep step;
-    };
-    const Case cases[] = {{"out_02.asc", OutputStep::Write}, {"out.mat", OutputStep::Sync}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.dying_at) + " " + step_name(c.step));
+    Harness whole;
+    chosen_fault = {};
+    convert_split_scene(whole, scene, false);
+    std::vector<std::string> fresh;
+    for (const char* name : split_outputs)
+        fresh.push_back(read_bytes(whole.dir.file(name)));
+
+    const std::pair<const char*, OutputStep> while_writing[] = {{"out_02.asc", OutputStep::Write},
+                                                                {"out.mat", OutputStep::Sync}};
+    for (const auto& [dying_at, step] : while_writing) {
+        SCOPED_TRACE(std::string(dying_at) + " " + step_name(step));
         Harness h;
         for (const char* name : split_outputs)
             h.dir.write(name, std::string("previous ") + name);
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            chosen_fault = {h.dir.file(c.dying_at), c.step, 0, true, h.dir.path().string(), {}};
-            convert_split_scene(h, scene, false);
-            ::_exit(0); // not killed: the step never came
+        chosen_fault = {h.dir.file(dying_at), step, 0, true, h.dir.path().string(), {}};
+        EXPECT_TRUE(killed_in_child([&] { convert_split_scene(h, scene, false); }));
+        EXPECT_EQ(set_state(h, fresh, true), "old");
+        EXPECT_EQ(temporaries_but_the_lock(h.dir.path()), std::vector<std::string>{});
+        claim_target_again(h);
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
+    chosen_fault = {};
+    for (const bool named : {false, true}) {
+        for (const bool previous : {true, false}) {
+            int step = 1;
+            for (;; ++step) {
+                SCOPED_TRACE(std::string(named ? "named " : "unnamed ") + (previous ? "over previous, " : "") +
+                             "killed at placement step " + std::to_string(step));
+                Harness h;
+                for (const char* name : split_outputs) {
+                    if (previous)
+                        h.dir.write(name, std::string("previous ") + name);
+                }
+                placement_kill = {step, 0};
+                if (!killed_in_child([&] { convert_split_scene(h, scene, named, die_at_chosen_placement_step); }))
+                    break;
+                for (std::size_t k = 0; k < fresh.size(); ++k)
+                    EXPECT_NE(output_state(h, split_outputs[k], fresh[k], previous), "partial") << split_outputs[k];
+                claim_target_again(h);
+                const std::string state = set_state(h, fresh, previous);
+                EXPECT_TRUE(state == "old" || state == "new") << state;
+                EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+                ASSERT_LT(step, 40) << "the placement never ended";
+            }
+            // Three files staged, the journal written (staged and placed
+            // itself), three placed, three settled, the journal removed.
+            EXPECT_EQ(step, 15);
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
+    // Killed once the first file is in place (after the three stages, the
+    // journal's four steps and the first placement), and the second new
+    // file lost meanwhile: the set cannot be finished, so it is undone.
+    {
+        Harness h;
         for (const char* name : split_outputs)
-            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+            h.dir.write(name, std::string("previous ") + name);
+        placement_kill = {9, 0};
+        ASSERT_TRUE(killed_in_child([&] { convert_split_scene(h, scene, false, die_at_chosen_placement_step); }));
+        ASSERT_EQ(output_state(h, "out_01.asc", fresh[0], true), "new");
+        for (const auto& entry : std::filesystem::directory_iterator(h.dir.path())) {
+            if (entry.path().filename().string().starts_with("out_02.asc.trevanix-"))
+                std::filesystem::remove(entry.path());
+        }
+        claim_target_again(h);
+        EXPECT_EQ(set_state(h, fresh, true), "old");
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
+    // A journal that another program left beside the outputs, naming files
+    // that are no outputs of the target, is not acted on.
+    {
+        Harness h;
+        h.dir.write("scene.ase", scene);
+        h.dir.write("out.asc.trevanix-2147483647-1.tmp", "forged");
+        h.dir.write("out.asc.trevanix-journal",
+                    journal_text({{1, "out.asc.trevanix-2147483647-1.tmp", "scene.ase"}}));
+        claim_target_again(h);
+        EXPECT_EQ(read_bytes(h.dir.file("scene.ase")), scene);
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
     }
 }
