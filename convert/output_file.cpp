@@ -82,7 +82,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept
         buffer_ = std::exchange(other.buffer_, {});
         writer_ = std::move(other.writer_);
         error_ = std::exchange(other.error_, {});
-        finished_ = std::exchange(other.finished_, false);
+        completed_ = std::exchange(other.completed_, false);
+        flushed_ = std::exchange(other.flushed_, false);
         staged_ = std::exchange(other.staged_, false);
         placed_ = std::exchange(other.placed_, Placed::No);
         replaced_mode_ = std::exchange(other.replaced_mode_, 0);
@@ -142,7 +143,7 @@ bool OutputFile::open(const TargetFolder& folder, const std::string& target)
 
 bool OutputFile::write(std::string_view bytes)
 {
-    if (fd_ < 0 || finished_)
+    if (fd_ < 0 || completed_)
         return false;
     while (buffer_.size() + bytes.size() > buffer_size) {
         // Fill the buffer to the brim and hand it to the writer thread.
@@ -188,9 +189,9 @@ bool OutputFile::release_buffer()
     return true;
 }
 
-bool OutputFile::finish()
+bool OutputFile::complete()
 {
-    if (finished_)
+    if (completed_)
         return true;
     if (fd_ < 0 || !release_buffer())
         return false;
@@ -201,13 +202,34 @@ bool OutputFile::finish()
         return fail(EISDIR);
     if (replaced_mode_ != 0)
         (void)::fchmod(fd_, replaced_mode_);
-    if (const int code = injected_fault(OutputStep::Sync, target_))
-        return fail(code);
-    if (::fdatasync(fd_) != 0)
-        return fail(errno);
-    finished_ = true;
+    completed_ = true;
     return true;
 }
+
+bool OutputFile::flush_to_disk()
+{
+    if (flushed_)
+        return true;
+    if (!complete())
+        return false;
+    if (const int code = injected_fault(OutputStep::Sync, target_))
+        return fail(code);
+    // A file staged early was closed: its private name leads to it.
+    const int fd = fd_ >= 0 ? fd_
+                            : ::openat(folder_->fd(), temporary_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
+    const bool flushed = ::fdatasync(fd) == 0;
+    const int code = errno;
+    if (fd != fd_)
+        ::close(fd);
+    if (!flushed)
+        return fail(code);
+    flushed_ = true;
+    return true;
+}
+
+bool OutputFile::finish() { return complete() && flush_to_disk(); }
 
 bool OutputFile::link_under_private_name()
 {
@@ -226,7 +248,7 @@ bool OutputFile::link_under_private_name()
 
 bool OutputFile::stage()
 {
-    if (!finish())
+    if (!complete())
         return false;
     if (staged_)
         return true;
@@ -277,7 +299,7 @@ int OutputFile::move_into_place(bool target_exists)
 
 bool OutputFile::place()
 {
-    if (!stage())
+    if (!finish() || !stage())
         return false;
     if (placed_ != Placed::No)
         return true;
@@ -326,7 +348,8 @@ void OutputFile::settle() noexcept
     close_quietly();
     temporary_.clear();
     placed_ = Placed::No;
-    finished_ = false;
+    completed_ = false;
+    flushed_ = false;
     staged_ = false;
 }
 
@@ -363,7 +386,8 @@ void OutputFile::abandon() noexcept
         (void)folder_->remove(previous_);
         previous_.clear();
     }
-    finished_ = false;
+    completed_ = false;
+    flushed_ = false;
     staged_ = false;
 }
 

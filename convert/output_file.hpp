@@ -10,12 +10,14 @@
 //
 // Making the file appear takes four steps, so that several files can appear
 // together (see OutputSet):
-//   finish()  writes out what is buffered, gives the file the permissions of
-//             the one it replaces and flushes its data to the disk;
-//   stage()   gives it a private name beside the target (an unnamed file is
-//             linked under it) and closes it: from here on the complete
-//             file survives the process, and a recovery can find it by the
-//             inode() it had;
+//   finish()  writes out what is buffered and gives the file the permissions
+//             of the one it replaces (complete()), and flushes its data to
+//             the disk (flush_to_disk());
+//   stage()   gives the complete file a private name beside the target (an
+//             unnamed file is linked under it) and closes it: from here on
+//             it survives the process, and a recovery can find it by the
+//             inode() it had. A file staged before it is flushed is flushed
+//             through its private name;
 //   place()   puts it in place of the target: renamed when no target
 //             exists, otherwise swapped with the target in one step (the
 //             previous file takes the private name until settle(), so
@@ -75,6 +77,9 @@ public:
     // stays open for further writes.
     bool release_buffer();
 
+    bool complete();
+    // May run for several files of a set at once, on threads of their own.
+    bool flush_to_disk();
     bool finish();
     bool stage();
     bool place();
@@ -118,7 +123,8 @@ private:
     std::string buffer_;
     std::unique_ptr<BackgroundWriter> writer_;
     std::string error_;
-    bool finished_ = false;
+    bool completed_ = false; // written out: no more writes
+    bool flushed_ = false;
     bool staged_ = false;
     Placed placed_ = Placed::No;
     unsigned replaced_mode_ = 0; // permissions of the file it replaces; 0: none

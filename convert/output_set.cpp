@@ -1,9 +1,44 @@
 #include "convert/output_set.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace trevanix {
+
+namespace {
+
+// Flushes to the disk wait mostly for the file system's journal, which
+// takes the flushes of many files at once in one go: a set of thousands of
+// split files is flushed by a few threads side by side.
+constexpr std::size_t flushing_threads = 8;
+
+// Runs work(k) for every k below `count`, on this thread and up to
+// `threads` - 1 more (fewer when the system gives none).
+template <typename Work>
+void run_side_by_side(std::size_t count, std::size_t threads, Work work)
+{
+    std::atomic<std::size_t> next{0};
+    const auto take_turns = [&] {
+        for (std::size_t k; (k = next.fetch_add(1)) < count;)
+            work(k);
+    };
+    std::vector<std::thread> helpers;
+    try {
+        for (std::size_t t = 1; t < std::min(threads, count); ++t)
+            helpers.emplace_back(take_turns);
+    } catch (const std::system_error&) {
+        // The threads started so far, and this one, do the work.
+    }
+    take_turns();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+} // namespace
 
 OutputSet& OutputSet::operator=(OutputSet&& other) noexcept
 {
@@ -42,8 +77,15 @@ void OutputSet::undo_placed(std::size_t count) noexcept
 bool OutputSet::finish()
 {
     for (OutputFile& file : files_) {
-        if (!file.finish())
+        if (!file.complete())
             return fail(file.error());
+    }
+    std::vector<char> flushed(files_.size(), 0);
+    run_side_by_side(files_.size(), flushing_threads,
+                     [this, &flushed](std::size_t k) { flushed[k] = files_[k].flush_to_disk() ? 1 : 0; });
+    for (std::size_t k = 0; k < files_.size(); ++k) {
+        if (flushed[k] == 0)
+            return fail(files_[k].error());
     }
     return true;
 }
@@ -87,8 +129,10 @@ bool OutputSet::commit(PlacementJournal& journal)
     std::vector<PlacementEntry> entries;
     if (!finish() || !stage_all(entries))
         return false;
+    // A lone file goes in place in one step: it needs no journal.
+    const bool journaled = files_.size() > 1;
     std::string error;
-    if (!journal.write(entries, error))
+    if (journaled && !journal.write(entries, error))
         return fail(error);
     const bool placed = place_all(journal.folder());
     if (placed) {
@@ -96,7 +140,8 @@ bool OutputSet::commit(PlacementJournal& journal)
             file.settle();
         files_.clear();
     }
-    journal.remove();
+    if (journaled)
+        journal.remove();
     return placed;
 }
 

@@ -34,8 +34,8 @@ public:
     // Writes out and flushes every file; nothing appears yet. False with
     // error() on the first failure, the whole set then abandoned.
     bool finish();
-    // finish(), every file staged, the journal written, every file in place
-    // and the folder flushed, the journal removed. False with error() when
+    // finish(), every file staged, the journal written (for more than one
+    // file), every file in place and the folder flushed, the journal removed. False with error() when
     // a file could not be written or placed; every target is then as it was
     // (except where the file system cannot swap two names, and a file it
     // replaced cannot come back).

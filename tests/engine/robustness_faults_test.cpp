@@ -30,6 +30,7 @@
 #include "analysis/analysis_driver.hpp"
 #include "convert/output_file.hpp"
 #include "convert/target_claim.hpp"
+#include "convert/target_lock.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
 
@@ -168,14 +169,20 @@ const RecordedMessage* last_error(const ScriptedServices& s)
 
 } // namespace
 
+// A target that cannot be written (or not now, while another conversion
+// writes to it) ends the conversion with an error that says why; every
+// earlier file stays as it was.
 TEST(RobustnessFaults, AnOutputFolderThatCannotBeWrittenKeepsTheEarlierFiles)
 {
-    enum class Way { ReadOnlyFolder, PathThroughAFile, TargetIsAFolder };
-    for (const Way way : {Way::ReadOnlyFolder, Way::PathThroughAFile, Way::TargetIsAFolder}) {
+    enum class Way { ReadOnlyFolder, PathThroughAFile, TargetIsAFolder, AnotherConversionWritesThere };
+    for (const Way way :
+         {Way::ReadOnlyFolder, Way::PathThroughAFile, Way::TargetIsAFolder, Way::AnotherConversionWritesThere}) {
         if (way == Way::ReadOnlyFolder && running_as_root())
             continue; // root writes there anyway; the other ways still fail
         Harness h;
         std::string target;
+        TargetFolder other_folder;
+        TargetLock other_conversion;
         switch (way) {
         case Way::ReadOnlyFolder:
             h.dir.write("out/out.asc", "previous asc");
@@ -192,16 +199,32 @@ TEST(RobustnessFaults, AnOutputFolderThatCannotBeWrittenKeepsTheEarlierFiles)
             h.dir.write("out.mat", "previous mat");
             target = h.dir.file("out.asc");
             break;
+        case Way::AnotherConversionWritesThere: {
+            h.dir.write("out/out.asc", "previous asc");
+            h.dir.write("out/out.mat", "previous mat");
+            target = h.dir.file("out/out.asc");
+            std::string error;
+            ASSERT_TRUE(other_folder.open(target, error));
+            ASSERT_EQ(other_conversion.take(other_folder, target, error), LockOutcome::Taken);
+            break;
+        }
         }
         analyse_and_convert(h, target);
+        other_conversion.release();
         SCOPED_TRACE(static_cast<int>(way));
-        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+        const bool busy = way == Way::AnotherConversionWritesThere;
+        EXPECT_EQ(h.session().conversion_report.status,
+                  busy ? ConversionStatus::TargetBusy : ConversionStatus::WriteFailed);
         const RecordedMessage* error = last_error(h.services);
         ASSERT_NE(error, nullptr);
         EXPECT_EQ(error->message.icon, MessageIcon::Critical);
-        EXPECT_NE(error->message.text.find("could not be written"), std::string::npos) << error->message.text;
+        if (busy) {
+            EXPECT_EQ(error->message.text, target_busy_text(target));
+        } else {
+            EXPECT_NE(error->message.text.find("could not be written"), std::string::npos) << error->message.text;
+        }
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
-        if (way == Way::ReadOnlyFolder) {
+        if (way == Way::ReadOnlyFolder || busy) {
             EXPECT_EQ(read_bytes(h.dir.file("out/out.asc")), "previous asc");
             EXPECT_EQ(read_bytes(h.dir.file("out/out.mat")), "previous mat");
             std::filesystem::permissions(h.dir.file("out"), std::filesystem::perms(0755));
@@ -334,31 +357,55 @@ TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
     }
 }
 
-TEST(RobustnessFaults, AnInputThatDisappearsBeforeTheConversionIsReported)
+// The conversion reads only the file the analysis read: a scene removed,
+// replaced by another file, or written to between the analysis and "Start
+// Process" is reported, and nothing is written from it.
+TEST(RobustnessFaults, AnInputThatDisappearsOrChangesBeforeTheConversionIsReported)
 {
-    Harness h;
-    h.services.default_answer = true;
-    h.dir.write("out.asc", "previous asc");
-    h.dir.write("out.mat", "previous mat");
-    h.analyse("scene.ase", scene_with_materials());
-    ASSERT_TRUE(h.session().analysis_report.completed);
-    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
-    h.form().click_Target_filename();
-    std::filesystem::remove(h.dir.file("scene.ase"));
-    h.form().click_Start_process();
+    enum class Way { Removed, ReplacedByAnotherFile, RewrittenInPlace };
+    for (const Way way : {Way::Removed, Way::ReplacedByAnotherFile, Way::RewrittenInPlace}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        Harness h;
+        h.services.default_answer = true;
+        h.dir.write("out.asc", "previous asc");
+        h.dir.write("out.mat", "previous mat");
+        h.analyse("scene.ase", scene_with_materials());
+        ASSERT_TRUE(h.session().analysis_report.completed);
+        h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+        h.form().click_Target_filename();
+        const std::string path = h.dir.file("scene.ase");
+        std::string other = scene_with_materials();
+        other.replace(other.find("\"box\""), 5, "\"xob\""); // the same size, other bytes
+        if (way == Way::Removed) {
+            std::filesystem::remove(path);
+        } else if (way == Way::ReplacedByAnotherFile) {
+            std::filesystem::rename(h.dir.write("other.ase", other), path);
+        } else {
+            const auto modified = std::filesystem::last_write_time(path);
+            h.dir.write("scene.ase", other);
+            std::filesystem::last_write_time(path, modified + std::chrono::seconds(5));
+        }
+        h.form().click_Start_process();
 
-    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::InputFailed);
-    const RecordedMessage* error = last_error(h.services);
-    ASSERT_NE(error, nullptr);
-    EXPECT_NE(error->message.text.find(h.dir.file("scene.ase")), std::string::npos) << error->message.text;
-    EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
-    EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
-    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::InputFailed);
+        const RecordedMessage* error = last_error(h.services);
+        ASSERT_NE(error, nullptr);
+        EXPECT_NE(error->message.text.find(path), std::string::npos) << error->message.text;
+        if (way != Way::Removed) {
+            EXPECT_NE(error->message.text.find("changed while it was read"), std::string::npos);
+        }
+        EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+        EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
 
-    // The scene comes back: it is analysed and converted again.
-    h.analyse("scene.ase", scene_with_materials());
-    EXPECT_TRUE(h.session().analysis_report.completed);
-    expect_usable(h);
+        // Analysed again, the scene as it is now is converted.
+        h.analyse("scene.ase", way == Way::Removed ? scene_with_materials() : other);
+        EXPECT_TRUE(h.session().analysis_report.completed);
+        expect_usable(h);
+        if (way != Way::Removed) {
+            EXPECT_NE(read_bytes(h.dir.file("again.asc")).find("xob"), std::string::npos);
+        }
+    }
 }
 
 namespace {
@@ -657,6 +704,67 @@ TEST(RobustnessFaults, AConversionKilledAtAnyStepLeavesAWholeSetAfterTheNextRun)
         EXPECT_EQ(read_bytes(h.dir.file("scene.ase")), scene);
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
     }
+}
+
+namespace {
+
+// Swaps the target folder for a link to another folder when the conversion
+// creates the chosen output, as another program could while it runs.
+struct FolderSwap {
+    std::string trigger;  // the output whose creation swaps the folder
+    std::string folder;   // the target folder
+    std::string moved_to; // where the target folder goes
+    std::string link_to;  // what the link in its place leads to
+    bool done = false;
+};
+FolderSwap folder_swap;
+
+int swap_folder_at_creation(OutputStep step, const std::string& target)
+{
+    if (folder_swap.done || step != OutputStep::Create || target != folder_swap.trigger)
+        return 0;
+    std::filesystem::rename(folder_swap.folder, folder_swap.moved_to);
+    std::filesystem::create_directory_symlink(folder_swap.link_to, folder_swap.folder);
+    folder_swap.done = true;
+    return 0;
+}
+
+} // namespace
+
+// Links never lead the outputs elsewhere: neither a target folder swapped
+// for a link while the conversion runs (the outputs go to the folder it
+// opened, without questions about the other folder's files), nor links at
+// the names of the lock and the journal beside the outputs.
+TEST(RobustnessFaults, LinksNeverLeadTheOutputsElsewhere)
+{
+    Harness h;
+    for (const char* name : split_outputs)
+        h.dir.write(std::string("elsewhere/") + name, std::string("elsewhere ") + name);
+    h.dir.write("victim.txt", "victim");
+    std::filesystem::create_directories(h.dir.file("out"));
+    for (const char* name : {"out/out.asc.trevanix-lock", "out/out.asc.trevanix-journal"})
+        std::filesystem::create_symlink(h.dir.file("victim.txt"), h.dir.file(name));
+    h.services.answers = {false}; // no express conversion
+    h.services.default_answer = true;
+    h.analyse("scene.ase", scene_of_256_objects());
+    ASSERT_EQ(h.session().scene.statistics.split_files, 2);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out/out.asc")));
+    h.form().click_Target_filename();
+    const std::size_t messages_before = h.services.messages.size();
+    folder_swap = {h.dir.file("out/out_02.asc"), h.dir.file("out"), h.dir.file("moved"), h.dir.file("elsewhere")};
+    {
+        const OutputSeamScope seam(false, swap_folder_at_creation);
+        h.form().click_Start_process();
+    }
+    ASSERT_TRUE(folder_swap.done);
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    EXPECT_EQ(h.services.messages.size(), messages_before + 1) << "only the final message";
+    for (const char* name : split_outputs) {
+        EXPECT_EQ(read_bytes(h.dir.file(std::string("elsewhere/") + name)), std::string("elsewhere ") + name);
+        EXPECT_NE(read_bytes(h.dir.file(std::string("moved/") + name)).size(), 0u) << name;
+    }
+    EXPECT_EQ(read_bytes(h.dir.file("victim.txt")), "victim");
+    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
 }
 
 namespace {
