@@ -293,6 +293,9 @@ void start_process(Session& session)
         if (!write_outputs(session, plan, target, scene_file))
             return;
     }
+    // The outputs are in place: the final message does not keep other
+    // conversions to the target waiting.
+    target.release();
     enter_idle_state(session);
     session.conversion_report.status = ConversionStatus::Completed;
     session.conversion_report.objects_written = scene.valid_objects;

@@ -2,10 +2,16 @@
 
 namespace trevanix {
 
-ClaimOutcome TargetClaim::claim(const std::string& target, std::string& error)
+void TargetClaim::release() noexcept
 {
     journal_.reset();
     lock_.release();
+    folder_.close();
+}
+
+ClaimOutcome TargetClaim::claim(const std::string& target, std::string& error)
+{
+    release();
     if (!folder_.open(target, error))
         return ClaimOutcome::Failed;
     switch (lock_.take(folder_, target, error)) {

@@ -26,6 +26,8 @@ public:
     // material file lie in the same folder. Busy and Failed come with the
     // sentence for the user.
     ClaimOutcome claim(const std::string& target, std::string& error);
+    // Lets the target go: its lock is released and its folder closed.
+    void release() noexcept;
 
     // Valid once claimed.
     const TargetFolder& folder() const noexcept { return folder_; }

@@ -9,16 +9,18 @@
 
 namespace trevanix {
 
-TargetFolder::~TargetFolder()
+TargetFolder::~TargetFolder() { close(); }
+
+void TargetFolder::close() noexcept
 {
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = -1;
 }
 
 bool TargetFolder::open(const std::string& target, std::string& error)
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    close();
     const std::string folder = parent_folder_of(target);
     path_ = folder.empty() ? std::string(".") : folder;
     fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -21,6 +21,7 @@ public:
     // failure returns false with the sentence for the user, which names the
     // target.
     bool open(const std::string& target, std::string& error);
+    void close() noexcept;
     bool is_open() const noexcept { return fd_ >= 0; }
     int fd() const noexcept { return fd_; }
 
