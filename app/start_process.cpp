@@ -174,6 +174,21 @@ void show_final_message(Session& session)
     }
 }
 
+// What the writing reads: the scene the analysis read, as it read it.
+ConversionInput conversion_input(const Session& session, const SceneFile& scene_file, const ChosenOptions& options)
+{
+    const SceneState& scene = session.scene;
+    const bool ase = scene.file_type == "ase";
+    return {scene_file,
+            scene.scene_path,
+            scene.file_type,
+            scene.line_count,
+            scene.catalogue,
+            scene.has_materials,
+            {options.axis_flip, options.texture_flip && ase},
+            {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
+}
+
 // The material file step of an ".ase" scene: the file joins the outputs, to
 // appear with them, or an existing one is to be deleted once they are in
 // place. False when it could not be written (its message shown).
@@ -209,16 +224,9 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
     if (scene.statistics.split_files > 1 && !options.split)
         session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
 
-    const ConversionInput input{scene_file,
-                                scene.scene_path,
-                                scene.file_type,
-                                scene.line_count,
-                                scene.catalogue,
-                                scene.has_materials,
-                                {options.axis_flip, options.texture_flip && ase},
-                                {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
     ShownProgress progress(session);
-    WrittenOutputs written = write_scene_outputs(plan, input, target.folder(), progress);
+    WrittenOutputs written =
+        write_scene_outputs(plan, conversion_input(session, scene_file, options), target.folder(), progress);
     ConversionReport& report = session.conversion_report;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;

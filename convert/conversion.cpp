@@ -46,6 +46,23 @@ WrittenOutputs failed(ConversionStatus status, std::string error)
     return result;
 }
 
+// The files written, as one set: written out and flushed to the disk now,
+// so that a full disk is told before any question about the material file.
+WrittenOutputs written_set(std::vector<OutputFile>& files, const ObjectPlacement& placement,
+                           std::string clipboard_line)
+{
+    WrittenOutputs result;
+    result.clipboard_line = std::move(clipboard_line);
+    for (OutputFile& file : files)
+        result.files.add(std::move(file));
+    if (!result.files.finish())
+        return failed(ConversionStatus::WriteFailed, result.files.error());
+    result.outputs = result.files.targets();
+    result.objects_written = placement.objects_placed();
+    result.next_split_file = placement.current_split_file();
+    return result;
+}
+
 } // namespace
 
 std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number)
@@ -104,18 +121,7 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
         return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
                       placement.error());
 
-    WrittenOutputs result;
-    result.clipboard_line = std::move(run.clipboard_line);
-    for (OutputFile& file : files)
-        result.files.add(std::move(file));
-    // Everything is written out and flushed now, so that a full disk is told
-    // before any question about the material file.
-    if (!result.files.finish())
-        return failed(ConversionStatus::WriteFailed, result.files.error());
-    result.outputs = result.files.targets();
-    result.objects_written = placement.objects_placed();
-    result.next_split_file = placement.current_split_file();
-    return result;
+    return written_set(files, placement, std::move(run.clipboard_line));
 }
 
 } // namespace trevanix
