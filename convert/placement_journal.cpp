@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 
+#include "convert/material_file.hpp"
 #include "convert/output_file.hpp"
 #include "format/text.hpp"
 #include "state/paths.hpp"
@@ -79,7 +80,10 @@ private:
 
 } // namespace
 
-std::string journal_name_for(std::string_view target_name) { return std::string(target_name) + std::string(journal_suffix); }
+std::string journal_name_for(std::string_view target_name)
+{
+    return std::string(target_name) + std::string(journal_suffix);
+}
 
 std::string journal_text(const std::vector<PlacementEntry>& entries)
 {
@@ -113,17 +117,17 @@ bool read_journal_text(std::string_view text, std::vector<PlacementEntry>& entri
 
 bool is_output_name_of(std::string_view name, std::string_view target_name)
 {
-    if (name == target_name)
-        return true;
-    const std::size_t cut = target_name.size() >= 3 ? target_name.size() - 3 : 0;
-    if (name == std::string(target_name.substr(0, cut)) + "mat")
+    const std::string target(target_name);
+    if (name == target || name == material_path_for(target))
         return true;
     // The split files: the target without its last four characters, "_0",
     // the number, ".asc".
-    const std::string split_start = std::string(target_name.substr(0, target_name.size() >= 4 ? target_name.size() - 4 : 0)) + "_0";
-    if (!name.starts_with(split_start) || !name.ends_with(".asc"))
+    const std::string split_start = target.substr(0, target.size() >= 4 ? target.size() - 4 : 0) + "_0";
+    constexpr std::string_view split_end = ".asc";
+    if (name.size() < split_start.size() + split_end.size() || !name.starts_with(split_start) ||
+        !name.ends_with(split_end))
         return false;
-    return all_digits(name.substr(split_start.size(), name.size() - split_start.size() - 4));
+    return all_digits(name.substr(split_start.size(), name.size() - split_start.size() - split_end.size()));
 }
 
 bool is_temporary_of(std::string_view name, std::string_view target_name, long& pid)

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,8 +135,12 @@ bool read_journal(const TargetFolder& folder, const std::string& name, std::vect
     return read_journal_text(text, entries);
 }
 
+// Whether the process that made a temporary may still use it. A number no
+// process can have is no one's.
 bool process_alive(long pid)
 {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
     return pid == static_cast<long>(::getpid()) || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
