@@ -26,8 +26,10 @@ int open_lock_file(const TargetFolder& folder, const std::string& name)
         errno = EEXIST;
         return -1;
     }
+    // Read-only, and readable by all who may write the outputs: a lock file
+    // that another user's run left behind locks for everyone.
     const int fd =
-        ::openat(folder.fd(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+        ::openat(folder.fd(), name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
         ::close(fd);
         errno = EEXIST;
