@@ -54,6 +54,7 @@ public:
     {
         scene_.line_count = 0;
         scene_.object_count = 0;
+        scene_.scene_identity = {};
         scene_.lf_ends_line = reading_.lf_ends_line;
         scene_.statistics.faces = 0;
         scene_.statistics.vertices = 0;
@@ -84,7 +85,10 @@ private:
     bool open_scene()
     {
         std::string refusal;
-        return open_scene_file(file_, scene_.scene_path, refusal) || unreadable(refusal);
+        if (!open_scene_file(file_, scene_.scene_path, refusal))
+            return unreadable(refusal);
+        scene_.scene_identity = file_.identity();
+        return true;
     }
 
     bool count(const ObjectStartKeyword& keyword)

@@ -9,6 +9,8 @@
 #include "convert/conversion.hpp"
 #include "convert/material_file.hpp"
 #include "convert/output_file.hpp"
+#include "convert/target_claim.hpp"
+#include "format/scene_file.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
@@ -75,10 +77,46 @@ void fail(Session& session, ConversionStatus status, const std::string& text)
     session.tell("Error", text, MessageIcon::Critical);
 }
 
-// Before anything is written: an existing material file must be confirmed.
-bool confirm_existing_material_file(Session& session, const std::string& mat_path)
+// Opens the target's folder and takes its lock (making whole what a killed
+// run left there); false, with the message shown, when another conversion
+// writes there or the folder cannot be used.
+bool claim_target(Session& session, const ConversionPlan& plan, TargetClaim& target)
 {
-    if (!file_exists(mat_path))
+    std::string error;
+    switch (target.claim(plan.target, error)) {
+    case ClaimOutcome::Claimed:
+        return true;
+    case ClaimOutcome::Busy:
+        fail(session, ConversionStatus::TargetBusy, error);
+        return false;
+    case ClaimOutcome::Failed:
+        break;
+    }
+    fail(session, ConversionStatus::WriteFailed, error);
+    return false;
+}
+
+// Opens the scene the analysis read; false, with the message shown, when it
+// is gone or is no longer that file.
+bool open_analysed_scene(Session& session, SceneFile& scene_file)
+{
+    std::string error;
+    if (scene_file.open_unchanged(session.scene.scene_path, session.scene.scene_identity, error))
+        return true;
+    fail(session, ConversionStatus::InputFailed, error);
+    return false;
+}
+
+// Whether a file stands at `path` in the target's folder.
+bool target_folder_holds(const TargetFolder& folder, const std::string& path)
+{
+    return folder.holds(file_name_of(path));
+}
+
+// Before anything is written: an existing material file must be confirmed.
+bool confirm_existing_material_file(Session& session, const TargetFolder& folder, const std::string& mat_path)
+{
+    if (!target_folder_holds(folder, mat_path))
         return true;
     session.scene.express_run = false;
     return session.ask("Warning", messages::mat_exists_question, MessageIcon::None);
@@ -90,33 +128,33 @@ enum class MaterialStepResult { NothingToDo, Prepared, NotCreated, WriteFailed }
 // warning when one exists) to appear with them or, when the user chose not to
 // create it, tells so and asks whether an existing one is to be deleted once
 // the outputs are in place.
-MaterialStepResult run_material_step(Session& session, const std::string& mat_path, OutputFile& material_file,
-                                     bool& delete_existing, std::string& error)
+MaterialStepResult run_material_step(Session& session, const TargetFolder& folder, const std::string& mat_path,
+                                     OutputFile& material_file, bool& delete_existing, std::string& error)
 {
     if (!session.scene.has_materials)
         return MaterialStepResult::NothingToDo;
     if (chosen_options(session.controls).material_file) {
-        if (file_exists(mat_path)) {
+        if (target_folder_holds(folder, mat_path)) {
             session.scene.express_run = false;
             session.tell("Warning", messages::mat_exists_backup_warning, MessageIcon::Exclamation);
         }
-        if (!prepare_material_file(mat_path, session.scene.catalogue, session.templates, material_file, error))
+        if (!prepare_material_file(folder, mat_path, session.scene.catalogue, session.templates, material_file,
+                                   error))
             return MaterialStepResult::WriteFailed;
         return MaterialStepResult::Prepared;
     }
     session.scene.express_run = false;
     session.tell("Warning", messages::mat_not_created_notice, MessageIcon::Information);
-    if (file_exists(mat_path)) {
+    if (target_folder_holds(folder, mat_path)) {
         session.scene.express_run = false;
         delete_existing = session.ask("Warning", messages::mat_delete_question, MessageIcon::Information);
     }
     return MaterialStepResult::NotCreated;
 }
 
-void delete_material_file(Session& session, const std::string& mat_path)
+void delete_material_file(Session& session, const TargetFolder& folder, const std::string& mat_path)
 {
-    if (std::remove(mat_path.c_str()) != 0) {
-        const int code = errno;
+    if (const int code = folder.remove(file_name_of(mat_path)); code != 0) {
         session.tell("Error",
                      "The file \"" + mat_path + "\" could not be deleted (" +
                          std::generic_category().message(code ? code : EIO) + ").",
@@ -136,10 +174,46 @@ void show_final_message(Session& session)
     }
 }
 
+// What the writing reads: the scene the analysis read, as it read it.
+ConversionInput conversion_input(const Session& session, const SceneFile& scene_file, const ChosenOptions& options)
+{
+    const SceneState& scene = session.scene;
+    const bool ase = scene.file_type == "ase";
+    return {scene_file,
+            scene.scene_path,
+            scene.file_type,
+            scene.line_count,
+            scene.catalogue,
+            scene.has_materials,
+            {options.axis_flip, options.texture_flip && ase},
+            {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
+}
+
+// The material file step of an ".ase" scene: the file joins the outputs, to
+// appear with them, or an existing one is to be deleted once they are in
+// place. False when it could not be written (its message shown).
+bool add_material_file(Session& session, const ConversionPlan& plan, const TargetFolder& folder,
+                       OutputSet& files, bool& material_written, bool& delete_existing_material)
+{
+    std::string error;
+    OutputFile material_file;
+    const MaterialStepResult result =
+        run_material_step(session, folder, plan.material_file, material_file, delete_existing_material, error);
+    if (result == MaterialStepResult::WriteFailed) {
+        fail(session, ConversionStatus::WriteFailed, error);
+        return false;
+    }
+    if (result == MaterialStepResult::Prepared) {
+        files.add(std::move(material_file));
+        material_written = true;
+    }
+    return true;
+}
+
 // The writing part: outputs, object loop, the material file, and then all of
 // them put in place together. False when it ended early (its message, if
 // any, already shown).
-bool write_outputs(Session& session, const ConversionPlan& plan)
+bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& target, const SceneFile& scene_file)
 {
     SceneState& scene = session.scene;
     const ChosenOptions options = chosen_options(session.controls);
@@ -150,15 +224,9 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
     if (scene.statistics.split_files > 1 && !options.split)
         session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
 
-    const ConversionInput input{scene.scene_path,
-                                scene.file_type,
-                                scene.line_count,
-                                scene.catalogue,
-                                scene.has_materials,
-                                {options.axis_flip, options.texture_flip && ase},
-                                {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
     ShownProgress progress(session);
-    WrittenOutputs written = write_scene_outputs(plan, input, progress);
+    WrittenOutputs written =
+        write_scene_outputs(plan, conversion_input(session, scene_file, options), target.folder(), progress);
     ConversionReport& report = session.conversion_report;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;
@@ -177,26 +245,16 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
 
     bool material_written = false;
     bool delete_existing_material = false;
-    if (ase) {
-        std::string error;
-        OutputFile material_file;
-        const MaterialStepResult result =
-            run_material_step(session, plan.material_file, material_file, delete_existing_material, error);
-        if (result == MaterialStepResult::WriteFailed) {
-            fail(session, ConversionStatus::WriteFailed, error);
-            return false;
-        }
-        if (result == MaterialStepResult::Prepared) {
-            written.files.add(std::move(material_file));
-            material_written = true;
-        }
-    }
-    // A stop that came during the questions still leaves every file as it was.
+    if (ase && !add_material_file(session, plan, target.folder(), written.files, material_written,
+                                  delete_existing_material))
+        return false;
+    // A stop that came during the questions still leaves every file as it
+    // was. Once the placement starts it runs to its end.
     if (!progress.keep_going()) {
         enter_idle_state(session);
         return false;
     }
-    if (!written.files.commit()) {
+    if (!written.files.commit(target.journal())) {
         fail(session, ConversionStatus::WriteFailed, written.files.error());
         return false;
     }
@@ -205,7 +263,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
     if (material_written)
         report.mat_file = plan.material_file;
     if (delete_existing_material)
-        delete_material_file(session, plan.material_file);
+        delete_material_file(session, target.folder(), plan.material_file);
     return true;
 }
 
@@ -224,7 +282,12 @@ void start_process(Session& session)
         session.tell("Error", messages::cannot_overwrite_input, MessageIcon::Critical);
         return;
     }
-    if (!confirm_existing_material_file(session, plan.material_file)) {
+    // The target stays claimed until its outputs are in place.
+    TargetClaim target;
+    SceneFile scene_file;
+    if (!claim_target(session, plan, target) || !open_analysed_scene(session, scene_file))
+        return;
+    if (!confirm_existing_material_file(session, target.folder(), plan.material_file)) {
         session.conversion_report.status = ConversionStatus::Declined;
         return;
     }
@@ -238,9 +301,12 @@ void start_process(Session& session)
     (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
 
     if (scene.file_type == "asc" || scene.file_type == "ase") {
-        if (!write_outputs(session, plan))
+        if (!write_outputs(session, plan, target, scene_file))
             return;
     }
+    // The outputs are in place: the final message does not keep other
+    // conversions to the target waiting.
+    target.release();
     enter_idle_state(session);
     session.conversion_report.status = ConversionStatus::Completed;
     session.conversion_report.objects_written = scene.valid_objects;

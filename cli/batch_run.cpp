@@ -62,7 +62,7 @@ private:
                 return;
             SceneSlot& slot = slots_[i];
             if (interrupted()) {
-                slot.status = 0; // never started; the run reports the interruption once
+                slot.status = exit_status::interrupted; // never started
             } else {
                 slot.status = run_scene(plans_[i], choices_, slot.output->out(), slot.output->err(), slot.progress);
             }

@@ -193,11 +193,12 @@ int run(const Arguments& args, bool converting, const char* argv0)
     const RunChoices choices = run_choices(args, plan.scenes.size() > 1, converting, options, folder);
     const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
     Console console(!args.quiet && standard_error_is_a_terminal());
+    // A stop leaves out the scenes not started and those stopped before
+    // their outputs were placed (130); a scene whose outputs were placed
+    // keeps its own status.
     const int status = run_scenes(plan.scenes, choices, jobs, console);
-    if (g_interrupted != 0) {
+    if (status == exit_status::interrupted)
         error_note("interrupted.");
-        return exit_status::interrupted;
-    }
     return status;
 }
 
@@ -216,7 +217,8 @@ int main(int argc, char** argv)
     app.footer("Exit status (with several scenes, the highest of any scene): 0 done without problems; 1 objects "
                "were skipped, or an .asc scene with problems was not converted; 2 usage error, refused target, or "
                "scenes that would write the same output; 3 the scene could not be analysed, or the conversion was "
-               "declined; 4 an output could not be written; 130 interrupted.");
+               "declined; 4 an output could not be written, another conversion was writing to the target, or the "
+               "scene changed since its analysis; 130 interrupted before any output was placed.");
 
     Arguments args;
     CLI::App* analyze = app.add_subcommand("analyze", "Analyse scenes: statistics, verdict and the error log");

@@ -171,7 +171,10 @@ private:
             print_written_files(out_, form_.session().conversion_report);
         }
         out_.flush();
-        return interrupted() ? exit_status::interrupted : status;
+        // Once the outputs are in place the run has converted the scene,
+        // whenever the stop came.
+        const bool placed = conversion_part && form_.session().conversion_report.status == ConversionStatus::Completed;
+        return interrupted() && !placed ? exit_status::interrupted : status;
     }
 
     const ScenePlan& plan_;

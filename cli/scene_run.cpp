@@ -137,6 +137,7 @@ int conversion_exit_status(const Session& session, bool target_refused)
     case ConversionStatus::NotRun:
     case ConversionStatus::WriteFailed:
     case ConversionStatus::InputFailed:
+    case ConversionStatus::TargetBusy:
         break;
     }
     return exit_status::write_failed;

@@ -46,6 +46,23 @@ WrittenOutputs failed(ConversionStatus status, std::string error)
     return result;
 }
 
+// The files written, as one set: written out and flushed to the disk now,
+// so that a full disk is told before any question about the material file.
+WrittenOutputs written_set(std::vector<OutputFile>& files, const ObjectPlacement& placement,
+                           std::string clipboard_line)
+{
+    WrittenOutputs result;
+    result.clipboard_line = std::move(clipboard_line);
+    for (OutputFile& file : files)
+        result.files.add(std::move(file));
+    if (!result.files.finish())
+        return failed(ConversionStatus::WriteFailed, result.files.error());
+    result.outputs = result.files.targets();
+    result.objects_written = placement.objects_placed();
+    result.next_split_file = placement.current_split_file();
+    return result;
+}
+
 } // namespace
 
 std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number)
@@ -58,21 +75,17 @@ std::string line_too_long_text(const std::string& scene_path, std::int64_t line_
     return text;
 }
 
-WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace)
+WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
+                                   const TargetFolder& folder, WorkPace& pace)
 {
     const bool ase = input.file_type == "ase";
-    std::vector<OutputFile> files(plan.outputs.size());
-    for (std::size_t k = 0; k < plan.outputs.size(); ++k) {
-        if (!files[k].open(plan.outputs[k]))
-            return failed(ConversionStatus::WriteFailed, files[k].error());
-    }
-
+    std::vector<OutputFile> files;
     LineSource source(input.reading);
     std::string error;
-    if (!source.open(input.scene_path, error))
+    if (!source.open(input.scene, error))
         return failed(ConversionStatus::InputFailed, error);
     LineCursor cursor(source, ase ? 0 : 1);
-    ObjectPlacement placement(files, plan.split, plan.target, input.scene_path);
+    ObjectPlacement placement(folder, files, plan.split, plan.target, input.scene_path);
     ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
     const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
     const bool read_failed = cursor.read_failed();
@@ -104,18 +117,11 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
         return failed(ConversionStatus::InputFailed,
                       "The file \"" + input.scene_path + "\" could not be read to its end. Nothing was written.");
 
-    WrittenOutputs result;
-    result.clipboard_line = std::move(run.clipboard_line);
-    for (OutputFile& file : files)
-        result.files.add(std::move(file));
-    // Everything is written out and flushed now, so that a full disk is told
-    // before any question about the material file.
-    if (!result.files.finish())
-        return failed(ConversionStatus::WriteFailed, result.files.error());
-    result.outputs = result.files.targets();
-    result.objects_written = placement.objects_placed();
-    result.next_split_file = placement.current_split_file();
-    return result;
+    if (!placement.create_remaining(plan.outputs.size()))
+        return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
+                      placement.error());
+
+    return written_set(files, placement, std::move(run.clipboard_line));
 }
 
 } // namespace trevanix

@@ -8,7 +8,9 @@
 
 #include "convert/export_run.hpp"
 #include "convert/output_set.hpp"
+#include "convert/target_folder.hpp"
 #include "format/line_source.hpp"
+#include "format/scene_file.hpp"
 #include "state/scene_state.hpp"
 #include "state/session.hpp"
 
@@ -30,6 +32,8 @@ ConversionPlan plan_conversion(const std::string& scene_path, const std::string&
 
 // What the writing reads.
 struct ConversionInput {
+    // The scene, open: the file the analysis read (see SceneFile::open_unchanged).
+    const SceneFile& scene;
     std::string scene_path;
     std::string file_type; // "asc" or "ase"
     std::int64_t line_count = 0;
@@ -51,10 +55,12 @@ struct WrittenOutputs {
     std::string clipboard_line;       // the last vertex line the axis flip saw (".ase")
 };
 
-// Writes every ".asc" output of the plan into unseen temporaries; nothing
-// appears until the caller commits `files`. On any failure or a stop nothing
-// is left behind. A stop (the user's, or the reader's) gives NotRun.
-WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input, WorkPace& pace);
+// Writes every ".asc" output of the plan into unseen temporaries in
+// `folder`, the folder of the plan's target; nothing appears until the
+// caller commits `files`. On any failure or a stop nothing is left behind.
+// A stop (the user's, or the reader's) gives NotRun.
+WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
+                                   const TargetFolder& folder, WorkPace& pace);
 
 // The sentence shown when a line to be copied is longer than any scene holds.
 std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number);

@@ -39,10 +39,10 @@ std::string material_file_bytes(const MaterialCatalogue& catalogue, const Materi
     return out;
 }
 
-bool prepare_material_file(const std::string& path, const MaterialCatalogue& catalogue,
+bool prepare_material_file(const TargetFolder& folder, const std::string& path, const MaterialCatalogue& catalogue,
                            const MaterialTemplates& templates, OutputFile& file, std::string& error)
 {
-    if (!file.open(path) || !file.write(material_file_bytes(catalogue, templates)) || !file.finish()) {
+    if (!file.open(folder, path) || !file.write(material_file_bytes(catalogue, templates)) || !file.finish()) {
         error = file.error();
         return false;
     }

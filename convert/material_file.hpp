@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/output_file.hpp"
+#include "convert/target_folder.hpp"
 #include "state/scene_state.hpp"
 
 namespace trevanix {
@@ -19,11 +20,12 @@ std::string material_path_for(const std::string& target);
 // over.
 std::string material_file_bytes(const MaterialCatalogue& catalogue, const MaterialTemplates& templates);
 
-// Writes the whole file into `file`, an unseen temporary flushed to the disk;
-// it appears when `file` is committed, alone or with the other outputs. On
-// failure returns false with the sentence for the user in `error`; nothing
-// is left behind and the previous file is as it was.
-bool prepare_material_file(const std::string& path, const MaterialCatalogue& catalogue,
+// Writes the whole file into `file`, an unseen temporary in `folder` (the
+// folder of `path`) flushed to the disk; it appears when `file` is
+// committed with the other outputs. On failure returns false with the
+// sentence for the user in `error`; nothing is left behind and the previous
+// file is as it was.
+bool prepare_material_file(const TargetFolder& folder, const std::string& path, const MaterialCatalogue& catalogue,
                            const MaterialTemplates& templates, OutputFile& file, std::string& error);
 
 } // namespace trevanix

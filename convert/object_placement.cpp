@@ -21,46 +21,64 @@ std::string split_file_name(const std::string& target, std::int64_t number)
     return name;
 }
 
-bool ObjectPlacement::open_next_split_file()
+bool ObjectPlacement::failed(const OutputFile& file)
 {
-    const std::string name = split_file_name(target_, static_cast<std::int64_t>(files_.size()) + 1);
+    error_ = file.error();
+    return false;
+}
+
+bool ObjectPlacement::open_next_file()
+{
+    const std::string name =
+        split_ ? split_file_name(target_, static_cast<std::int64_t>(files_.size()) + 1) : target_;
     if (same_file(name, input_)) {
         error_ = messages::cannot_overwrite_input;
         refused_input_ = true;
         return false;
     }
     OutputFile file;
-    if (!file.open(name)) {
-        error_ = file.error();
-        return false;
-    }
+    if (!file.open(folder_, name))
+        return failed(file);
     files_.push_back(std::move(file));
     return true;
 }
 
+// A full split file needs no buffer any more; beyond the first few it is
+// closed as well.
+bool ObjectPlacement::file_full(OutputFile& file)
+{
+    const bool closed = files_.size() > files_kept_open ? file.stage() : file.release_buffer();
+    return closed || failed(file);
+}
+
 bool ObjectPlacement::place_block(std::string_view block)
 {
-    const auto index = static_cast<std::size_t>(current_split_file_ - 1);
+    const auto index = split_ ? static_cast<std::size_t>(current_split_file_ - 1) : 0;
     // The split count comes from the analysis; should the conversion pass more
     // objects than it foresaw, they go to further split files rather than
     // overloading the last one.
-    while (split_ && index >= files_.size()) {
-        if (!open_next_split_file())
+    while (index >= files_.size()) {
+        if (!open_next_file())
             return false;
     }
-    OutputFile& file = files_[split_ ? index : 0];
-    if (!file.write(block)) {
-        error_ = file.error();
-        return false;
-    }
+    OutputFile& file = files_[index];
+    if (!file.write(block))
+        return failed(file);
     ++objects_placed_;
     if (split_ && objects_placed_ == current_split_file_ * objects_per_file) {
         ++current_split_file_;
-        // This file is full: its buffer is not needed any more.
-        if (!file.release_buffer()) {
-            error_ = file.error();
+        return file_full(file);
+    }
+    return true;
+}
+
+bool ObjectPlacement::create_remaining(std::size_t count)
+{
+    while (files_.size() < count) {
+        if (!open_next_file())
             return false;
-        }
+        if (files_.size() > files_kept_open && !files_.back().stage())
+            return failed(files_.back());
     }
     return true;
 }

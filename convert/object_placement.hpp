@@ -1,6 +1,12 @@
 #pragma once
 // Placement of finished object blocks into the output files: everything into
 // one file, or 255 objects per numbered split file.
+//
+// Each file is opened when its first object arrives. A full split file
+// beyond the first few is finished, flushed, given its private name and
+// closed at once (see OutputFile::stage), so that a scene of thousands of
+// split files never holds more than a few of them open.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,15 +23,24 @@ std::string split_file_name(const std::string& target, std::int64_t number);
 
 class ObjectPlacement : public BlockSink {
 public:
-    // `files` are open; with `split` the target names further split files
-    // when more objects come than the split count foresaw. `input` is the
-    // scene being read, which no further split file may replace.
-    ObjectPlacement(std::vector<OutputFile>& files, bool split, std::string target, std::string input)
-        : files_(files), split_(split), target_(std::move(target)), input_(std::move(input))
+    // The split files kept open until the set is committed; later ones are
+    // closed as soon as they are full.
+    static constexpr std::size_t files_kept_open = 16;
+
+    // `files` receives the files as they are opened, in order; `folder`
+    // holds `target` and outlives them. With `split` the objects go to
+    // numbered split files of `target`. `input` is the scene being read,
+    // which no output may replace.
+    ObjectPlacement(const TargetFolder& folder, std::vector<OutputFile>& files, bool split, std::string target,
+                    std::string input)
+        : folder_(folder), files_(files), split_(split), target_(std::move(target)), input_(std::move(input))
     {
     }
 
     bool place_block(std::string_view block) override;
+    // Creates, empty, the files up to `count` that no object reached: the
+    // later split files the analysis foresaw. False with error() on failure.
+    bool create_remaining(std::size_t count);
 
     std::int64_t objects_placed() const noexcept { return objects_placed_; }
     // The split file (1-based) the next object goes to.
@@ -36,8 +51,11 @@ public:
     bool refused_input() const noexcept { return refused_input_; }
 
 private:
-    bool open_next_split_file();
+    bool open_next_file();
+    bool file_full(OutputFile& file);
+    bool failed(const OutputFile& file);
 
+    const TargetFolder& folder_;
     std::vector<OutputFile>& files_;
     bool split_;
     std::string target_;

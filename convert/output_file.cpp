@@ -4,13 +4,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
 
 #include "convert/background_writer.hpp"
+#include "convert/target_folder.hpp"
+#include "state/paths.hpp"
 
 namespace trevanix {
 
@@ -18,39 +19,23 @@ namespace {
 
 std::atomic<unsigned> temporary_counter{0};
 
-std::string temporary_name_for(const std::string& target)
-{
-    return target + ".trevanix-" + std::to_string(::getpid()) + "-" + std::to_string(temporary_counter++) + ".tmp";
-}
-
-std::string folder_of(const std::string& path)
-{
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? std::string(".") : folder;
-}
-
-// The fault seam: 0 unless a test makes this step fail.
-int injected_fault(OutputStep step, const std::string& target) noexcept
-{
-    const auto fault = output_file_seams().fault;
-    return fault ? fault(step, target) : 0;
-}
-
-// Gives the unnamed file `fd` the name `path`; 0 or the errno.
-int link_unnamed(int fd, const std::string& path) noexcept
+// Gives the unnamed file `fd` the name `name` in the folder `folder`; 0 or
+// the errno.
+int link_unnamed(int fd, int folder, const std::string& name) noexcept
 {
     const std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    if (::linkat(AT_FDCWD, fd_path.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return 0;
     const int code = errno;
     // Without /proc the file can still be linked by its descriptor, where the
     // system allows that.
-    if (code == ENOENT && ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+    if (code == ENOENT && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0)
         return 0;
     return code;
 }
 
-// The file systems that cannot swap two names in one step.
+// The file systems that cannot swap two names in one step, or refuse to
+// rename without replacing.
 bool cannot_swap(int code) noexcept { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
 
 } // namespace
@@ -61,61 +46,57 @@ OutputFileSeams& output_file_seams() noexcept
     return seams;
 }
 
+int injected_fault(OutputStep step, const std::string& target) noexcept
+{
+    const auto fault = output_file_seams().fault;
+    return fault ? fault(step, target) : 0;
+}
+
+std::string private_name_for(const std::string& name)
+{
+    return name + ".trevanix-" + std::to_string(::getpid()) + "-" + std::to_string(temporary_counter++) + ".tmp";
+}
+
 std::string write_error_text(const std::string& path, int code)
 {
     return "The file \"" + path + "\" could not be written (" + std::generic_category().message(code ? code : EIO) +
            "). Nothing was changed in it.";
 }
 
-bool sync_folder_of(const std::string& path)
-{
-    const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int code = errno;
-    ::close(fd);
-    errno = code;
-    return synced;
-}
-
 OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile() { abandon(); }
 
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), target_(std::move(other.target_)), temporary_(std::move(other.temporary_)),
-      previous_(std::move(other.previous_)), buffer_(std::move(other.buffer_)), writer_(std::move(other.writer_)),
-      error_(std::move(other.error_)), finished_(std::exchange(other.finished_, false)),
-      placed_(std::exchange(other.placed_, Placed::No)), replaced_mode_(other.replaced_mode_)
-{
-    other.temporary_.clear();
-    other.previous_.clear();
-}
+OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept
 {
     if (this != &other) {
         abandon();
+        folder_ = std::exchange(other.folder_, nullptr);
         fd_ = std::exchange(other.fd_, -1);
-        target_ = std::move(other.target_);
+        target_ = std::exchange(other.target_, {});
+        name_ = std::exchange(other.name_, {});
         temporary_ = std::exchange(other.temporary_, {});
         previous_ = std::exchange(other.previous_, {});
-        buffer_ = std::move(other.buffer_);
+        buffer_ = std::exchange(other.buffer_, {});
         writer_ = std::move(other.writer_);
-        error_ = std::move(other.error_);
-        finished_ = std::exchange(other.finished_, false);
+        error_ = std::exchange(other.error_, {});
+        completed_ = std::exchange(other.completed_, false);
+        flushed_ = std::exchange(other.flushed_, false);
+        staged_ = std::exchange(other.staged_, false);
         placed_ = std::exchange(other.placed_, Placed::No);
-        replaced_mode_ = other.replaced_mode_;
+        replaced_mode_ = std::exchange(other.replaced_mode_, 0);
+        inode_ = std::exchange(other.inode_, 0);
     }
     return *this;
 }
 
-bool OutputFile::open_unnamed(const std::string& folder)
+bool OutputFile::open_unnamed()
 {
     if (output_file_seams().named_temporaries_only)
         return false;
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    fd_ = ::openat(folder_->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     return fd_ >= 0;
 }
 
@@ -123,8 +104,9 @@ bool OutputFile::open_named()
 {
     int code = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = temporary_name_for(target_);
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary_ = private_name_for(name_);
+        fd_ = ::openat(folder_->fd(), temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       0666);
         if (fd_ >= 0)
             return true;
         code = errno;
@@ -135,23 +117,24 @@ bool OutputFile::open_named()
     return fail(code);
 }
 
-bool OutputFile::open(const std::string& target)
+bool OutputFile::open(const TargetFolder& folder, const std::string& target)
 {
     abandon();
+    folder_ = &folder;
     target_ = target;
+    name_ = file_name_of(target);
     error_.clear();
-    finished_ = false;
-    placed_ = Placed::No;
+    inode_ = 0;
     if (const int code = injected_fault(OutputStep::Create, target_))
         return fail(code);
     // A folder that refuses an unnamed file (a file system without them, or a
     // folder that cannot be written) is tried with a named temporary: its
     // error, if any, is the one the user sees.
-    if (!open_unnamed(folder_of(target)) && !open_named())
+    if (!open_unnamed() && !open_named())
         return false;
     // A replaced file keeps its permissions.
     struct stat existing {};
-    replaced_mode_ = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
+    replaced_mode_ = folder.look_at(name_, existing) && S_ISREG(existing.st_mode)
                          ? static_cast<unsigned>(existing.st_mode & 07777)
                          : 0;
     buffer_.clear();
@@ -160,7 +143,7 @@ bool OutputFile::open(const std::string& target)
 
 bool OutputFile::write(std::string_view bytes)
 {
-    if (fd_ < 0 || finished_)
+    if (fd_ < 0 || completed_)
         return false;
     while (buffer_.size() + bytes.size() > buffer_size) {
         // Fill the buffer to the brim and hand it to the writer thread.
@@ -206,34 +189,53 @@ bool OutputFile::release_buffer()
     return true;
 }
 
-bool OutputFile::finish()
+bool OutputFile::complete()
 {
-    if (fd_ < 0)
-        return false;
-    if (finished_)
+    if (completed_)
         return true;
-    if (!release_buffer())
+    if (fd_ < 0 || !release_buffer())
         return false;
     // A folder in the target's place can never be replaced: found out here,
     // before the file is flushed and before anything else of the set is placed.
     struct stat existing {};
-    if (::lstat(target_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+    if (folder_->look_at(name_, existing) && S_ISDIR(existing.st_mode))
         return fail(EISDIR);
     if (replaced_mode_ != 0)
         (void)::fchmod(fd_, replaced_mode_);
-    if (const int code = injected_fault(OutputStep::Sync, target_))
-        return fail(code);
-    if (::fdatasync(fd_) != 0)
-        return fail(errno);
-    finished_ = true;
+    completed_ = true;
     return true;
 }
+
+bool OutputFile::flush_to_disk()
+{
+    if (flushed_)
+        return true;
+    if (!complete())
+        return false;
+    if (const int code = injected_fault(OutputStep::Sync, target_))
+        return fail(code);
+    // A file staged early was closed: its private name leads to it.
+    const int fd = fd_ >= 0 ? fd_
+                            : ::openat(folder_->fd(), temporary_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
+    const bool flushed = ::fdatasync(fd) == 0;
+    const int code = errno;
+    if (fd != fd_)
+        ::close(fd);
+    if (!flushed)
+        return fail(code);
+    flushed_ = true;
+    return true;
+}
+
+bool OutputFile::finish() { return complete() && flush_to_disk(); }
 
 bool OutputFile::link_under_private_name()
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = temporary_name_for(target_);
-        const int code = link_unnamed(fd_, name);
+        const std::string name = private_name_for(name_);
+        const int code = link_unnamed(fd_, folder_->fd(), name);
         if (code == 0) {
             temporary_ = name;
             return true;
@@ -244,69 +246,86 @@ bool OutputFile::link_under_private_name()
     return fail(EEXIST);
 }
 
+bool OutputFile::stage()
+{
+    if (!complete())
+        return false;
+    if (staged_)
+        return true;
+    if (const int code = injected_fault(OutputStep::Stage, target_))
+        return fail(code);
+    if (temporary_.empty() && !link_under_private_name())
+        return false;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return fail(errno);
+    inode_ = static_cast<std::uint64_t>(info.st_ino);
+    close_quietly();
+    staged_ = true;
+    return true;
+}
+
+// Renames the staged file over the target's name; 0 or the errno.
+int OutputFile::move_into_place(bool target_exists)
+{
+    const int folder = folder_->fd();
+    if (!target_exists) {
+        if (::renameat2(folder, temporary_.c_str(), folder, name_.c_str(), RENAME_NOREPLACE) == 0 ||
+            (cannot_swap(errno) && ::renameat(folder, temporary_.c_str(), folder, name_.c_str()) == 0)) {
+            temporary_.clear();
+            placed_ = Placed::Created;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+        // A target appeared meanwhile: replace it as any existing one.
+    }
+    // Swap the new file and the existing target: the target's name holds the
+    // new content at once, and the previous file waits under the private
+    // name in case a later file of the set fails.
+    if (::renameat2(folder, temporary_.c_str(), folder, name_.c_str(), RENAME_EXCHANGE) == 0) {
+        previous_ = std::exchange(temporary_, {});
+        placed_ = Placed::Swapped;
+        return 0;
+    }
+    if (!cannot_swap(errno))
+        return errno;
+    if (::renameat(folder, temporary_.c_str(), folder, name_.c_str()) != 0)
+        return errno;
+    temporary_.clear();
+    placed_ = Placed::Replaced;
+    return 0;
+}
+
 bool OutputFile::place()
 {
-    if (!finish())
+    if (!finish() || !stage())
         return false;
     if (placed_ != Placed::No)
         return true;
     if (const int code = injected_fault(OutputStep::Place, target_))
         return fail(code);
     struct stat existing {};
-    bool target_exists = ::lstat(target_.c_str(), &existing) == 0;
+    const bool target_exists = folder_->look_at(name_, existing);
     // A folder in the target's place is never swapped away.
     if (target_exists && S_ISDIR(existing.st_mode))
         return fail(EISDIR);
-
-    if (temporary_.empty() && !target_exists) {
-        // An unnamed file and no target: one link makes it appear, complete.
-        const int code = link_unnamed(fd_, target_);
-        if (code == 0) {
-            placed_ = Placed::Created;
-            return true;
-        }
-        if (code != EEXIST)
-            return fail(code);
-        // A target appeared meanwhile: replace it as any existing one.
-        target_exists = true;
-    }
-    if (temporary_.empty() && !link_under_private_name())
-        return false;
-    if (!target_exists) {
-        if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
-            return fail(errno);
-        temporary_.clear();
-        placed_ = Placed::Created;
-        return true;
-    }
-    // Swap the new file and the existing target: the target's name holds the
-    // new content at once, and the previous file waits under the private
-    // name in case a later file of the set fails.
-    if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
-        previous_ = std::exchange(temporary_, {});
-        placed_ = Placed::Swapped;
-        return true;
-    }
-    if (!cannot_swap(errno))
-        return fail(errno);
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
-        return fail(errno);
-    temporary_.clear();
-    placed_ = Placed::Replaced;
-    return true;
+    const int code = move_into_place(target_exists);
+    return code == 0 || fail(code);
 }
 
 bool OutputFile::undo_place() noexcept
 {
     bool restored = true;
+    const int folder = folder_ ? folder_->fd() : -1;
     switch (placed_) {
     case Placed::No:
         break;
     case Placed::Created:
-        (void)::unlink(target_.c_str());
+        (void)::unlinkat(folder, name_.c_str(), 0);
         break;
     case Placed::Swapped:
-        if (::renameat2(AT_FDCWD, previous_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0)
+        if (::renameat2(folder, previous_.c_str(), folder, name_.c_str(), RENAME_EXCHANGE) == 0)
             temporary_ = std::exchange(previous_, {});
         else
             restored = false;
@@ -321,27 +340,17 @@ bool OutputFile::undo_place() noexcept
 
 void OutputFile::settle() noexcept
 {
+    (void)injected_fault(OutputStep::Settle, target_);
     if (!previous_.empty()) {
-        (void)::unlink(previous_.c_str());
+        (void)folder_->remove(previous_);
         previous_.clear();
     }
     close_quietly();
     temporary_.clear();
     placed_ = Placed::No;
-    finished_ = false;
-}
-
-bool OutputFile::commit()
-{
-    if (!place())
-        return false;
-    if (!sync_folder_of(target_)) {
-        const int code = errno;
-        undo_place();
-        return fail(code);
-    }
-    settle();
-    return true;
+    completed_ = false;
+    flushed_ = false;
+    staged_ = false;
 }
 
 bool OutputFile::fail(int code)
@@ -370,14 +379,16 @@ void OutputFile::abandon() noexcept
         previous_.clear();
     close_quietly();
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        (void)folder_->remove(temporary_);
         temporary_.clear();
     }
     if (!previous_.empty()) {
-        ::unlink(previous_.c_str());
+        (void)folder_->remove(previous_);
         previous_.clear();
     }
-    finished_ = false;
+    completed_ = false;
+    flushed_ = false;
+    staged_ = false;
 }
 
 } // namespace trevanix

@@ -37,9 +37,15 @@ std::string special_file_message(const std::string& path, const char* kind)
            ", not a scene file: only regular files saved by an exporter or an editor can be read.";
 }
 
-bool same_time(const std::timespec& a, const std::timespec& b)
+SceneIdentity identity_of(const struct stat& info)
 {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    SceneIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
+    identity.modified_seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    identity.modified_nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return identity;
 }
 
 } // namespace
@@ -67,7 +73,7 @@ bool SceneFile::open(const std::string& path, std::string& error)
 {
     close();
     path_ = path;
-    size_ = 0;
+    identity_ = {};
     // Look before opening: opening a FIFO without a writer would wait for one.
     if (std::string reason = not_a_scene_file_reason(path); !reason.empty()) {
         error = std::move(reason);
@@ -96,19 +102,30 @@ bool SceneFile::open(const std::string& path, std::string& error)
         return false;
     }
     fd_ = fd;
-    size_ = static_cast<std::uint64_t>(info.st_size);
-    modified_ = info.st_mtim;
+    identity_ = identity_of(info);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
+}
+
+bool SceneFile::open_unchanged(const std::string& path, const SceneIdentity& expected, std::string& error)
+{
+    if (!open(path, error))
+        return false;
+    if (identity_ == expected)
+        return true;
+    close();
+    error = changed_message();
+    return false;
 }
 
 ReadOutcome SceneFile::read_at(std::uint64_t offset, char* into, std::size_t length, std::size_t& got) const
 {
     got = 0;
-    if (offset >= size_)
+    const std::uint64_t size = identity_.size;
+    if (offset >= size)
         return ReadOutcome::Read;
-    if (length > size_ - offset)
-        length = static_cast<std::size_t>(size_ - offset);
+    if (length > size - offset)
+        length = static_cast<std::size_t>(size - offset);
     while (got < length) {
         const ssize_t n = ::pread(fd_, into + got, length - got, static_cast<off_t>(offset + got));
         if (n > 0) {
@@ -128,7 +145,7 @@ bool SceneFile::unchanged() const
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0)
         return false;
-    return static_cast<std::uint64_t>(info.st_size) == size_ && same_time(info.st_mtim, modified_);
+    return identity_of(info) == identity_;
 }
 
 std::string SceneFile::changed_message() const

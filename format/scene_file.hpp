@@ -9,10 +9,24 @@
 // the reading with a clear sentence instead of a half-read scene.
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <string>
 
 namespace trevanix {
+
+// Which file a scene is, and in which state: the file the analysis read is
+// the file the conversion must read. A scene replaced by another file (a new
+// inode) or written to (a new size or modification time) is another scene.
+struct SceneIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified_seconds = 0;
+    std::int64_t modified_nanoseconds = 0;
+
+    // False until a scene file was opened.
+    bool known() const noexcept { return device != 0 || inode != 0; }
+    bool operator==(const SceneIdentity&) const = default;
+};
 
 // How a read of the scene file went.
 enum class ReadOutcome {
@@ -32,12 +46,18 @@ public:
     // device. On failure returns false and sets error to a sentence the user
     // can act on.
     bool open(const std::string& path, std::string& error);
+    // Opens the file only when it is still the one described by `expected`
+    // (the same file, size and modification time); otherwise returns false
+    // with changed_message().
+    bool open_unchanged(const std::string& path, const SceneIdentity& expected, std::string& error);
     void close() noexcept;
     bool is_open() const noexcept { return fd_ >= 0; }
 
     const std::string& path() const noexcept { return path_; }
     // The size the file had when it was opened: every pass reads this far.
-    std::uint64_t size() const noexcept { return size_; }
+    std::uint64_t size() const noexcept { return identity_.size; }
+    // The file as it was when it was opened.
+    const SceneIdentity& identity() const noexcept { return identity_; }
 
     // Reads up to `length` bytes at `offset` into `into`, stopping at size();
     // `got` tells how many arrived.
@@ -54,8 +74,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
-    std::uint64_t size_ = 0;
-    std::timespec modified_{};
+    SceneIdentity identity_;
 };
 
 // Empty when `path` names a regular file (or something that does not exist,

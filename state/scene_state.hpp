@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "format/scene_file.hpp"
+
 namespace trevanix {
 
 // A long texture text and the short name that replaced it.
@@ -48,6 +50,8 @@ struct SceneState {
     std::string command_line_scene; // the next analysis reads this scene instead of asking
     std::string scene_path;
     std::string file_type; // lower-cased extension: "asc" or "ase"
+    // The file the analysis read; the conversion reads only that file.
+    SceneIdentity scene_identity;
     // The line-end rule the analysis found: a lone LF ends a line too (the
     // file holds LF and no CR at all, or that was asked for). The conversion
     // reads the scene by the same rule.

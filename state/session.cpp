@@ -32,6 +32,7 @@ void forget_loaded_scene(Session& session)
     scene.object_count = 0;
     scene.valid_objects = 0;
     scene.scene_path.clear();
+    scene.scene_identity = {};
     scene.target_path.clear();
     scene.chosen_target.clear();
     scene.file_type.clear();

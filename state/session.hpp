@@ -55,7 +55,8 @@ enum class ConversionStatus {
     Declined,      // stopped by a No answer
     RefusedTarget, // an output would have replaced the input
     WriteFailed,   // an output could not be written
-    InputFailed,   // the input could not be read again
+    InputFailed,   // the input could not be read again, or changed since its analysis
+    TargetBusy,    // another conversion was writing to the same target
 };
 
 struct ConversionReport {

@@ -211,6 +211,7 @@ TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
     ui.stop_after = 10;
     const std::string input = asc_scene(40);
     session.scene.scene_path = dir.write("in.asc", input);
+    session.scene.scene_identity = identity_of(session.scene.scene_path);
     session.scene.file_type = "asc";
     session.scene.line_count = 2 + 40 * 7;
     session.scene.statistics.split_files = 1;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "format/scene_file.hpp"
 #include "state/session.hpp"
 #include "support/asc_builder.hpp"
 #include "support/ase_builder.hpp"
@@ -13,6 +14,14 @@
 namespace trevanix::convert_testing {
 
 using namespace trevanix::testing;
+
+// The identity an analysis records for the scene at `path`.
+inline SceneIdentity identity_of(const std::string& path)
+{
+    SceneFile file;
+    std::string error;
+    return file.open(path, error) ? file.identity() : SceneIdentity{};
+}
 
 class ConversionFixture {
 public:
@@ -30,6 +39,7 @@ public:
         for (char c : bytes)
             s.line_count += c == '\r';
         s.statistics.split_files = split_files;
+        s.scene_identity = identity_of(path);
         return path;
     }
 

@@ -29,6 +29,8 @@
 
 #include "analysis/analysis_driver.hpp"
 #include "convert/output_file.hpp"
+#include "convert/target_claim.hpp"
+#include "convert/target_lock.hpp"
 #include "support/ase_builder.hpp"
 #include "support/scene_runs.hpp"
 
@@ -167,14 +169,20 @@ const RecordedMessage* last_error(const ScriptedServices& s)
 
 } // namespace
 
+// A target that cannot be written (or not now, while another conversion
+// writes to it) ends the conversion with an error that says why; every
+// earlier file stays as it was.
 TEST(RobustnessFaults, AnOutputFolderThatCannotBeWrittenKeepsTheEarlierFiles)
 {
-    enum class Way { ReadOnlyFolder, PathThroughAFile, TargetIsAFolder };
-    for (const Way way : {Way::ReadOnlyFolder, Way::PathThroughAFile, Way::TargetIsAFolder}) {
+    enum class Way { ReadOnlyFolder, PathThroughAFile, TargetIsAFolder, AnotherConversionWritesThere };
+    for (const Way way :
+         {Way::ReadOnlyFolder, Way::PathThroughAFile, Way::TargetIsAFolder, Way::AnotherConversionWritesThere}) {
         if (way == Way::ReadOnlyFolder && running_as_root())
             continue; // root writes there anyway; the other ways still fail
         Harness h;
         std::string target;
+        TargetFolder other_folder;
+        TargetLock other_conversion;
         switch (way) {
         case Way::ReadOnlyFolder:
             h.dir.write("out/out.asc", "previous asc");
@@ -191,16 +199,32 @@ TEST(RobustnessFaults, AnOutputFolderThatCannotBeWrittenKeepsTheEarlierFiles)
             h.dir.write("out.mat", "previous mat");
             target = h.dir.file("out.asc");
             break;
+        case Way::AnotherConversionWritesThere: {
+            h.dir.write("out/out.asc", "previous asc");
+            h.dir.write("out/out.mat", "previous mat");
+            target = h.dir.file("out/out.asc");
+            std::string error;
+            ASSERT_TRUE(other_folder.open(target, error));
+            ASSERT_EQ(other_conversion.take(other_folder, target, error), LockOutcome::Taken);
+            break;
+        }
         }
         analyse_and_convert(h, target);
+        other_conversion.release();
         SCOPED_TRACE(static_cast<int>(way));
-        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::WriteFailed);
+        const bool busy = way == Way::AnotherConversionWritesThere;
+        EXPECT_EQ(h.session().conversion_report.status,
+                  busy ? ConversionStatus::TargetBusy : ConversionStatus::WriteFailed);
         const RecordedMessage* error = last_error(h.services);
         ASSERT_NE(error, nullptr);
         EXPECT_EQ(error->message.icon, MessageIcon::Critical);
-        EXPECT_NE(error->message.text.find("could not be written"), std::string::npos) << error->message.text;
+        if (busy) {
+            EXPECT_EQ(error->message.text, target_busy_text(target));
+        } else {
+            EXPECT_NE(error->message.text.find("could not be written"), std::string::npos) << error->message.text;
+        }
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
-        if (way == Way::ReadOnlyFolder) {
+        if (way == Way::ReadOnlyFolder || busy) {
             EXPECT_EQ(read_bytes(h.dir.file("out/out.asc")), "previous asc");
             EXPECT_EQ(read_bytes(h.dir.file("out/out.mat")), "previous mat");
             std::filesystem::permissions(h.dir.file("out"), std::filesystem::perms(0755));
@@ -333,31 +357,55 @@ TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
     }
 }
 
-TEST(RobustnessFaults, AnInputThatDisappearsBeforeTheConversionIsReported)
+// The conversion reads only the file the analysis read: a scene removed,
+// replaced by another file, or written to between the analysis and "Start
+// Process" is reported, and nothing is written from it.
+TEST(RobustnessFaults, AnInputThatDisappearsOrChangesBeforeTheConversionIsReported)
 {
-    Harness h;
-    h.services.default_answer = true;
-    h.dir.write("out.asc", "previous asc");
-    h.dir.write("out.mat", "previous mat");
-    h.analyse("scene.ase", scene_with_materials());
-    ASSERT_TRUE(h.session().analysis_report.completed);
-    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
-    h.form().click_Target_filename();
-    std::filesystem::remove(h.dir.file("scene.ase"));
-    h.form().click_Start_process();
+    enum class Way { Removed, ReplacedByAnotherFile, RewrittenInPlace };
+    for (const Way way : {Way::Removed, Way::ReplacedByAnotherFile, Way::RewrittenInPlace}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        Harness h;
+        h.services.default_answer = true;
+        h.dir.write("out.asc", "previous asc");
+        h.dir.write("out.mat", "previous mat");
+        h.analyse("scene.ase", scene_with_materials());
+        ASSERT_TRUE(h.session().analysis_report.completed);
+        h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+        h.form().click_Target_filename();
+        const std::string path = h.dir.file("scene.ase");
+        std::string other = scene_with_materials();
+        other.replace(other.find("\"box\""), 5, "\"xob\""); // the same size, other bytes
+        if (way == Way::Removed) {
+            std::filesystem::remove(path);
+        } else if (way == Way::ReplacedByAnotherFile) {
+            std::filesystem::rename(h.dir.write("other.ase", other), path);
+        } else {
+            const auto modified = std::filesystem::last_write_time(path);
+            h.dir.write("scene.ase", other);
+            std::filesystem::last_write_time(path, modified + std::chrono::seconds(5));
+        }
+        h.form().click_Start_process();
 
-    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::InputFailed);
-    const RecordedMessage* error = last_error(h.services);
-    ASSERT_NE(error, nullptr);
-    EXPECT_NE(error->message.text.find(h.dir.file("scene.ase")), std::string::npos) << error->message.text;
-    EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
-    EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
-    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+        EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::InputFailed);
+        const RecordedMessage* error = last_error(h.services);
+        ASSERT_NE(error, nullptr);
+        EXPECT_NE(error->message.text.find(path), std::string::npos) << error->message.text;
+        if (way != Way::Removed) {
+            EXPECT_NE(error->message.text.find("changed while it was read"), std::string::npos);
+        }
+        EXPECT_EQ(read_bytes(h.dir.file("out.asc")), "previous asc");
+        EXPECT_EQ(read_bytes(h.dir.file("out.mat")), "previous mat");
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
 
-    // The scene comes back: it is analysed and converted again.
-    h.analyse("scene.ase", scene_with_materials());
-    EXPECT_TRUE(h.session().analysis_report.completed);
-    expect_usable(h);
+        // Analysed again, the scene as it is now is converted.
+        h.analyse("scene.ase", way == Way::Removed ? scene_with_materials() : other);
+        EXPECT_TRUE(h.session().analysis_report.completed);
+        expect_usable(h);
+        if (way != Way::Removed) {
+            EXPECT_NE(read_bytes(h.dir.file("again.asc")).find("xob"), std::string::npos);
+        }
+    }
 }
 
 namespace {
@@ -377,6 +425,15 @@ std::string scene_of_256_objects()
     return scene;
 }
 
+// The temporaries in the folder, leaving out the lock of a run that died
+// holding it (the next conversion to the target removes it).
+std::vector<std::string> temporaries_but_the_lock(const std::filesystem::path& folder)
+{
+    std::vector<std::string> found = leftover_temporaries(folder);
+    std::erase_if(found, [](const std::string& name) { return name.ends_with(".trevanix-lock"); });
+    return found;
+}
+
 // The step of one output that fails, and what the folder showed then.
 struct ChosenOutputFault {
     std::string target;
@@ -392,7 +449,7 @@ int fail_chosen_step(OutputStep step, const std::string& target)
 {
     if (step != chosen_fault.step || target != chosen_fault.target)
         return 0;
-    chosen_fault.visible = leftover_temporaries(chosen_fault.folder);
+    chosen_fault.visible = temporaries_but_the_lock(chosen_fault.folder);
     if (chosen_fault.kill)
         ::raise(SIGKILL);
     return chosen_fault.code;
@@ -400,7 +457,8 @@ int fail_chosen_step(OutputStep step, const std::string& target)
 
 // Analyses the split scene (the express question answered No, the others
 // Yes), chooses out.asc and converts, with the seam armed.
-void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries)
+void convert_split_scene(Harness& h, const std::string& scene, bool named_temporaries,
+                         int (*fault)(OutputStep, const std::string&) = fail_chosen_step)
 {
     h.services.answers = {false};
     h.services.default_answer = true;
@@ -409,7 +467,7 @@ void convert_split_scene(Harness& h, const std::string& scene, bool named_tempor
     ASSERT_EQ(h.session().scene.statistics.split_files, 2);
     h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
     h.form().click_Target_filename();
-    const OutputSeamScope seam(named_temporaries, fail_chosen_step);
+    const OutputSeamScope seam(named_temporaries, fault);
     h.form().click_Start_process();
 }
 
@@ -422,8 +480,14 @@ const char* step_name(OutputStep step)
         return "write";
     case OutputStep::Sync:
         return "sync";
+    case OutputStep::Stage:
+        return "stage";
+    case OutputStep::Journal:
+        return "journal";
     case OutputStep::Place:
         return "place";
+    case OutputStep::Settle:
+        return "settle";
     }
     return "?";
 }
@@ -483,36 +547,224 @@ TEST(RobustnessFaults, AFailureAtAnyStepOfAnyOutputLeavesEveryOutputAsItWas)
         EXPECT_FALSE(read_bytes(h.dir.file(name)).empty()) << name;
 }
 
-// A conversion killed while it writes (kill -9, a power cut) leaves the
-// previous outputs and no file of its own: its temporaries have no name.
-TEST(RobustnessFaults, AConversionKilledWhileWritingLeavesNothingBehind)
+namespace {
+
+// The steps of putting a set in place, counted over all its files (the
+// journal's own included); the process dies at the chosen one.
+struct PlacementKill {
+    int at = 0;
+    int seen = 0;
+};
+PlacementKill placement_kill;
+
+int die_at_chosen_placement_step(OutputStep step, const std::string&)
+{
+    const bool placing = step == OutputStep::Stage || step == OutputStep::Journal || step == OutputStep::Place ||
+                         step == OutputStep::Settle;
+    if (placing && ++placement_kill.seen == placement_kill.at)
+        ::raise(SIGKILL);
+    return 0;
+}
+
+// Runs `work` in a child process: true when the child was killed, false
+// when it ended on its own.
+bool killed_in_child(const std::function<void()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        work();
+        ::_exit(0);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGKILL : WEXITSTATUS(status) == 0) << status;
+    return WIFSIGNALED(status);
+}
+
+// What one output holds: "old" (its previous bytes, or nothing when it had
+// none), "new" (what a whole conversion writes) or "partial".
+std::string output_state(const Harness& h, const std::string& name, const std::string& fresh, bool previous)
+{
+    const std::string path = h.dir.file(name);
+    if (!std::filesystem::exists(path))
+        return previous ? "partial" : "old";
+    const std::string bytes = read_bytes(path);
+    if (bytes == fresh)
+        return "new";
+    return previous && bytes == "previous " + name ? "old" : "partial";
+}
+
+// "old" or "new" when every output is, otherwise the state of each.
+std::string set_state(const Harness& h, const std::vector<std::string>& fresh, bool previous)
+{
+    std::string states;
+    for (std::size_t k = 0; k < fresh.size(); ++k)
+        states += output_state(h, split_outputs[k], fresh[k], previous) + " ";
+    if (states == "old old old " || states == "new new new ")
+        return states.substr(0, 3);
+    return states;
+}
+
+// What the next conversion to the target does first: claim it.
+void claim_target_again(const Harness& h)
+{
+    std::string error;
+    TargetClaim claim;
+    EXPECT_EQ(claim.claim(h.dir.file("out.asc"), error), ClaimOutcome::Claimed) << error;
+}
+
+} // namespace
+
+// A conversion killed (kill -9, a power cut) while it writes leaves the
+// previous outputs and nothing of its own but its lock: its temporaries have
+// no name. Killed at any step of putting the set in place, it leaves every
+// output old or new, never cut short; the next conversion to the target
+// finishes or undoes the placement from the journal, so that the set is all
+// old or all new, and removes whatever the killed run left.
+TEST(RobustnessFaults, AConversionKilledAtAnyStepLeavesAWholeSetAfterTheNextRun)
 {
     const std::string scene = scene_of_256_objects();
-    struct Case {
-        const char* dying_at;
-        OutputStep step;
-    };
-    const Case cases[] = {{"out_02.asc", OutputStep::Write}, {"out.mat", OutputStep::Sync}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.dying_at) + " " + step_name(c.step));
+    Harness whole;
+    chosen_fault = {};
+    convert_split_scene(whole, scene, false);
+    std::vector<std::string> fresh;
+    for (const char* name : split_outputs)
+        fresh.push_back(read_bytes(whole.dir.file(name)));
+
+    const std::pair<const char*, OutputStep> while_writing[] = {{"out_02.asc", OutputStep::Write},
+                                                                {"out.mat", OutputStep::Sync}};
+    for (const auto& [dying_at, step] : while_writing) {
+        SCOPED_TRACE(std::string(dying_at) + " " + step_name(step));
         Harness h;
         for (const char* name : split_outputs)
             h.dir.write(name, std::string("previous ") + name);
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            chosen_fault = {h.dir.file(c.dying_at), c.step, 0, true, h.dir.path().string(), {}};
-            convert_split_scene(h, scene, false);
-            ::_exit(0); // not killed: the step never came
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-        for (const char* name : split_outputs)
-            EXPECT_EQ(read_bytes(h.dir.file(name)), std::string("previous ") + name) << name;
+        chosen_fault = {h.dir.file(dying_at), step, 0, true, h.dir.path().string(), {}};
+        EXPECT_TRUE(killed_in_child([&] { convert_split_scene(h, scene, false); }));
+        EXPECT_EQ(set_state(h, fresh, true), "old");
+        EXPECT_EQ(temporaries_but_the_lock(h.dir.path()), std::vector<std::string>{});
+        claim_target_again(h);
         EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
     }
+    chosen_fault = {};
+    for (const bool named : {false, true}) {
+        for (const bool previous : {true, false}) {
+            int step = 1;
+            for (;; ++step) {
+                SCOPED_TRACE(std::string(named ? "named " : "unnamed ") + (previous ? "over previous, " : "") +
+                             "killed at placement step " + std::to_string(step));
+                Harness h;
+                for (const char* name : split_outputs) {
+                    if (previous)
+                        h.dir.write(name, std::string("previous ") + name);
+                }
+                placement_kill = {step, 0};
+                if (!killed_in_child([&] { convert_split_scene(h, scene, named, die_at_chosen_placement_step); }))
+                    break;
+                for (std::size_t k = 0; k < fresh.size(); ++k)
+                    EXPECT_NE(output_state(h, split_outputs[k], fresh[k], previous), "partial") << split_outputs[k];
+                claim_target_again(h);
+                const std::string state = set_state(h, fresh, previous);
+                EXPECT_TRUE(state == "old" || state == "new") << state;
+                EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+                ASSERT_LT(step, 40) << "the placement never ended";
+            }
+            // Three files staged, the journal written (staged and placed
+            // itself), three placed, three settled, the journal removed.
+            EXPECT_EQ(step, 15);
+        }
+    }
+    // Killed once the first file is in place (after the three stages, the
+    // journal's four steps and the first placement), and the second new
+    // file lost meanwhile: the set cannot be finished, so it is undone.
+    {
+        Harness h;
+        for (const char* name : split_outputs)
+            h.dir.write(name, std::string("previous ") + name);
+        placement_kill = {9, 0};
+        ASSERT_TRUE(killed_in_child([&] { convert_split_scene(h, scene, false, die_at_chosen_placement_step); }));
+        ASSERT_EQ(output_state(h, "out_01.asc", fresh[0], true), "new");
+        for (const auto& entry : std::filesystem::directory_iterator(h.dir.path())) {
+            if (entry.path().filename().string().starts_with("out_02.asc.trevanix-"))
+                std::filesystem::remove(entry.path());
+        }
+        claim_target_again(h);
+        EXPECT_EQ(set_state(h, fresh, true), "old");
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
+    // A journal that another program left beside the outputs, naming files
+    // that are no outputs of the target, is not acted on.
+    {
+        Harness h;
+        h.dir.write("scene.ase", scene);
+        h.dir.write("out.asc.trevanix-2147483647-1.tmp", "forged");
+        h.dir.write("out.asc.trevanix-journal",
+                    journal_text({{1, "out.asc.trevanix-2147483647-1.tmp", "scene.ase"}}));
+        claim_target_again(h);
+        EXPECT_EQ(read_bytes(h.dir.file("scene.ase")), scene);
+        EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
+    }
+}
+
+namespace {
+
+// Swaps the target folder for a link to another folder when the conversion
+// creates the chosen output, as another program could while it runs.
+struct FolderSwap {
+    std::string trigger;  // the output whose creation swaps the folder
+    std::string folder;   // the target folder
+    std::string moved_to; // where the target folder goes
+    std::string link_to;  // what the link in its place leads to
+    bool done = false;
+};
+FolderSwap folder_swap;
+
+int swap_folder_at_creation(OutputStep step, const std::string& target)
+{
+    if (folder_swap.done || step != OutputStep::Create || target != folder_swap.trigger)
+        return 0;
+    std::filesystem::rename(folder_swap.folder, folder_swap.moved_to);
+    std::filesystem::create_directory_symlink(folder_swap.link_to, folder_swap.folder);
+    folder_swap.done = true;
+    return 0;
+}
+
+} // namespace
+
+// Links never lead the outputs elsewhere: neither a target folder swapped
+// for a link while the conversion runs (the outputs go to the folder it
+// opened, without questions about the other folder's files), nor links at
+// the names of the lock and the journal beside the outputs.
+TEST(RobustnessFaults, LinksNeverLeadTheOutputsElsewhere)
+{
+    Harness h;
+    for (const char* name : split_outputs)
+        h.dir.write(std::string("elsewhere/") + name, std::string("elsewhere ") + name);
+    h.dir.write("victim.txt", "victim");
+    std::filesystem::create_directories(h.dir.file("out"));
+    for (const char* name : {"out/out.asc.trevanix-lock", "out/out.asc.trevanix-journal"})
+        std::filesystem::create_symlink(h.dir.file("victim.txt"), h.dir.file(name));
+    h.services.answers = {false}; // no express conversion
+    h.services.default_answer = true;
+    h.analyse("scene.ase", scene_of_256_objects());
+    ASSERT_EQ(h.session().scene.statistics.split_files, 2);
+    h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out/out.asc")));
+    h.form().click_Target_filename();
+    const std::size_t messages_before = h.services.messages.size();
+    folder_swap = {h.dir.file("out/out_02.asc"), h.dir.file("out"), h.dir.file("moved"), h.dir.file("elsewhere")};
+    {
+        const OutputSeamScope seam(false, swap_folder_at_creation);
+        h.form().click_Start_process();
+    }
+    ASSERT_TRUE(folder_swap.done);
+    EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::Completed);
+    EXPECT_EQ(h.services.messages.size(), messages_before + 1) << "only the final message";
+    for (const char* name : split_outputs) {
+        EXPECT_EQ(read_bytes(h.dir.file(std::string("elsewhere/") + name)), std::string("elsewhere ") + name);
+        EXPECT_NE(read_bytes(h.dir.file(std::string("moved/") + name)).size(), 0u) << name;
+    }
+    EXPECT_EQ(read_bytes(h.dir.file("victim.txt")), "victim");
+    EXPECT_EQ(leftover_temporaries(h.dir.path()), std::vector<std::string>{});
 }
 
 namespace {
