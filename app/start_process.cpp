@@ -9,6 +9,7 @@
 #include "convert/conversion.hpp"
 #include "convert/material_file.hpp"
 #include "convert/output_file.hpp"
+#include "import/general_conversion.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
@@ -136,6 +137,33 @@ void show_final_message(Session& session)
     }
 }
 
+// The pictures of a general scene appear right after the other outputs. A
+// picture already there with other bytes is kept, and said so.
+void place_pictures(Session& session, GeneralPictures& pictures)
+{
+    std::vector<std::string> kept = std::move(pictures.kept);
+    std::vector<std::string> failed;
+    pictures.folder.place(session.conversion_report.pictures, kept, failed);
+    for (const std::string& path : kept)
+        session.tell("Warning",
+                     "The picture \"" + path +
+                         "\" already exists with other content, so it was not replaced. Kb2 will show it for "
+                         "its texture; replace it by hand if that is not the picture wanted.",
+                     MessageIcon::Exclamation);
+    for (const std::string& path : failed)
+        session.tell("Warning", "The picture \"" + path + "\" could not be written.", MessageIcon::Exclamation);
+    for (const std::string& text : pictures.failed)
+        session.tell("Warning", text, MessageIcon::Exclamation);
+}
+
+// The scene the general reader analysed and holds; null when it holds none.
+const ImportedScene* held_general_scene(const SceneState& scene)
+{
+    if (scene.reader != SceneReader::General)
+        return nullptr;
+    return dynamic_cast<const ImportedScene*>(scene.held_scene.get());
+}
+
 // The writing part: outputs, object loop, the material file, and then all of
 // them put in place together. False when it ended early (its message, if
 // any, already shown).
@@ -143,7 +171,8 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
 {
     SceneState& scene = session.scene;
     const ChosenOptions options = chosen_options(session.controls);
-    const bool ase = scene.file_type == "ase";
+    const bool ase = converts_like_ase(scene);
+    const ImportedScene* general = held_general_scene(scene);
 
     enter_busy_state(session);
     scene.valid_objects = 0;
@@ -158,7 +187,10 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
                                 {options.axis_flip, options.texture_flip && ase},
                                 {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
     ShownProgress progress(session);
-    WrittenOutputs written = write_scene_outputs(plan, input, progress);
+    GeneralPictures pictures;
+    WrittenOutputs written = general != nullptr
+                                 ? write_general_outputs(plan, *general, input.options, progress, pictures)
+                                 : write_scene_outputs(plan, input, progress);
     ConversionReport& report = session.conversion_report;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;
@@ -200,6 +232,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
         fail(session, ConversionStatus::WriteFailed, written.files.error());
         return false;
     }
+    place_pictures(session, pictures);
     report.outputs = written.outputs;
     report.objects_written = written.objects_written;
     if (material_written)
@@ -234,7 +267,7 @@ void start_process(Session& session)
     std::string log_error;
     (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
 
-    if (scene.file_type == "asc" || scene.file_type == "ase") {
+    if (scene.file_type == "asc" || scene.file_type == "ase" || held_general_scene(scene) != nullptr) {
         if (!write_outputs(session, plan))
             return;
     }

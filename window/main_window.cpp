@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/scene_types.hpp"
 #include "window/caption_fit.hpp"
 #include "window/progress_scale.hpp"
 
@@ -425,8 +426,7 @@ QString MainWindow::dropped_scene(const QMimeData* data)
     if (!url.isLocalFile())
         return {};
     const QString path = url.toLocalFile();
-    const QString type = QFileInfo(path).suffix().toLower();
-    if (type != QLatin1String("ase") && type != QLatin1String("asc"))
+    if (!is_scene_file_type(QFileInfo(path).suffix().toStdString()))
         return {};
     return path;
 }
