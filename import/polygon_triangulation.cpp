@@ -58,21 +58,28 @@ void PolygonTriangulator::project(std::span<const aiVector3D> corners)
     winding_ = area > 0 ? 1 : area < 0 ? -1 : 0;
 }
 
-// The corner `at` is an ear: it turns the polygon's way, and no other corner
-// left lies inside the triangle it cuts off.
+// How p, q, r turn, measured the polygon's way: positive when they turn as
+// the polygon winds.
+double PolygonTriangulator::turn(const Point& p, const Point& q, const Point& r) const noexcept
+{
+    return winding_ * ((q.u - p.u) * (r.v - p.v) - (q.v - p.v) * (r.u - p.u));
+}
+
+// The corner `at` is an ear: it turns the polygon's way, and no reflex
+// corner left lies inside the triangle it cuts off or on its edges (a
+// corner on the new diagonal would pinch the rest of the polygon in two).
 bool PolygonTriangulator::is_ear(std::uint32_t before, std::uint32_t at, std::uint32_t after) const
 {
     const Point& a = points_[before];
     const Point& b = points_[at];
     const Point& c = points_[after];
-    auto turn = [this](const Point& p, const Point& q, const Point& r) {
-        return winding_ * ((q.u - p.u) * (r.v - p.v) - (q.v - p.v) * (r.u - p.u));
-    };
     if (turn(a, b, c) <= 0)
         return false;
     for (std::uint32_t k = next_[after]; k != before; k = next_[k]) {
         const Point& p = points_[k];
-        if (turn(a, b, p) > 0 && turn(b, c, p) > 0 && turn(c, a, p) > 0)
+        const bool reflex = turn(points_[previous_[k]], p, points_[next_[k]]) <= 0;
+        const bool at_a_corner = (p.u == a.u && p.v == a.v) || (p.u == b.u && p.v == b.v) || (p.u == c.u && p.v == c.v);
+        if (reflex && !at_a_corner && turn(a, b, p) >= 0 && turn(b, c, p) >= 0 && turn(c, a, p) >= 0)
             return false;
     }
     return true;

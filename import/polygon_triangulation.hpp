@@ -36,6 +36,7 @@ private:
     };
 
     void project(std::span<const aiVector3D> corners);
+    double turn(const Point& p, const Point& q, const Point& r) const noexcept;
     bool is_ear(std::uint32_t before, std::uint32_t at, std::uint32_t after) const;
     void clip_ears(std::uint32_t n, std::vector<PolygonTriangle>& out);
 
