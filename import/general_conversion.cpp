@@ -74,7 +74,8 @@ public:
     bool keep_going() override { return pace_.keep_going(); }
     void object_done(std::size_t done)
     {
-        pace_.progress(1 + static_cast<std::int64_t>(done * (general_progress_steps - 1) / std::max<std::size_t>(objects_, 1)));
+        const std::size_t objects = std::max<std::size_t>(objects_, 1);
+        pace_.progress(1 + static_cast<std::int64_t>(done * (general_progress_steps - 1) / objects));
     }
 
 private:

@@ -38,7 +38,8 @@ int removed_components()
 {
     int components = aiComponent_COLORS | aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_BONEWEIGHTS |
                      aiComponent_ANIMATIONS | aiComponent_LIGHTS | aiComponent_CAMERAS;
-    for (unsigned set = 1; set < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++set)
+    // The flags name the sets up to the seventh; an eighth set stays, unused.
+    for (unsigned set = 1; set + 25u < 32u && set < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++set)
         components |= static_cast<int>(aiComponent_TEXCOORDSn(set));
     return components;
 }

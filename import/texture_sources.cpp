@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
 
 #include "format/text.hpp"
@@ -139,7 +140,9 @@ TextureSource find_texture(const aiScene& scene, const std::string& scene_folder
             return source;
         }
     }
-    source.looked_for = is_absolute_reference(path) ? reference : candidates.front();
+    source.looked_for = is_absolute_reference(path)
+                            ? reference
+                            : std::filesystem::path(candidates.front()).lexically_normal().string();
     return source;
 }
 

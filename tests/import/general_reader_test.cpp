@@ -218,7 +218,8 @@ TEST_F(GeneralReader, AYUpGltfAndItsZUpColladaTwinAreWrittenAlike)
     ASSERT_EQ(from_gltf.size(), 1u);
     ASSERT_EQ(from_collada.size(), 1u);
     EXPECT_EQ(sorted(from_gltf[0].vertex_tails),
-              (std::vector<std::string>{":  X:1     Y:-3     Z:2", ":  X:4     Y:-6     Z:5", ":  X:7     Y:-10     Z:8"}));
+              (std::vector<std::string>{":  X:1     Y:-3     Z:2", ":  X:4     Y:-6     Z:5",
+                                        ":  X:7     Y:-10     Z:8"}));
     EXPECT_EQ(sorted(from_collada[0].vertex_tails), sorted(from_gltf[0].vertex_tails));
 }
 
@@ -260,7 +261,7 @@ TEST_F(GeneralReader, PointsLinesAndObjectsWithoutFacesAreLoggedByName)
     ASSERT_EQ(report().repaired.size(), 1u);
     EXPECT_EQ(report().repaired[0].object, "shape");
     EXPECT_EQ(report().repaired[0].reason, general_reason::primitives_dropped);
-    EXPECT_EQ(report().repaired[0].text.rfind("Repaired object 'shape' : 3 points, lines or degenerate faces", 0), 0u);
+    EXPECT_TRUE(report().repaired[0].text.starts_with("Repaired object 'shape' : 3 points, lines or degenerate faces"));
     EXPECT_EQ(h.log_lines(),
               (std::vector<std::string>{
                   report().repaired[0].text,
