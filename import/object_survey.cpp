@@ -10,16 +10,15 @@ bool finite(const aiVector3D& v) noexcept { return std::isfinite(v.x) && std::is
 
 } // namespace
 
-// Every vertex a triangle uses (the others are not written).
+// Every vertex of the mesh, in world coordinates.
 bool ObjectSurveyor::numbers_are_finite(const aiMesh& mesh, const aiMatrix4x4& placement, bool mapped) const
 {
-    for (const ObjectTriangle& t : triangles_.triangles)
-        for (const std::uint32_t v : t.vertex) {
-            if (!finite(world_position(placement, mesh.mVertices[v])))
-                return false;
-            if (mapped && (!std::isfinite(mesh.mTextureCoords[0][v].x) || !std::isfinite(mesh.mTextureCoords[0][v].y)))
-                return false;
-        }
+    for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+        if (!finite(world_position(placement, mesh.mVertices[v])))
+            return false;
+        if (mapped && (!std::isfinite(mesh.mTextureCoords[0][v].x) || !std::isfinite(mesh.mTextureCoords[0][v].y)))
+            return false;
+    }
     return true;
 }
 

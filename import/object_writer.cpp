@@ -5,7 +5,6 @@
 #include "format/asc_lines.hpp"
 #include "import/number_text.hpp"
 #include "import/object_survey.hpp"
-#include "import/smoothing_groups.hpp"
 
 namespace trevanix {
 
@@ -84,8 +83,8 @@ ObjectWriter::Result ObjectWriter::write(const ImportedScene& scene, const Plann
     const std::span<const aiVector3D> normals =
         mesh.HasNormals() ? std::span<const aiVector3D>(mesh.mNormals, mesh.mNumVertices)
                           : std::span<const aiVector3D>();
-    const std::vector<std::uint8_t> groups =
-        smoothing_groups({mesh.mVertices, mesh.mNumVertices}, normals, triangles_.triangles);
+    const std::vector<std::uint8_t>& groups =
+        smoothing_.find({mesh.mVertices, mesh.mNumVertices}, normals, triangles_.triangles);
     const std::string_view material = object.mapped && mesh.mMaterialIndex < scene.material_lines.size()
                                           ? std::string_view(scene.material_lines[mesh.mMaterialIndex])
                                           : std::string_view();

@@ -13,6 +13,7 @@
 #include "import/imported_scene.hpp"
 #include "import/object_parts.hpp"
 #include "import/object_triangles.hpp"
+#include "import/smoothing_groups.hpp"
 
 namespace trevanix {
 
@@ -31,6 +32,7 @@ private:
 
     MeshTriangulator triangulator_;
     MeshTriangles triangles_;
+    SmoothingGroupFinder smoothing_;
     PartVertices part_vertices_;
     std::string block_;
     std::string x_, y_, z_, u_, v_;

@@ -16,29 +16,6 @@ constexpr int group_count = 32;
 // the copies a rounding apart.
 constexpr double same_direction = 0.9999;
 
-// One side of an edge: the triangle and which of its edges (0: AB, 1: BC, 2: CA).
-struct HalfEdge {
-    std::uint32_t low = 0, high = 0; // the position ids of its ends, low < high
-    std::uint32_t triangle_and_edge = 0;
-};
-
-// Ids that are equal exactly for vertices at the same position.
-std::vector<std::uint32_t> position_ids(std::span<const aiVector3D> positions)
-{
-    std::vector<std::uint32_t> order(positions.size());
-    std::iota(order.begin(), order.end(), 0u);
-    auto key = [&](std::uint32_t v) { return std::tie(positions[v].x, positions[v].y, positions[v].z); };
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-    std::vector<std::uint32_t> ids(positions.size());
-    std::uint32_t id = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && key(order[i]) != key(order[i - 1]))
-            ++id;
-        ids[order[i]] = id;
-    }
-    return ids;
-}
-
 bool same_normal(const aiVector3D& a, const aiVector3D& b) noexcept
 {
     const double la = a.Length(), lb = b.Length();
@@ -49,174 +26,176 @@ bool same_normal(const aiVector3D& a, const aiVector3D& b) noexcept
            same_direction;
 }
 
-class UnionFind {
-public:
-    explicit UnionFind(std::size_t size) : parent_(size) { std::iota(parent_.begin(), parent_.end(), 0u); }
-    std::uint32_t root(std::uint32_t x)
-    {
-        while (parent_[x] != x)
-            x = parent_[x] = parent_[parent_[x]];
-        return x;
-    }
-    void join(std::uint32_t a, std::uint32_t b)
-    {
-        a = root(a);
-        b = root(b);
-        if (a != b)
-            parent_[std::max(a, b)] = std::min(a, b);
-    }
-
-private:
-    std::vector<std::uint32_t> parent_;
-};
-
-class GroupFinder {
-public:
-    GroupFinder(std::span<const aiVector3D> positions, std::span<const aiVector3D> normals,
-                std::span<const ObjectTriangle> triangles)
-        : positions_(positions), normals_(normals), triangles_(triangles), ids_(position_ids(positions)),
-          surfaces_(triangles.size())
-    {
-    }
-
-    std::vector<std::uint8_t> run()
-    {
-        join_smooth_edges();
-        return colour_surfaces();
-    }
-
-private:
-    std::uint32_t end_vertex(std::uint32_t triangle_and_edge, int end) const
-    {
-        const ObjectTriangle& t = triangles_[triangle_and_edge >> 2];
-        const std::uint32_t edge = triangle_and_edge & 3;
-        return t.vertex[(edge + static_cast<std::uint32_t>(end)) % 3];
-    }
-
-    aiVector3D face_normal(std::uint32_t triangle) const
-    {
-        const ObjectTriangle& t = triangles_[triangle];
-        const aiVector3D& a = positions_[t.vertex[0]];
-        return (positions_[t.vertex[1]] - a) ^ (positions_[t.vertex[2]] - a);
-    }
-
-    // Both sides of the edge have the same normals at both of its ends.
-    bool smooth(const HalfEdge& one, const HalfEdge& other) const
-    {
-        if (normals_.empty())
-            return same_normal(face_normal(one.triangle_and_edge >> 2), face_normal(other.triangle_and_edge >> 2));
-        for (const std::uint32_t end : {one.low, one.high}) {
-            const std::uint32_t a = ids_[end_vertex(one.triangle_and_edge, 0)] == end
-                                        ? end_vertex(one.triangle_and_edge, 0)
-                                        : end_vertex(one.triangle_and_edge, 1);
-            const std::uint32_t b = ids_[end_vertex(other.triangle_and_edge, 0)] == end
-                                        ? end_vertex(other.triangle_and_edge, 0)
-                                        : end_vertex(other.triangle_and_edge, 1);
-            if (a != b && !same_normal(normals_[a], normals_[b]))
-                return false;
-        }
-        return true;
-    }
-
-    std::vector<HalfEdge> half_edges() const
-    {
-        std::vector<HalfEdge> edges;
-        edges.reserve(triangles_.size() * 3);
-        for (std::uint32_t t = 0; t < triangles_.size(); ++t) {
-            for (std::uint32_t e = 0; e < 3; ++e) {
-                const std::uint32_t a = ids_[triangles_[t].vertex[e]];
-                const std::uint32_t b = ids_[triangles_[t].vertex[(e + 1) % 3]];
-                if (a != b)
-                    edges.push_back({std::min(a, b), std::max(a, b), (t << 2) | e});
-            }
-        }
-        std::sort(edges.begin(), edges.end(), [](const HalfEdge& x, const HalfEdge& y) {
-            return std::tie(x.low, x.high, x.triangle_and_edge) < std::tie(y.low, y.high, y.triangle_and_edge);
-        });
-        return edges;
-    }
-
-    // Joins the triangles across smooth edges into surfaces, and notes the
-    // pairs of triangles that meet at a hard edge.
-    void join_smooth_edges()
-    {
-        const std::vector<HalfEdge> edges = half_edges();
-        for (std::size_t start = 0; start < edges.size();) {
-            std::size_t end = start + 1;
-            while (end < edges.size() && edges[end].low == edges[start].low && edges[end].high == edges[start].high)
-                ++end;
-            // An edge of more than two faces: each side is set against the one before it.
-            for (std::size_t k = start + 1; k < end; ++k) {
-                const std::uint32_t a = edges[k - 1].triangle_and_edge >> 2, b = edges[k].triangle_and_edge >> 2;
-                if (smooth(edges[k - 1], edges[k]))
-                    surfaces_.join(a, b);
-                else
-                    hard_pairs_.emplace_back(a, b);
-            }
-            start = end;
-        }
-    }
-
-    // Each surface the lowest group none of its neighbours across a hard
-    // edge has taken yet; a lone triangle no group.
-    std::vector<std::uint8_t> colour_surfaces()
-    {
-        const std::size_t n = triangles_.size();
-        std::vector<std::uint32_t> surface(n), size(n, 0);
-        for (std::uint32_t t = 0; t < n; ++t) {
-            surface[t] = surfaces_.root(t);
-            ++size[surface[t]];
-        }
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> neighbours;
-        neighbours.reserve(hard_pairs_.size() * 2);
-        for (const auto& [a, b] : hard_pairs_) {
-            const std::uint32_t sa = surface[a], sb = surface[b];
-            if (sa != sb) {
-                neighbours.emplace_back(sa, sb);
-                neighbours.emplace_back(sb, sa);
-            }
-        }
-        std::sort(neighbours.begin(), neighbours.end());
-        neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
-
-        // A surface's id is its first triangle, so colouring in triangle
-        // order colours surfaces in the order they start.
-        std::vector<std::uint8_t> group_of_surface(n, 0);
-        for (std::uint32_t s = 0; s < n; ++s) {
-            if (surface[s] != s || size[s] < 2)
-                continue;
-            std::uint64_t used = 0;
-            auto it = std::lower_bound(neighbours.begin(), neighbours.end(), std::make_pair(s, 0u));
-            for (; it != neighbours.end() && it->first == s; ++it)
-                if (const std::uint8_t g = group_of_surface[it->second]; g != 0)
-                    used |= std::uint64_t{1} << g;
-            std::uint8_t group = 1;
-            while (group <= group_count && (used >> group & 1) != 0)
-                ++group;
-            group_of_surface[s] = group <= group_count ? group : 1;
-        }
-        std::vector<std::uint8_t> groups(n);
-        for (std::uint32_t t = 0; t < n; ++t)
-            groups[t] = group_of_surface[surface[t]];
-        return groups;
-    }
-
-    std::span<const aiVector3D> positions_;
-    std::span<const aiVector3D> normals_;
-    std::span<const ObjectTriangle> triangles_;
-    std::vector<std::uint32_t> ids_;
-    UnionFind surfaces_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> hard_pairs_;
-};
-
 } // namespace
+
+// Ids that are equal exactly for vertices at the same position.
+void SmoothingGroupFinder::number_positions(std::span<const aiVector3D> positions)
+{
+    order_.resize(positions.size());
+    std::iota(order_.begin(), order_.end(), 0u);
+    auto key = [&](std::uint32_t v) { return std::tie(positions[v].x, positions[v].y, positions[v].z); };
+    std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+    ids_.resize(positions.size());
+    std::uint32_t id = 0;
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+        if (i > 0 && key(order_[i]) != key(order_[i - 1]))
+            ++id;
+        ids_[order_[i]] = id;
+    }
+}
+
+// The half edges in the order of their ends. They are bucketed by their
+// lower end first (a counting sort, linear in the edges), so that only the
+// few edges that share a lower end are compared.
+void SmoothingGroupFinder::collect_half_edges(std::span<const ObjectTriangle> triangles)
+{
+    unsorted_.clear();
+    unsorted_.reserve(triangles.size() * 3);
+    for (std::uint32_t t = 0; t < triangles.size(); ++t) {
+        for (std::uint32_t e = 0; e < 3; ++e) {
+            const std::uint64_t a = ids_[triangles[t].vertex[e]];
+            const std::uint64_t b = ids_[triangles[t].vertex[(e + 1) % 3]];
+            if (a != b)
+                unsorted_.push_back({std::min(a, b) << 32 | std::max(a, b), (t << 2) | e});
+        }
+    }
+    bucket_start_.assign(order_.size() + 1, 0);
+    for (const HalfEdge& edge : unsorted_)
+        ++bucket_start_[(edge.ends >> 32) + 1];
+    std::partial_sum(bucket_start_.begin(), bucket_start_.end(), bucket_start_.begin());
+    edges_.resize(unsorted_.size());
+    for (const HalfEdge& edge : unsorted_)
+        edges_[bucket_start_[edge.ends >> 32]++] = edge;
+    auto by_ends = [](const HalfEdge& x, const HalfEdge& y) {
+        return x.ends != y.ends ? x.ends < y.ends : x.triangle_and_edge < y.triangle_and_edge;
+    };
+    for (std::size_t start = 0; start < edges_.size();) {
+        std::size_t end = start + 1;
+        while (end < edges_.size() && edges_[end].ends >> 32 == edges_[start].ends >> 32)
+            ++end;
+        const auto first = edges_.begin() + static_cast<std::ptrdiff_t>(start);
+        std::sort(first, first + static_cast<std::ptrdiff_t>(end - start), by_ends);
+        start = end;
+    }
+}
+
+// Both sides of the edge have the same normals at both of its ends.
+bool SmoothingGroupFinder::smooth(const HalfEdge& one, const HalfEdge& other) const
+{
+    auto vertex = [this](std::uint32_t triangle_and_edge, std::uint32_t end) {
+        const ObjectTriangle& t = triangles_[triangle_and_edge >> 2];
+        return t.vertex[((triangle_and_edge & 3) + end) % 3];
+    };
+    if (normals_.empty()) {
+        auto face_normal = [this](std::uint32_t triangle) {
+            const ObjectTriangle& t = triangles_[triangle];
+            const aiVector3D& a = positions_[t.vertex[0]];
+            return (positions_[t.vertex[1]] - a) ^ (positions_[t.vertex[2]] - a);
+        };
+        return same_normal(face_normal(one.triangle_and_edge >> 2), face_normal(other.triangle_and_edge >> 2));
+    }
+    for (const std::uint32_t end : {0u, 1u}) {
+        // The same end of the edge on both sides: the vertex at the same position.
+        const std::uint32_t a = vertex(one.triangle_and_edge, end);
+        const std::uint32_t other_first = vertex(other.triangle_and_edge, 0);
+        const std::uint32_t b = ids_[other_first] == ids_[a] ? other_first : vertex(other.triangle_and_edge, 1);
+        if (a != b && !same_normal(normals_[a], normals_[b]))
+            return false;
+    }
+    return true;
+}
+
+std::uint32_t SmoothingGroupFinder::root(std::uint32_t triangle)
+{
+    while (parent_[triangle] != triangle)
+        triangle = parent_[triangle] = parent_[parent_[triangle]];
+    return triangle;
+}
+
+// Joins the triangles across smooth edges into surfaces (a surface's root is
+// its first triangle), and notes the pairs of triangles that meet at a hard edge.
+void SmoothingGroupFinder::join_smooth_edges()
+{
+    parent_.resize(triangles_.size());
+    std::iota(parent_.begin(), parent_.end(), 0u);
+    hard_pairs_.clear();
+    for (std::size_t start = 0; start < edges_.size();) {
+        std::size_t end = start + 1;
+        while (end < edges_.size() && edges_[end].ends == edges_[start].ends)
+            ++end;
+        // An edge of more than two faces: each side is set against the one before it.
+        for (std::size_t k = start + 1; k < end; ++k) {
+            const std::uint32_t a = edges_[k - 1].triangle_and_edge >> 2, b = edges_[k].triangle_and_edge >> 2;
+            if (smooth(edges_[k - 1], edges_[k])) {
+                const std::uint32_t ra = root(a), rb = root(b);
+                parent_[std::max(ra, rb)] = std::min(ra, rb);
+            } else {
+                hard_pairs_.emplace_back(a, b);
+            }
+        }
+        start = end;
+    }
+}
+
+// Each surface the lowest group none of its neighbours across a hard edge
+// has taken yet, surface by surface in the order they start; a lone triangle
+// no group.
+void SmoothingGroupFinder::colour_surfaces()
+{
+    const auto n = static_cast<std::uint32_t>(triangles_.size());
+    size_.assign(n, 0);
+    for (std::uint32_t t = 0; t < n; ++t)
+        ++size_[parent_[t] = root(t)];
+    neighbours_.clear();
+    for (const auto& [a, b] : hard_pairs_) {
+        if (parent_[a] != parent_[b]) {
+            neighbours_.emplace_back(parent_[a], parent_[b]);
+            neighbours_.emplace_back(parent_[b], parent_[a]);
+        }
+    }
+    std::sort(neighbours_.begin(), neighbours_.end());
+    neighbours_.erase(std::unique(neighbours_.begin(), neighbours_.end()), neighbours_.end());
+    group_of_surface_.assign(n, 0);
+    auto next = neighbours_.begin();
+    for (std::uint32_t s = 0; s < n; ++s) {
+        std::uint64_t used = 0;
+        for (; next != neighbours_.end() && next->first == s; ++next)
+            if (const std::uint8_t g = group_of_surface_[next->second]; g != 0)
+                used |= std::uint64_t{1} << g;
+        if (parent_[s] != s || size_[s] < 2)
+            continue;
+        std::uint8_t group = 1;
+        while (group <= group_count && (used >> group & 1) != 0)
+            ++group;
+        group_of_surface_[s] = group <= group_count ? group : 1;
+    }
+    groups_.resize(n);
+    for (std::uint32_t t = 0; t < n; ++t)
+        groups_[t] = group_of_surface_[parent_[t]];
+}
+
+const std::vector<std::uint8_t>& SmoothingGroupFinder::find(std::span<const aiVector3D> positions,
+                                                             std::span<const aiVector3D> normals,
+                                                             std::span<const ObjectTriangle> triangles)
+{
+    assert(normals.empty() || normals.size() == positions.size());
+    assert(triangles.size() < (std::size_t{1} << 30));
+    positions_ = positions;
+    normals_ = normals;
+    triangles_ = triangles;
+    number_positions(positions);
+    collect_half_edges(triangles);
+    join_smooth_edges();
+    colour_surfaces();
+    return groups_;
+}
 
 std::vector<std::uint8_t> smoothing_groups(std::span<const aiVector3D> positions,
                                            std::span<const aiVector3D> normals,
                                            std::span<const ObjectTriangle> triangles)
 {
-    assert(normals.empty() || normals.size() == positions.size());
-    return GroupFinder(positions, normals, triangles).run();
+    SmoothingGroupFinder finder;
+    return finder.find(positions, normals, triangles);
 }
 
 } // namespace trevanix
