@@ -81,19 +81,29 @@ std::string file_name_from_scene_text(std::string_view text)
     return out;
 }
 
-std::string TextureShortNamer::apply(const std::string& texture)
+std::string short_texture_name(std::vector<ShortTextureName>& known, const std::string& texture, bool& added)
 {
+    added = false;
     if (texture.size() <= 19)
         return texture;
-    for (const ShortTextureName& known : bigmat_)
-        if (known.long_text == texture)
-            return known.short_name;
+    for (const ShortTextureName& entry : known)
+        if (entry.long_text == texture)
+            return entry.short_name;
     std::string short_name = texture.substr(0, 11);
     short_name.push_back('\xAB');
-    append_decimal(short_name, static_cast<std::int64_t>(bigmat_.size()));
+    append_decimal(short_name, static_cast<std::int64_t>(known.size()));
     short_name += ".tga";
-    bigmat_.push_back({texture, short_name});
-    rename_picture(texture, short_name);
+    known.push_back({texture, short_name});
+    added = true;
+    return short_name;
+}
+
+std::string TextureShortNamer::apply(const std::string& texture)
+{
+    bool added = false;
+    std::string short_name = short_texture_name(bigmat_, texture, added);
+    if (added)
+        rename_picture(texture, short_name);
     return short_name;
 }
 

@@ -47,6 +47,13 @@ private:
     std::vector<std::string> missing_;
 };
 
+// The name a texture text is written under: a text of 19 characters or
+// fewer is kept; a longer one gets the short name given to the same text
+// before, or a new one (its first 11 characters, the byte AB, the number of
+// short names given so far, ".tga"), which `known` then holds. `added` tells
+// whether the short name is new.
+std::string short_texture_name(std::vector<ShortTextureName>& known, const std::string& texture, bool& added);
+
 // File names on disk are UTF-8 here, while scene texts are Windows-1252
 // bytes: converts a scene text to the name a file manager shows.
 std::string file_name_from_scene_text(std::string_view text);

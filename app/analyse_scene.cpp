@@ -6,10 +6,12 @@
 
 #include "analysis/analysis_driver.hpp"
 #include "app/options_and_clearing.hpp"
+#include "app/scene_types.hpp"
 #include "app/start_process.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "format/text.hpp"
+#include "import/general_analysis.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
@@ -145,8 +147,14 @@ public:
         c_.Check_vtextures.enabled = false;
         s_.refresh();
         create_log();
+        // Whatever an earlier scene left: this one is read anew.
+        scene_.reader = SceneReader::Exact;
+        scene_.held_scene.reset();
 
-        if (scene_.file_type == "asc" || scene_.file_type == "ase") {
+        if (read_by_general_reader_first(scene_.file_type, s_.settings.reader)) {
+            ask_for_express_run();
+            analyse_generally();
+        } else if (has_exact_reader(scene_.file_type)) {
             analyse();
         } else {
             s_.log.close();
@@ -172,7 +180,7 @@ private:
     {
         FileDialogRequest request;
         request.title = messages::open_dialog_title;
-        request.filter = messages::open_dialog_filter;
+        request.filter = scene_dialog_filter();
         request.initial_folder = open_dialog_folder();
         request.must_exist = true;
         const FileDialogResult choice = s_.ui.open_file_dialog(request);
@@ -235,6 +243,74 @@ private:
         report_.problems = result.problems;
         report_.renamed_pictures = std::move(result.renamed_pictures);
         report_.missing_pictures = std::move(result.missing_pictures);
+        if (result.end == AnalysisEnd::BrokenStructure && turn_to_general_reader(result.message))
+            return;
+        conclude(result, ase);
+    }
+
+    // After the exact reader refused the structure of an ".ase" file: the
+    // general reader reads it when it was chosen to follow (auto), or when
+    // the user agrees to it. True when the general reader took over or the
+    // user declined it (the refusal has then been shown).
+    bool turn_to_general_reader(const std::string& refusal)
+    {
+        switch (s_.settings.reader) {
+        case ReaderChoice::Auto:
+            become_idle();
+            start_over();
+            analyse_generally();
+            return true;
+        case ReaderChoice::OfferGeneral:
+            s_.tell("Error", refusal, MessageIcon::Critical);
+            become_idle();
+            if (s_.ask("Question", messages::general_reader_question)) {
+                start_over();
+                analyse_generally();
+                return true;
+            }
+            scene_.express_run = false;
+            scene_.command_line_scene.clear();
+            report_.not_analysable = true;
+            return true;
+        case ReaderChoice::Exact:
+        case ReaderChoice::General:
+            break;
+        }
+        return false;
+    }
+
+    // Empties what an exact reader that gave up showed and logged.
+    void start_over()
+    {
+        scene_.statistics = {};
+        for (TextBoxState* box : {&c_.Text_total_objects, &c_.Text_valid_objects, &c_.Text_ascsplit, &c_.Text_faces,
+                                  &c_.Text_vertices, &c_.Text1, &c_.Text_comments})
+            box->text.clear();
+        c_.Open_error_log.enabled = false;
+        report_.problems = false;
+        report_.renamed_pictures.clear();
+        report_.missing_pictures.clear();
+        create_log();
+    }
+
+    void analyse_generally()
+    {
+        report_.reader = SceneReader::General;
+        s_.ui.set_busy_pointer(true);
+        ShownAnalysis shown(s_);
+        GeneralAnalysis general = analyse_general_scene(scene_, s_.log, s_.settings.stop, shown);
+        report_.problems = general.result.problems;
+        report_.missing_pictures = std::move(general.result.missing_pictures);
+        report_.repaired = std::move(general.repaired);
+        if (!general.notice.empty())
+            s_.tell("Warning", general.notice, MessageIcon::Information);
+        conclude(general.result, true);
+    }
+
+    // The verdict of an analysis, or the message of one that could not end.
+    // `ase_like`: the scene converts as an ".ase" scene does.
+    void conclude(const AnalysisResult& result, bool ase_like)
+    {
         if (result.end != AnalysisEnd::Completed) {
             scene_.express_run = false;
             // A scene that cannot be analysed is not offered again: the next
@@ -244,7 +320,7 @@ private:
         switch (result.end) {
         case AnalysisEnd::Completed:
             become_idle();
-            if (ase)
+            if (ase_like)
                 give_ase_verdict(result.problems);
             else
                 give_asc_verdict(result.problems);
@@ -262,7 +338,7 @@ private:
             report_.not_analysable = true;
             report_.input_has_lone_line_feeds = result.input_has_lone_line_feeds;
             become_idle();
-            if (!ase)
+            if (!ase_like)
                 clear_statistics(s_);
             return;
         case AnalysisEnd::Stopped:

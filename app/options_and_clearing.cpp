@@ -15,7 +15,7 @@ void check_all_clicked(Session& session)
         c.Check_vtextures.enabled = false;
         return;
     }
-    if (type.empty() || type == "ase") {
+    if (type.empty() || converts_like_ase(session.scene)) {
         c.Check_vtextures.enabled = true;
         c.Check_createmat.enabled = true;
     }

@@ -11,6 +11,7 @@
 #include "convert/output_file.hpp"
 #include "convert/target_claim.hpp"
 #include "format/scene_file.hpp"
+#include "import/general_conversion.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
@@ -100,6 +101,9 @@ bool claim_target(Session& session, const ConversionPlan& plan, TargetClaim& tar
 // is gone or is no longer that file.
 bool open_analysed_scene(Session& session, SceneFile& scene_file)
 {
+    // The general reader converts the scene it holds, and checks its file itself.
+    if (session.scene.reader == SceneReader::General)
+        return true;
     std::string error;
     if (scene_file.open_unchanged(session.scene.scene_path, session.scene.scene_identity, error))
         return true;
@@ -174,18 +178,24 @@ void show_final_message(Session& session)
     }
 }
 
+// The flips: the texture flip applies to scenes whose objects carry texture
+// coordinates (".ase" and the general reader's), never to ".asc" input.
+ExportOptions export_options(const SceneState& scene, const ChosenOptions& options)
+{
+    return {options.axis_flip, options.texture_flip && converts_like_ase(scene)};
+}
+
 // What the writing reads: the scene the analysis read, as it read it.
 ConversionInput conversion_input(const Session& session, const SceneFile& scene_file, const ChosenOptions& options)
 {
     const SceneState& scene = session.scene;
-    const bool ase = scene.file_type == "ase";
     return {scene_file,
             scene.scene_path,
             scene.file_type,
             scene.line_count,
             scene.catalogue,
             scene.has_materials,
-            {options.axis_flip, options.texture_flip && ase},
+            export_options(scene, options),
             {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
 }
 
@@ -210,6 +220,33 @@ bool add_material_file(Session& session, const ConversionPlan& plan, const Targe
     return true;
 }
 
+// The pictures of a general scene appear right after the other outputs. A
+// picture already there with other bytes is kept, and said so.
+void place_pictures(Session& session, GeneralPictures& pictures)
+{
+    std::vector<std::string> kept = std::move(pictures.kept);
+    std::vector<std::string> failed;
+    pictures.folder.place(session.conversion_report.pictures, kept, failed);
+    for (const std::string& path : kept)
+        session.tell("Warning",
+                     "The picture \"" + path +
+                         "\" already exists with other content, so it was not replaced. Kb2 will show it for "
+                         "its texture; replace it by hand if that is not the picture wanted.",
+                     MessageIcon::Exclamation);
+    for (const std::string& path : failed)
+        session.tell("Warning", "The picture \"" + path + "\" could not be written.", MessageIcon::Exclamation);
+    for (const std::string& text : pictures.failed)
+        session.tell("Warning", text, MessageIcon::Exclamation);
+}
+
+// The scene the general reader analysed and holds; null when it holds none.
+const ImportedScene* held_general_scene(const SceneState& scene)
+{
+    if (scene.reader != SceneReader::General)
+        return nullptr;
+    return dynamic_cast<const ImportedScene*>(scene.held_scene.get());
+}
+
 // The writing part: outputs, object loop, the material file, and then all of
 // them put in place together. False when it ended early (its message, if
 // any, already shown).
@@ -217,7 +254,8 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
 {
     SceneState& scene = session.scene;
     const ChosenOptions options = chosen_options(session.controls);
-    const bool ase = scene.file_type == "ase";
+    const bool ase = converts_like_ase(scene);
+    const ImportedScene* general = held_general_scene(scene);
 
     enter_busy_state(session);
     scene.valid_objects = 0;
@@ -225,8 +263,11 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
         session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
 
     ShownProgress progress(session);
+    GeneralPictures pictures;
     WrittenOutputs written =
-        write_scene_outputs(plan, conversion_input(session, scene_file, options), target.folder(), progress);
+        general != nullptr
+            ? write_general_outputs(plan, *general, export_options(scene, options), target.folder(), progress, pictures)
+            : write_scene_outputs(plan, conversion_input(session, scene_file, options), target.folder(), progress);
     ConversionReport& report = session.conversion_report;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;
@@ -258,6 +299,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
         fail(session, ConversionStatus::WriteFailed, written.files.error());
         return false;
     }
+    place_pictures(session, pictures);
     report.outputs = written.outputs;
     report.objects_written = written.objects_written;
     if (material_written)
@@ -300,7 +342,7 @@ void start_process(Session& session)
     std::string log_error;
     (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
 
-    if (scene.file_type == "asc" || scene.file_type == "ase") {
+    if (scene.file_type == "asc" || scene.file_type == "ase" || held_general_scene(scene) != nullptr) {
         if (!write_outputs(session, plan, target, scene_file))
             return;
     }

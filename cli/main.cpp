@@ -46,6 +46,7 @@ struct Arguments {
     bool lf_ends = false;
     bool quiet = false;
     bool recursive = false;
+    std::string reader = "exact"; // for ".ase" and ".asc" scenes
     unsigned jobs = 0; // 0: one per processor
     // analyze only
     bool no_rename = false;
@@ -69,8 +70,9 @@ void add_scene_options(CLI::App& command, Arguments& args)
 {
     command
         .add_option("SCENE_OR_FOLDER", args.scenes,
-                    "Scene files (.ase ASCII Scene Export or .asc 3D Studio ASCII mesh), or folders: a folder stands "
-                    "for the .ase and .asc files in it, in name order, leaving out an .ase scene's earlier .asc output")
+                    "Scene files (.ase ASCII Scene Export, .asc 3D Studio ASCII mesh, or a scene of another tool: "
+                    ".gltf, .glb, .obj, .fbx, .dae, .3ds and the other formats Assimp reads), or folders: a folder "
+                    "stands for the scene files in it, in name order, leaving out a scene's earlier .asc output")
         ->required();
     CLI::Option* log = command.add_option(
         "--log", args.log,
@@ -89,6 +91,11 @@ void add_scene_options(CLI::App& command, Arguments& args)
     command.add_flag("--quiet", args.quiet, "No messages on standard error except errors, and no progress display");
     command.add_flag("--lf-ends", args.lf_ends, "Also end a line at a lone line feed (files with LF line ends)");
     command.add_flag("--recursive", args.recursive, "Also take the scenes of every folder below a folder given");
+    command
+        .add_option("--reader", args.reader,
+                    "How .ase and .asc scenes are read: exact (the default), general (through Assimp, as the scenes "
+                    "of other tools are), or auto (exact, then general when the exact reader refuses the structure)")
+        ->check(CLI::IsMember({"exact", "general", "auto"}));
 }
 
 void add_convert_options(CLI::App& convert, Arguments& args)
@@ -137,6 +144,9 @@ EngineSettings engine_settings(const Arguments& args, const std::filesystem::pat
     settings.lf_ends_line = args.lf_ends;
     settings.stop = &g_stop;
     settings.picture_renaming = args.no_rename ? PictureRenaming::ListOnly : PictureRenaming::Rename;
+    settings.reader = args.reader == "general" ? ReaderChoice::General
+                      : args.reader == "auto"  ? ReaderChoice::Auto
+                                               : ReaderChoice::Exact;
     return settings;
 }
 
@@ -209,8 +219,9 @@ int main(int argc, char** argv)
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
 
-    CLI::App app{"Prepares textured 3D scenes for Kolbrin2: analyses .ase or .asc scenes, logs every rejected "
-                 "object to an error log, converts the valid objects to .asc and writes the .mat material file.",
+    CLI::App app{"Prepares textured 3D scenes for Kolbrin2: analyses .ase or .asc scenes (and the scenes of other "
+                 "tools, through Assimp), logs every rejected object to an error log, converts the valid objects to "
+                 ".asc and writes the .mat material file and the TIFF pictures.",
                  "trevanix-cli"};
     app.set_version_flag("--version", std::string("trevanix-cli ") + TREVANIX_VERSION);
     app.require_subcommand(1);

@@ -53,7 +53,8 @@ Json text_or_null(const std::string& text)
 Json rejected_entry_json(const LoggedProblem& problem)
 {
     Json entry;
-    entry["line"] = problem.line_number;
+    // The general reader's objects have no input line.
+    entry["line"] = problem.line_number > 0 ? Json(problem.line_number) : Json(nullptr);
     entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
     entry["reason"] = problem.reason;
     entry["text"] = json_text(problem.text);
@@ -151,6 +152,8 @@ AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& sce
     s.rejected = session.log.take_kept_problems();
     s.renamed_pictures = session.analysis_report.renamed_pictures;
     s.missing_pictures = session.analysis_report.missing_pictures;
+    s.reader = session.analysis_report.reader;
+    s.repaired = session.analysis_report.repaired;
     return s;
 }
 
@@ -179,6 +182,8 @@ void print_written_files(std::ostream& out, const ConversionReport& report)
         out << path << '\n';
     if (!report.mat_file.empty())
         out << report.mat_file << '\n';
+    for (const auto& path : report.pictures)
+        out << path << '\n';
 }
 
 Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages)
@@ -186,6 +191,7 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     Json object;
     object["scene"] = json_text(snapshot.scene);
     object["file_type"] = json_text(snapshot.file_type);
+    object["reader"] = snapshot.reader == SceneReader::General ? "general" : "exact";
     object["analysis_completed"] = snapshot.completed;
     object["problems"] = snapshot.problems;
     object["objects_found"] = snapshot.statistics.objects_found;
@@ -196,6 +202,10 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
     object["log"] = json_text(snapshot.log_path);
     object["rejected"] = Json::array(); // written entry by entry by write_scene_json
+    Json repaired = Json::array();
+    for (const LoggedProblem& problem : snapshot.repaired)
+        repaired.push_back(rejected_entry_json(problem));
+    object["repaired"] = std::move(repaired);
     object["renamed_pictures"] = renamed_pictures_json(snapshot.renamed_pictures);
     Json missing = Json::array();
     for (const std::string& picture : snapshot.missing_pictures)
@@ -246,6 +256,10 @@ void add_conversion_json(Json& object, const ConversionReport& report)
         outputs.push_back(json_text(path));
     object["outputs"] = std::move(outputs);
     object["mat_file"] = text_or_null(report.mat_file);
+    Json pictures = Json::array();
+    for (const auto& path : report.pictures)
+        pictures.push_back(json_text(path));
+    object["pictures"] = std::move(pictures);
 }
 
 } // namespace trevanix::cli

@@ -31,6 +31,8 @@ struct AnalysisSnapshot {
     std::vector<LoggedProblem> rejected; // kept only when the log was asked to keep them
     std::vector<PictureRename> renamed_pictures;
     std::vector<std::string> missing_pictures;
+    SceneReader reader = SceneReader::Exact;
+    std::vector<LoggedProblem> repaired;
 };
 
 // Takes the analysis' results from the session; the problems the log kept

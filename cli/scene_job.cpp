@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/form.hpp"
+#include "app/scene_types.hpp"
 #include "cli/cli_services.hpp"
 #include "cli/report.hpp"
 
@@ -121,11 +122,13 @@ private:
         if (report.completed && report.problems && !(choices_.converting && conversion_allowed(session)))
             hint("the rejected objects are listed in the error log: " + session.log.path().string());
         const bool interrupted = choices_.interrupted != nullptr && *choices_.interrupted != 0;
-        if (!report.completed && services_.messages().empty() && !interrupted) {
-            const std::string& type = session.scene.file_type;
-            error_note(type == "ase" || type == "asc" ? "the scene could not be analysed."
-                                                      : "only .ase and .asc scene files can be analysed.");
-        }
+        if (!report.completed && services_.messages().empty() && !interrupted)
+            error_note(is_scene_file_type(session.scene.file_type)
+                           ? "the scene could not be analysed."
+                           : "only .ase and .asc scenes and the scenes the general reader takes can be analysed.");
+        if (report.completed && report.reader == SceneReader::General && has_exact_reader(session.scene.file_type) &&
+            session.settings.reader == ReaderChoice::Auto)
+            hint("the exact reader refused the structure of this scene; the general reader read it.");
     }
 
     void explain_conversion(bool target_given, bool target_refused)

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "format/text.hpp"
+#include "import/general_formats.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix::cli {
@@ -16,6 +17,13 @@ namespace {
 bool has_extension(const std::string& name, std::string_view lower_extension)
 {
     return to_lower_copy(extension_of(name)) == lower_extension;
+}
+
+// A scene whose conversion writes an ".asc" beside it: an ".ase" scene, or
+// a scene of another tool.
+bool is_source_scene(const std::string& name)
+{
+    return has_extension(name, "ase") || lists_in_folders(extension_of(name));
 }
 
 struct FolderEntry {
@@ -50,12 +58,12 @@ bool add_folder_scenes(const fs::path& folder, bool recursive, std::vector<std::
     std::vector<FolderEntry> entries;
     if (!read_folder(folder, entries, error))
         return false;
-    std::vector<std::string> ase_extensions;
+    std::vector<std::string> source_extensions;
     for (const FolderEntry& entry : entries)
-        if (entry.is_file && has_extension(entry.name, "ase")) {
+        if (entry.is_file && is_source_scene(entry.name)) {
             const std::string extension = extension_of(entry.name);
-            if (std::find(ase_extensions.begin(), ase_extensions.end(), extension) == ase_extensions.end())
-                ase_extensions.push_back(extension);
+            if (std::find(source_extensions.begin(), source_extensions.end(), extension) == source_extensions.end())
+                source_extensions.push_back(extension);
         }
     for (const FolderEntry& entry : entries) {
         if (entry.is_folder) {
@@ -65,8 +73,8 @@ bool add_folder_scenes(const fs::path& folder, bool recursive, std::vector<std::
         }
         if (!entry.is_file)
             continue;
-        if (has_extension(entry.name, "ase") ||
-            (has_extension(entry.name, "asc") && !is_earlier_output(folder.string(), entry.name, ase_extensions)))
+        if (is_source_scene(entry.name) ||
+            (has_extension(entry.name, "asc") && !is_earlier_output(folder.string(), entry.name, source_extensions)))
             scenes.push_back((folder / entry.name).string());
     }
     return true;
@@ -86,7 +94,7 @@ std::string stem_before_split_number(const std::string& stem)
 }
 
 bool is_earlier_output(const std::string& folder, const std::string& asc_file_name,
-                       const std::vector<std::string>& ase_extensions)
+                       const std::vector<std::string>& scene_extensions)
 {
     const std::string stem = base_name_of(asc_file_name);
     std::vector<std::string> stems = {stem};
@@ -94,7 +102,7 @@ bool is_earlier_output(const std::string& folder, const std::string& asc_file_na
         stems.push_back(std::move(before));
     std::error_code ec;
     for (const std::string& candidate : stems)
-        for (const std::string& extension : ase_extensions)
+        for (const std::string& extension : scene_extensions)
             if (fs::is_regular_file(fs::path(folder) / (candidate + "." + extension), ec))
                 return true;
     return false;
@@ -114,7 +122,7 @@ SceneListing list_scenes(const std::vector<std::string>& arguments, bool recursi
         if (!add_folder_scenes(path, recursive, listing.scenes, listing.error))
             return listing;
         if (listing.scenes.size() == before) {
-            listing.error = "the folder \"" + path + "\" holds no .ase or .asc scene file" +
+            listing.error = "the folder \"" + path + "\" holds no scene file" +
                             (recursive ? "" : " (--recursive looks in the folders below it)");
             return listing;
         }

@@ -74,7 +74,7 @@ bool conversion_allowed(const Session& session)
     const AnalysisReport& report = session.analysis_report;
     if (!report.completed)
         return false;
-    if (session.scene.file_type == "ase")
+    if (converts_like_ase(session.scene))
         return true;
     return session.scene.file_type == "asc" && !report.problems;
 }

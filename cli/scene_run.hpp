@@ -40,7 +40,8 @@ std::string unreadable_scene_reason(const std::string& path);
 void run_analysis(Form& form, CliServices& services, const std::string& scene_argument);
 
 // Whether the analysis' verdict lets the scene be converted: an ".ase" scene
-// whose analysis completed, or an ".asc" scene that completed without problems.
+// (or one of the general reader) whose analysis completed, or an ".asc" scene
+// that completed without problems.
 bool conversion_allowed(const Session& session);
 
 // Chooses the target as the window's target button does, with its refusal of

@@ -310,7 +310,8 @@ bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool m
         const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
                             (!mapped || (splits_back(values.u) && splits_back(values.v)));
         if (direct && !(last && axis_flip)) {
-            append_flipped_directly(block, values, mapped, axis_flip, texture_flip);
+            append_vertex_values(block, values.x, values.y, values.z, values.u, values.v, mapped, axis_flip,
+                                 texture_flip);
             block += asc::line_end;
             continue;
         }
@@ -340,34 +341,6 @@ bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool m
         block += asc::line_end;
     }
     return true;
-}
-
-// The flips on values that split back unchanged: (X, Y, Z) becomes (X, Z, -Y)
-// and V becomes -V, without rebuilding and splitting the line in between.
-void AseObjectExporter::append_flipped_directly(std::string& out, const VertexSlot& v, bool mapped, bool axis_flip,
-                                                bool texture_flip)
-{
-    out += asc::vertex_x_label;
-    out += v.x;
-    out += asc::vertex_y_label;
-    if (axis_flip) {
-        out += v.z;
-        out += asc::vertex_z_label;
-        append_sign_toggled(out, v.y);
-    } else {
-        out += v.y;
-        out += asc::vertex_z_label;
-        out += v.z;
-    }
-    if (!mapped)
-        return;
-    out += asc::vertex_u_label;
-    out += v.u;
-    out += asc::vertex_v_label;
-    if (texture_flip)
-        append_sign_toggled(out, v.v);
-    else
-        out += v.v;
 }
 
 bool AseObjectExporter::read_object(ExportRun& run)

@@ -66,8 +66,6 @@ private:
     VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
     bool append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
                              std::string& clipboard_line);
-    static void append_flipped_directly(std::string& out, const VertexSlot& values, bool mapped, bool axis_flip,
-                                        bool texture_flip);
 
     std::string arena_;
     std::vector<Fields> verts_, tverts_, tfaces_;

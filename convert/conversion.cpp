@@ -36,9 +36,7 @@ ConversionPlan plan_conversion(const std::string& scene_path, const std::string&
     return plan;
 }
 
-namespace {
-
-WrittenOutputs failed(ConversionStatus status, std::string error)
+WrittenOutputs conversion_failure(ConversionStatus status, std::string error)
 {
     WrittenOutputs result;
     result.status = status;
@@ -46,8 +44,6 @@ WrittenOutputs failed(ConversionStatus status, std::string error)
     return result;
 }
 
-// The files written, as one set: written out and flushed to the disk now,
-// so that a full disk is told before any question about the material file.
 WrittenOutputs written_set(std::vector<OutputFile>& files, const ObjectPlacement& placement,
                            std::string clipboard_line)
 {
@@ -56,11 +52,18 @@ WrittenOutputs written_set(std::vector<OutputFile>& files, const ObjectPlacement
     for (OutputFile& file : files)
         result.files.add(std::move(file));
     if (!result.files.finish())
-        return failed(ConversionStatus::WriteFailed, result.files.error());
+        return conversion_failure(ConversionStatus::WriteFailed, result.files.error());
     result.outputs = result.files.targets();
     result.objects_written = placement.objects_placed();
     result.next_split_file = placement.current_split_file();
     return result;
+}
+
+namespace {
+
+WrittenOutputs failed(ConversionStatus status, std::string error)
+{
+    return conversion_failure(status, std::move(error));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert/export_run.hpp"
+#include "convert/object_placement.hpp"
 #include "convert/output_set.hpp"
 #include "convert/target_folder.hpp"
 #include "format/line_source.hpp"
@@ -61,6 +62,14 @@ struct WrittenOutputs {
 // A stop (the user's, or the reader's) gives NotRun.
 WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
                                    const TargetFolder& folder, WorkPace& pace);
+
+// A conversion that ended early, with the sentence for the user.
+WrittenOutputs conversion_failure(ConversionStatus status, std::string error);
+// The files a conversion wrote, taken as one set: written out and flushed to
+// the disk now, so that a full disk is told before any question about the
+// material file.
+WrittenOutputs written_set(std::vector<OutputFile>& files, const ObjectPlacement& placement,
+                           std::string clipboard_line);
 
 // The sentence shown when a line to be copied is longer than any scene holds.
 std::string line_too_long_text(const std::string& scene_path, std::int64_t line_number);

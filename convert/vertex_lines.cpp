@@ -101,6 +101,32 @@ void append_mapped_form(std::string& out, std::string_view x, std::string_view y
     out += v;
 }
 
+void append_vertex_values(std::string& out, std::string_view x, std::string_view y, std::string_view z,
+                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip)
+{
+    out += asc::vertex_x_label;
+    out += x;
+    out += asc::vertex_y_label;
+    if (axis_flip) {
+        out += z;
+        out += asc::vertex_z_label;
+        append_sign_toggled(out, y);
+    } else {
+        out += y;
+        out += asc::vertex_z_label;
+        out += z;
+    }
+    if (!mapped)
+        return;
+    out += asc::vertex_u_label;
+    out += u;
+    out += asc::vertex_v_label;
+    if (texture_flip)
+        append_sign_toggled(out, v);
+    else
+        out += v;
+}
+
 bool append_axis_flipped(std::string& out, std::string_view line, bool mapped_form)
 {
     VertexFields f;

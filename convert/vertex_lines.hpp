@@ -36,6 +36,14 @@ void append_unmapped_form(std::string& out, std::string_view x, std::string_view
 void append_mapped_form(std::string& out, std::string_view x, std::string_view y, std::string_view z,
                         std::string_view u, std::string_view v);
 
+// A vertex line's tail from its value texts, with the flips applied to the
+// texts as they stand: with `axis_flip` (X, Y, Z) becomes (X, Z, -Y), with
+// `texture_flip` V becomes -V. The same line as building the tail and
+// flipping it, for texts that hold no blank (the split would cut them there).
+// U and V are written only when `mapped`.
+void append_vertex_values(std::string& out, std::string_view x, std::string_view y, std::string_view z,
+                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip);
+
 // (X, Y, Z) becomes (X, Z, -Y), rebuilt in the mapped or unmapped form; the
 // mapped form needs U and V in the line. Returns false (appending nothing)
 // when a needed label is missing.

@@ -1,8 +1,9 @@
 # bash completion for trevanix-cli                           -*- shell-script -*-
 #
 # Completes the two commands, their options, the scenes (.ase and .asc files,
-# and folders), the files of --log and --target, the folders of --log-dir and
-# --out-dir, and the values of --options, also inside a comma list.
+# the scenes of other tools the general reader takes, and folders), the files
+# of --log and --target, the folders of --log-dir and --out-dir, the values of
+# --reader, and the values of --options, also inside a comma list.
 # It needs only bash itself, not the bash-completion package.
 
 # The word being completed, without the quoting the user typed: a leading
@@ -46,7 +47,12 @@ _trevanix_cli_paths()
             continue
         fi
         case ${path,,} in
-        *.ase | *.asc) COMPREPLY+=("$path") ;;
+        *.ase | *.asc | *.3d | *.3ds | *.3mf | *.ac | *.ac3d | *.acc | *.amf | *.ask | *.assbin | *.b3d | \
+        *.blend | *.bsp | *.bvh | *.cob | *.csm | *.dae | *.dxf | *.enff | *.fbx | *.glb | *.gltf | *.hmp | \
+        *.ifc | *.ifczip | *.iqm | *.irr | *.irrmesh | *.lwo | *.lws | *.lxo | *.md2 | *.md3 | *.md5anim | \
+        *.md5camera | *.md5mesh | *.mdc | *.mdl | *.mesh | *.mot | *.ms3d | *.ndo | *.nff | *.obj | *.off | \
+        *.ogex | *.pk3 | *.ply | *.pmx | *.prj | *.q3o | *.q3s | *.scn | *.sib | *.smd | *.step | *.stl | \
+        *.stp | *.ter | *.uc | *.vta | *.x | *.x3d | *.x3db | *.xgl | *.zae | *.zgl) COMPREPLY+=("$path") ;;
         esac
     done < <(compgen -f -- "$word")
 }
@@ -95,6 +101,7 @@ _trevanix_cli()
     --log | --target) _trevanix_cli_paths files "$value" ;;
     --log-dir | --out-dir) _trevanix_cli_paths folders "$value" ;;
     --options) _trevanix_cli_option_list "$value" ;;
+    --reader) mapfile -t COMPREPLY < <(compgen -W "exact general auto" -- "$value") ;;
     --jobs) ;;
     *) valued= ;;
     esac
@@ -116,7 +123,7 @@ _trevanix_cli()
         fi
         case $word in
         --) [[ -n $command ]] && options_done=1 ;;
-        --log | --target | --log-dir | --out-dir | --options | --jobs)
+        --log | --target | --log-dir | --out-dir | --options | --jobs | --reader)
             given[$word]=1
             ((i++))
             [[ ${COMP_WORDS[i]} == = ]] && ((i++))
@@ -134,11 +141,11 @@ _trevanix_cli()
         return 0
         ;;
     analyze)
-        options=(--json --jobs --log --log-dir --quiet --lf-ends --recursive --no-rename --help)
+        options=(--json --jobs --log --log-dir --quiet --lf-ends --recursive --reader --no-rename --help)
         ;;
     convert)
         options=(--target --out-dir --options --yes --json --jobs --log --log-dir --quiet --lf-ends --recursive
-                 --help)
+                 --reader --help)
         ;;
     *)
         return 0

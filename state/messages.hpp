@@ -29,6 +29,12 @@ inline constexpr const char* ase_invalid_structure = "This .ase file is invalid,
 inline constexpr const char* not_a_scene_file =
     "This program only reads ASCII scene export (.ase) and 3D studio ASCII Mesh (.asc) files, so it won't process this file, choose another file.";
 
+// The general reader, offered after the exact reader refused an ".ase" file's structure.
+inline constexpr const char* general_reader_question =
+    "This .ase file is laid out in a way the exact reader of this program does not know (exporters such as Blender "
+    "add-ons write such files). Do you want it read by the general reader instead, which reads the 3d scenes of "
+    "other tools?";
+
 // Target choice and Text2.
 inline constexpr const char* save_dialog_title =
     "Please indicate location and filename of final processed asc file(s)...";

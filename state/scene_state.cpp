@@ -47,4 +47,9 @@ MaterialTemplates build_material_templates()
     return t;
 }
 
+bool converts_like_ase(const SceneState& scene) noexcept
+{
+    return scene.file_type == "ase" || scene.reader == SceneReader::General;
+}
+
 } // namespace trevanix

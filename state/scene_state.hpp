@@ -3,6 +3,7 @@
 // in 64 bits so that huge scenes never wrap; where a value must still fit a
 // 16-bit field (material and sub-material numbers) the readers check it.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,25 @@ struct SceneStatistics {
     bool operator==(const SceneStatistics&) const = default;
 };
 
+// Which reader read the loaded scene: the exact ".ase"/".asc" readers, or
+// the general reader (import/) that reads the scenes of other tools.
+enum class SceneReader { Exact, General };
+
+// What the general reader keeps of a scene between its analysis and its
+// conversion, so that the scene is read once. Only the import floor knows
+// what it holds.
+class HeldScene {
+public:
+    virtual ~HeldScene() = default;
+};
+
 struct SceneState {
     // Input and loading.
     std::string command_line_scene; // the next analysis reads this scene instead of asking
     std::string scene_path;
-    std::string file_type; // lower-cased extension: "asc" or "ase"
+    std::string file_type; // lower-cased extension: "asc", "ase", or another scene's ("gltf", "obj", ...)
+    SceneReader reader = SceneReader::Exact;
+    std::shared_ptr<HeldScene> held_scene; // the general reader's scene; empty for the exact readers
     // The file the analysis read; the conversion reads only that file.
     SceneIdentity scene_identity;
     // The line-end rule the analysis found: a lone LF ends a line too (the
@@ -83,5 +98,10 @@ struct MaterialTemplates {
     std::string record_end;
 };
 MaterialTemplates build_material_templates();
+
+// Whether the scene converts as an ".ase" scene does: objects that failed a
+// check are left out, the texture options apply and a material file may be
+// written. True for ".ase" scenes and for every scene of the general reader.
+bool converts_like_ase(const SceneState& scene) noexcept;
 
 } // namespace trevanix

@@ -37,6 +37,8 @@ void forget_loaded_scene(Session& session)
     scene.chosen_target.clear();
     scene.file_type.clear();
     scene.has_materials = false;
+    scene.reader = SceneReader::Exact;
+    scene.held_scene.reset();
     session.log.remove();
     scene.object_names.assign(1, std::string());
     c.Start_process.enabled = false;

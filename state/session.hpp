@@ -18,6 +18,15 @@ namespace trevanix {
 // only lists what it would rename (to inspect a scene without touching its folder).
 enum class PictureRenaming { Rename, ListOnly };
 
+// Which reader reads ".ase" and ".asc" scenes; every other scene has only the
+// general reader.
+enum class ReaderChoice {
+    Exact,        // the exact readers only
+    General,      // the general reader
+    Auto,         // the exact reader, then the general one when it refuses the structure
+    OfferGeneral, // the exact reader; after it refuses the structure, the user is asked
+};
+
 struct EngineSettings {
     std::string program_folder; // initial folder of the open dialog
     std::string log_path;       // where the error log lives
@@ -27,6 +36,7 @@ struct EngineSettings {
     // scene ends at its next block, even inside a long line.
     const std::atomic<bool>* stop = nullptr;
     PictureRenaming picture_renaming = PictureRenaming::Rename;
+    ReaderChoice reader = ReaderChoice::Exact;
 };
 
 // A picture of the TIFFRGB folder given its short texture name.
@@ -47,6 +57,10 @@ struct AnalysisReport {
     // shortened texture name points to that the TIFFRGB folder does not hold.
     std::vector<PictureRename> renamed_pictures;
     std::vector<std::string> missing_pictures;
+    SceneReader reader = SceneReader::Exact; // the reader that read (or tried) the scene
+    // The general reader's objects that were changed to be written (split,
+    // points and lines dropped): one entry per log line, in log order.
+    std::vector<LoggedProblem> repaired;
 };
 
 enum class ConversionStatus {
@@ -64,6 +78,7 @@ struct ConversionReport {
     std::int64_t objects_written = 0;
     std::vector<std::string> outputs; // ".asc" files written, in order
     std::string mat_file;             // the material file written, or ""
+    std::vector<std::string> pictures; // TIFF pictures written (general reader), in order
     std::int64_t next_split_file = 0; // the split file the next object would have gone to
 };
 

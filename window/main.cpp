@@ -75,6 +75,8 @@ int main(int argc, char** argv)
     settings.program_folder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
     settings.log_path = trevanix::default_log_path(settings.program_folder).string();
     settings.lf_ends_line = args.lf_ends_line;
+    // After a refusal of an ".ase" file's structure, the window offers the general reader.
+    settings.reader = trevanix::ReaderChoice::OfferGeneral;
 
     trevanix::window::QtUserServices services;
     services.set_unattended(!args.screenshot.empty());

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/scene_types.hpp"
 #include "state/paths.hpp"
 #include "window/caption_fit.hpp"
 #include "window/progress_scale.hpp"
@@ -459,8 +460,7 @@ QString MainWindow::dropped_scene(const QMimeData* data)
     if (!url.isLocalFile())
         return {};
     const QString path = url.toLocalFile();
-    const QString type = QFileInfo(path).suffix().toLower();
-    if (type != QLatin1String("ase") && type != QLatin1String("asc"))
+    if (!is_scene_file_type(QFileInfo(path).suffix().toStdString()))
         return {};
     // What the path is decides, not its name: a folder called "x.ase" or a
     // device is no scene. A link to a scene file is read as that file.

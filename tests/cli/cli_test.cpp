@@ -682,7 +682,14 @@ TEST(CliRealScenes, PublicScenesEndWithTheDocumentedStatus)
         EXPECT_EQ(broken.status, 3) << scene;
         EXPECT_EQ(broken.parsed()["objects_found"], 3) << scene;
         EXPECT_EQ(broken.err.find("--lf-ends"), std::string::npos) << broken.err;
+        EXPECT_EQ(broken.parsed()["reader"], "exact");
     }
+    // With --reader auto the general reader reads what the exact reader refuses.
+    const CliRun general = run_cli(dir, {"convert", lf_only.string(), "--reader", "auto", "--target",
+                                         dir.file("cubes.asc"), "--log", log, "--json"});
+    EXPECT_EQ(general.status, 0) << general.err;
+    EXPECT_EQ(general.parsed()["reader"], "general");
+    EXPECT_EQ(general.parsed()["objects_written"], 3);
 }
 
 namespace {
@@ -869,6 +876,11 @@ TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
                              "sub/deep.asc"})
         dir.write(std::string("f/") + name, one);
     dir.write("f/notes.txt", "not a scene");
+    // Scenes of other tools count too, and so does their earlier output; an
+    // ".xml" file is a scene only when named.
+    dir.write("f/c.obj", "o c\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    dir.write("f/c.asc", one);
+    dir.write("f/readme.xml", "<notes/>");
     const auto scenes_of = [&dir](const CliRun& run) {
         std::vector<std::string> names;
         for (const json& line : run.lines())
@@ -877,12 +889,12 @@ TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
     };
     const CliRun flat = run_cli(dir, {"analyze", dir.file("f"), "--json", "--log-dir", dir.file("logs")});
     EXPECT_EQ(scenes_of(flat), (std::vector<std::string>{"f/B.asc", "f/UPPER.ASE", "f/b.ase", "f/b_00.asc",
-                                                         "f/b_x.asc", "f/z.asc"}))
+                                                         "f/b_x.asc", "f/c.obj", "f/z.asc"}))
         << flat.out;
     const CliRun deep =
         run_cli(dir, {"analyze", dir.file("f"), "--json", "--recursive", "--log-dir", dir.file("logs")});
     EXPECT_EQ(scenes_of(deep), (std::vector<std::string>{"f/B.asc", "f/UPPER.ASE", "f/b.ase", "f/b_00.asc",
-                                                         "f/b_x.asc", "f/sub/deep.asc", "f/z.asc"}))
+                                                         "f/b_x.asc", "f/c.obj", "f/sub/deep.asc", "f/z.asc"}))
         << deep.out;
     // Given by name, an earlier output is a scene like any other, and a lone scene gives one JSON document.
     const CliRun named = run_cli(dir, {"analyze", dir.file("f/b.asc"), "--json", "--log-dir", dir.file("logs")});
@@ -1010,6 +1022,22 @@ TEST(CliReport, RejectedObjectsAndPicturesAreListed)
     EXPECT_NE(renaming.out.find("Picture not found: " + dir.file("s/TIFFRGB/cobblestone_pattern_wide.tif") + "\n"),
               std::string::npos)
         << renaming.out;
+
+    // The general reader's objects have no input line; the repaired ones are listed apart.
+    const std::string obj = dir.write("g/shapes.obj", "o shape\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nl 1 2\n"
+                                                      "o wire\nv 0 0 9\nv 1 0 9\nl 4 5\n");
+    const CliRun general = run_cli(dir, {"convert", obj, "--json", "--log", log});
+    EXPECT_EQ(general.status, 1) << general.err;
+    const json g = general.parsed();
+    EXPECT_EQ(g["reader"], "general");
+    ASSERT_EQ(g["rejected"].size(), 1u) << general.out;
+    EXPECT_EQ(g["rejected"][0]["line"], nullptr);
+    EXPECT_EQ(g["rejected"][0]["object"], "wire");
+    EXPECT_EQ(g["rejected"][0]["reason"], "zero_faces");
+    ASSERT_EQ(g["repaired"].size(), 1u);
+    EXPECT_EQ(g["repaired"][0]["object"], "shape");
+    EXPECT_EQ(g["repaired"][0]["reason"], "primitives_dropped");
+    EXPECT_EQ(g["outputs"], json::array({dir.file("g/shapes.asc")}));
 }
 
 TEST(CliBatch, TheRunEndsWithTheHighestStatusAndQuietKeepsOnlyErrors)

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "app/scene_types.hpp"
 #include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
 #include "support/ase_builder.hpp"
@@ -190,7 +191,11 @@ TEST(AnalysisStart, YesThenCancelLeavesAnEmptyUnloadedScene)
     EXPECT_FALSE(h.controls().Clear_statistics.enabled);
     const FileDialogRequest& request = h.services.open_requests.back();
     EXPECT_EQ(request.title, messages::open_dialog_title);
-    EXPECT_EQ(request.filter, messages::open_dialog_filter);
+    // "All scenes" first, with the general reader's extensions, then the exact readers' own pairs.
+    EXPECT_EQ(request.filter, scene_dialog_filter());
+    EXPECT_TRUE(request.filter.starts_with("All scenes|*.ase;*.asc;"));
+    EXPECT_NE(request.filter.find(";*.gltf;"), std::string::npos);
+    EXPECT_TRUE(request.filter.ends_with(messages::open_dialog_filter));
     EXPECT_TRUE(request.must_exist);
 }
 

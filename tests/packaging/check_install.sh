@@ -83,15 +83,16 @@ expect_completion() {
     [[ $got == "$want" ]] || fail "completing \"trevanix-cli $*\" gives \"$got\", expected \"$want\""
 }
 mkdir -p "$work/scenes/town folder"
-touch "$work/scenes/town.ase" "$work/scenes/CRATE.ASC" "$work/scenes/notes.txt"
+touch "$work/scenes/town.ase" "$work/scenes/CRATE.ASC" "$work/scenes/notes.txt" "$work/scenes/truck.glTF"
 if bash -n "$completion"; then
     expect_completion "convert" conv
     expect_completion "split,flip-axis split,flip-textures" convert --options split,fl
     expect_completion "split,flip-axis,mat" convert --options split,flip-axis,m
     expect_completion "all" convert --options a
     expect_completion "--options=split,mat" convert --options=split,m
-    # Scenes are .ase and .asc files in any letter case, and folders.
-    expect_completion "CRATE.ASC town folder town.ase" analyze ''
+    # Scenes are .ase and .asc files and the general reader's, in any letter case, and folders.
+    expect_completion "CRATE.ASC town folder town.ase truck.glTF" analyze ''
+    expect_completion "auto" convert --reader a
     expect_completion "town folder" convert --out-dir ''
     # Every option of the program's own help is offered, once.
     for command in analyze convert; do
@@ -104,7 +105,7 @@ if bash -n "$completion"; then
     done
     # Options already given are not offered again, nor the other of an exclusive pair.
     expect_completion "--help --options --quiet" convert --out-dir x --log-dir y --json --jobs 2 --yes --lf-ends \
-        --recursive --
+        --recursive --reader exact --
 else
     fail "the completion script does not parse"
 fi
@@ -116,7 +117,7 @@ if [[ $face == window ]]; then
         grep -qxF "$line" "$desktop" || fail "trevanix.desktop lacks the line $line"
     done
     mime_line=$(grep '^MimeType=' "$desktop" || true)
-    for type in text/x-ase text/x-asc-mesh; do
+    for type in text/x-ase text/x-asc-mesh model/gltf+json model/gltf-binary model/obj; do
         [[ $mime_line == *"$type;"* ]] || fail "trevanix.desktop does not list $type in MimeType"
     done
     if has desktop-file-validate; then

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/scene_types.hpp"
 #include "state/messages.hpp"
 #include "window/caption_fit.hpp"
 #include "window/dialog_filter.hpp"
@@ -666,7 +667,7 @@ private slots:
         QCOMPARE(f.services.open_requests.size(), std::size_t{1});
         const FileDialogRequest& request = f.services.open_requests[0];
         QCOMPARE(request.title, std::string(messages::open_dialog_title));
-        QCOMPARE(request.filter, std::string(messages::open_dialog_filter));
+        QCOMPARE(request.filter, scene_dialog_filter());
         QVERIFY(request.must_exist);
 
         QCOMPARE(shown_texts(f.services), expected);
