@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "analysis/analysis_driver.hpp"
+#include "app/notices.hpp"
 #include "app/options_and_clearing.hpp"
 #include "app/start_process.hpp"
 #include "format/line_source.hpp"
@@ -54,13 +55,16 @@ public:
         s_.refresh();
     }
 
-    void materials_read(const std::vector<PictureRenameFailure>& rename_failures) override
+    void materials_read(const std::vector<PictureRenameFailure>& rename_failures,
+                        const std::vector<UnrenamedPicture>& unrenamed) override
     {
         for (const PictureRenameFailure& failure : rename_failures)
             s_.tell("Warning",
                     "The picture \"" + failure.from + "\" could not be renamed to \"" + failure.to + "\" (" +
                         failure.reason + "). Please rename it by hand.",
                     MessageIcon::Exclamation);
+        if (!unrenamed.empty())
+            s_.tell(unrenamed_pictures_notice(unrenamed));
     }
 
     void object_passed() override
@@ -182,7 +186,8 @@ private:
     void create_log()
     {
         std::string error;
-        if (!s_.log.create(error))
+        log_failure_told_ = !s_.log.create(error);
+        if (log_failure_told_)
             s_.tell("Warning", error, MessageIcon::Exclamation);
     }
 
@@ -199,6 +204,11 @@ private:
     void become_idle()
     {
         s_.log.close();
+        // A log that filled its disk holds only some of the problems: said once.
+        if (s_.log.failed() && !log_failure_told_) {
+            log_failure_told_ = true;
+            s_.tell(log_failure_notice(s_.log));
+        }
         s_.ui.set_busy_pointer(false);
         c_.Label_analize.visible = false;
         c_.Analize_bar.visible = false;
@@ -218,6 +228,7 @@ private:
         report_.problems = result.problems;
         report_.renamed_pictures = std::move(result.renamed_pictures);
         report_.missing_pictures = std::move(result.missing_pictures);
+        report_.unrenamed_pictures = std::move(result.unrenamed_pictures);
         if (result.end != AnalysisEnd::Completed) {
             scene_.express_run = false;
             // A scene that cannot be analysed is not offered again: the next
@@ -312,6 +323,7 @@ private:
     SceneState& scene_;
     Controls& c_;
     AnalysisReport& report_;
+    bool log_failure_told_ = false;
 };
 
 } // namespace

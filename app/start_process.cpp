@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "app/left_out_collector.hpp"
+#include "app/notices.hpp"
 #include "convert/conversion.hpp"
 #include "convert/material_file.hpp"
 #include "convert/output_file.hpp"
@@ -147,6 +149,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
 
     enter_busy_state(session);
     scene.valid_objects = 0;
+    LeftOutCollector collector(session);
     if (scene.statistics.split_files > 1 && !options.split)
         session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
 
@@ -156,7 +159,9 @@ bool write_outputs(Session& session, const ConversionPlan& plan)
                                 scene.catalogue,
                                 scene.has_materials,
                                 {options.axis_flip, options.texture_flip && ase},
-                                {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
+                                {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop},
+                                &scene.passed_objects,
+                                &collector};
     ShownProgress progress(session);
     WrittenOutputs written = write_scene_outputs(plan, input, progress);
     ConversionReport& report = session.conversion_report;
@@ -230,9 +235,10 @@ void start_process(Session& session)
     }
 
     session.controls.Open_error_log.enabled = false;
-    session.log.remove();
     std::string log_error;
-    (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
+    // Made afresh, as the analysis makes it. Without a log the conversion
+    // loses nothing: it writes no line.
+    (void)session.log.create(log_error);
 
     if (scene.file_type == "asc" || scene.file_type == "ase") {
         if (!write_outputs(session, plan))
@@ -241,6 +247,9 @@ void start_process(Session& session)
     enter_idle_state(session);
     session.conversion_report.status = ConversionStatus::Completed;
     session.conversion_report.objects_written = scene.valid_objects;
+    // Every object that passed and was not written is named, before the final message.
+    if (session.conversion_report.objects_left_out > 0)
+        session.tell(left_out_notice(session.conversion_report, scene.passed_objects.count()));
     show_final_message(session);
 }
 

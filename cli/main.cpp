@@ -19,6 +19,7 @@
 #include "cli/scene_job.hpp"
 #include "cli/scene_list.hpp"
 #include "cli/scene_run.hpp"
+#include "format/text.hpp"
 #include "state/error_log.hpp"
 
 namespace {
@@ -114,7 +115,8 @@ void add_convert_options(CLI::App& convert, Arguments& args)
     convert.add_flag("--yes", args.yes, "Answer Yes to the conversion's questions (default: No)");
 }
 
-void error_note(const std::string& text) { std::cerr << "trevanix-cli: " << text << '\n'; }
+// Paths in the note are shown with their control bytes escaped.
+void error_note(const std::string& text) { std::cerr << "trevanix-cli: " << printable_text(text) << '\n'; }
 
 bool make_folder(const std::string& folder)
 {
@@ -147,7 +149,9 @@ PlanRequest plan_request(const Arguments& args, const std::vector<std::string>& 
     request.scenes = scenes;
     request.log_file = args.log;
     request.log_dir = args.log_dir;
-    if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
+    if (args.no_rename && args.log.empty() && args.log_dir.empty())
+        request.away_from_scenes = user_state_folder().string();
+    else if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
         request.default_log = default_log_path(folder).string();
     request.converting = converting;
     request.target = args.target;

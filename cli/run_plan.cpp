@@ -175,10 +175,13 @@ RunPlan plan_run(const PlanRequest& request)
         return plan;
 
     std::vector<std::string> logs;
+    const bool away = !request.away_from_scenes.empty() && request.log_dir.empty();
     if (!request.log_file.empty())
         logs = {request.log_file};
+    else if (away && !several)
+        logs = {join_path(request.away_from_scenes, "testfile.txt")};
     else if (several || !request.log_dir.empty())
-        logs = several_scene_logs(request.scenes, request.log_dir);
+        logs = several_scene_logs(request.scenes, away ? request.away_from_scenes : request.log_dir);
     else
         logs = {request.default_log};
     for (std::size_t i = 0; i < request.scenes.size(); ++i) {

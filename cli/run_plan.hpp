@@ -18,6 +18,10 @@ struct PlanRequest {
     std::string log_file;    // --log FILE (one scene only)
     std::string log_dir;     // --log-dir DIR
     std::string default_log; // the log of a lone scene when neither is given
+    // Touch nothing beside the scenes (--no-rename): without --log or
+    // --log-dir, every log goes to this folder (the user's state folder),
+    // "testfile.txt" for a lone scene.
+    std::string away_from_scenes;
     bool converting = false;
     std::string target;  // --target FILE (one scene only)
     std::string out_dir; // --out-dir DIR

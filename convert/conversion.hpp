@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert/export_run.hpp"
+#include "convert/left_out_accounting.hpp"
 #include "convert/output_set.hpp"
 #include "format/line_source.hpp"
 #include "state/scene_state.hpp"
@@ -37,6 +38,10 @@ struct ConversionInput {
     bool has_materials = false;
     ExportOptions options;
     LineSourceOptions reading;
+    // The objects the analysis passed, and who hears of each of them that is
+    // not written; without both, nobody asks.
+    const PassedObjects* passed = nullptr;
+    LeftOutReport* left_out = nullptr;
 };
 
 struct WrittenOutputs {

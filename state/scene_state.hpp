@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "state/passed_objects.hpp"
+
 namespace trevanix {
 
 // A long texture text and the short name that replaced it.
@@ -60,7 +62,9 @@ struct SceneState {
     std::int64_t valid_objects = 0;
     std::int64_t invalid_submaterial_objects_since_start = 0; // never reset
     SceneStatistics statistics;
-    std::vector<std::string> object_names; // empty until the first checking pass
+    // The objects the last checking pass passed: the conversion accounts for
+    // each of them.
+    PassedObjects passed_objects;
 
     // Target and conversion.
     std::string target_path;

@@ -35,6 +35,14 @@ struct PictureRename {
     std::string to;
 };
 
+// A picture of a shortened texture name that was not renamed, and why (a
+// stable key, e.g. "linked_folder"; see unrenamed_picture_text).
+struct UnrenamedPicture {
+    std::string from;
+    std::string to;
+    std::string reason;
+};
+
 // What the last analysis ended with, for the command line and the tests.
 struct AnalysisReport {
     bool ran = false;        // got past the file choice
@@ -47,6 +55,7 @@ struct AnalysisReport {
     // shortened texture name points to that the TIFFRGB folder does not hold.
     std::vector<PictureRename> renamed_pictures;
     std::vector<std::string> missing_pictures;
+    std::vector<UnrenamedPicture> unrenamed_pictures;
 };
 
 enum class ConversionStatus {
@@ -58,9 +67,31 @@ enum class ConversionStatus {
     InputFailed,   // the input could not be read again
 };
 
+// An object that passed the analysis and that the conversion did not write.
+struct LeftOutObject {
+    std::int64_t line = 0;   // the line that starts the object
+    std::string object;      // its name
+    std::string reason;      // a stable key, e.g. "lod_name"
+    std::string reason_text; // what the key means, for the user
+};
+
+// Learns of each object left out as the conversion meets it (e.g. to list
+// them all in a report without keeping them in memory).
+class LeftOutListener {
+public:
+    virtual ~LeftOutListener() = default;
+    virtual void object_left_out(const LeftOutObject& object) = 0;
+};
+
 struct ConversionReport {
+    // The objects left out that the report keeps; the count goes on beyond.
+    static constexpr std::size_t kept_left_out = 20;
+
     ConversionStatus status = ConversionStatus::NotRun;
     std::int64_t objects_written = 0;
+    // Objects that passed the analysis and were not written, and the first of them.
+    std::int64_t objects_left_out = 0;
+    std::vector<LeftOutObject> first_left_out;
     std::vector<std::string> outputs; // ".asc" files written, in order
     std::string mat_file;             // the material file written, or ""
     std::int64_t next_split_file = 0; // the split file the next object would have gone to
@@ -78,6 +109,8 @@ struct Session {
 
     AnalysisReport analysis_report;
     ConversionReport conversion_report;
+    // Told of every object a conversion leaves out; none unless a face asks.
+    LeftOutListener* left_out_listener = nullptr;
 
     // The folder of the last scene analysed: the open dialog starts there
     // (in the program folder while it is empty). The window keeps it from
@@ -94,6 +127,8 @@ struct Session {
     // Shows a message and tells the views that the controls may have changed.
     bool ask(const std::string& caption, const std::string& text, MessageIcon icon = MessageIcon::None);
     void tell(const std::string& caption, const std::string& text, MessageIcon icon);
+    // A notice with its list of details (see Message).
+    void tell(Message message);
     void refresh() { ui.controls_changed(); }
 };
 

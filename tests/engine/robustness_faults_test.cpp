@@ -313,7 +313,8 @@ TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
         {
             if (way == Way::ReadOnlyFolder)
                 std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0555));
-            const FaultScope denied(way == Way::InjectedFailure ? "TIFFRGB" : "", 0, EACCES);
+            // Renames are made relative to the folder: the picture's own name is the mark.
+            const FaultScope denied(way == Way::InjectedFailure ? "a_very_long_texture" : "", 0, EACCES);
             h.analyse("scene.ase", scene_with_materials());
             std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0755));
         }
