@@ -62,17 +62,18 @@ private:
     void hint(const std::string& text) { cli::error_note(err_, text); }
     void error_note(const std::string& text) { cli::error_note(err_, text); }
 
-    // Where the rejected objects can be read, as the notes say it.
-    std::string where_rejected_objects_are() const
+    // Where the rejected objects can be read: never a log that does not hold them.
+    std::string rejected_objects_note() const
     {
         const ErrorLog& log = form_.session().log;
+        const std::string listed = "; \"trevanix-cli analyze --json\" lists them";
         if (!snapshot_.log_error.empty())
-            return "the error log " + log.path().string() + " could not be written (" + snapshot_.log_error +
-                   "); \"trevanix-cli analyze --json\" lists them";
+            return "the rejected objects are not all in the error log \"" + log.path().string() +
+                   "\", which could not be made or written (" + snapshot_.log_error + ")" + listed;
         if (log.discarded())
-            return "the error log " + log.path().string() +
-                   " discards them; \"trevanix-cli analyze --json\" lists them";
-        return "the error log: " + log.path().string();
+            return "the rejected objects were not logged: the error log is \"" + log.path().string() + "\"" +
+                   listed;
+        return "the rejected objects are listed in the error log: " + log.path().string();
     }
 
     int run_phases()
@@ -137,7 +138,7 @@ private:
             hint("hint: this file ends its lines with lone line feeds (LF), which do not end a line by default; "
                  "run again with --lf-ends to read them as line ends.");
         if (report.completed && report.problems && !(choices_.converting && conversion_allowed(session)))
-            hint("the rejected objects are listed in " + where_rejected_objects_are());
+            hint(rejected_objects_note());
         const bool interrupted = choices_.interrupted != nullptr && *choices_.interrupted != 0;
         if (!report.completed && services_.messages().empty() && !interrupted) {
             const std::string& type = session.scene.file_type;
@@ -153,8 +154,7 @@ private:
         if (!session.analysis_report.completed || target_refused)
             return;
         if (!conversion_allowed(session)) {
-            hint("the scene has problems and cannot be converted; the rejected objects are listed in " +
-                 where_rejected_objects_are());
+            hint("the scene has problems and cannot be converted; " + rejected_objects_note());
             return;
         }
         switch (report.status) {

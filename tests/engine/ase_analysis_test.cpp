@@ -3,6 +3,8 @@
 #include <set>
 
 #include "analysis/object_check.hpp"
+#include "analysis/texture_short_names.hpp"
+#include "convert/left_out.hpp"
 
 #include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
@@ -254,12 +256,29 @@ TEST(AseAnalysis, FaceIdsThatAreNotNumbersFailTheObject)
 TEST(AseAnalysis, EveryReasonKeyIsDistinctSnakeCaseAndDocumented)
 {
     const std::string readme = read_bytes(std::string(TREVANIX_SOURCE_DIR) + "/README.md");
-    std::set<std::string_view> seen;
-    for (const RejectionReason reason : all_rejection_reasons) {
-        const std::string_view key = reason_key(reason);
-        EXPECT_TRUE(seen.insert(key).second) << key;
-        EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string_view::npos) << key;
-        EXPECT_NE(readme.find("| `" + std::string(key) + "` |"), std::string::npos) << key << " is not in the README";
+    // Each family of keys in its own table of the README, under its own heading.
+    auto table_after = [&readme](const std::string& heading) {
+        const auto start = readme.find(heading);
+        EXPECT_NE(start, std::string::npos) << heading;
+        return readme.substr(start, readme.find("\n#", start + heading.size()) - start);
+    };
+    std::vector<std::pair<std::string, std::vector<std::string_view>>> families = {
+        {"#### Reason keys", {}}, {"#### Reason keys of objects left out", {}}, {"#### Pictures not renamed", {}}};
+    for (const RejectionReason reason : all_rejection_reasons)
+        families[0].second.push_back(reason_key(reason));
+    for (const LeftOutReason reason : all_left_out_reasons)
+        families[1].second.push_back(left_out_key(reason));
+    for (const std::string_view key : unrenamed::all)
+        families[2].second.push_back(key);
+    for (const auto& [heading, keys] : families) {
+        const std::string table = table_after(heading + "\n");
+        std::set<std::string_view> seen;
+        for (const std::string_view key : keys) {
+            EXPECT_TRUE(seen.insert(key).second) << key;
+            EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string_view::npos) << key;
+            EXPECT_NE(table.find("| `" + std::string(key) + "` |"), std::string::npos)
+                << key << " is not in the README under " << heading;
+        }
     }
 }
 
