@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <iostream>
 #include <random>
 #include <string>
@@ -346,11 +347,10 @@ int usage(const char* message)
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Reads the options into `settings`; an exit status when the program is to
+// end at once (help or a bad option), else none.
+std::optional<int> parse_options(int argc, char** argv, Settings& settings)
 {
-    Settings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -382,6 +382,16 @@ int main(int argc, char** argv)
     }
     if (std::find(settings.sizes_mb.begin(), settings.sizes_mb.end(), 0) != settings.sizes_mb.end())
         return usage("trevanix-bench: --size-mb must be at least 1");
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    if (const std::optional<int> status = parse_options(argc, argv, settings))
+        return *status;
 
     bool own_dir = false;
     try {

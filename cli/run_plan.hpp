@@ -35,6 +35,11 @@ struct RunPlan {
 
 RunPlan plan_run(const PlanRequest& request);
 
+// The log of each scene, in order: --log FILE, else the scenes' own logs (in
+// --log-dir, in the state folder for --no-rename, else beside each scene),
+// else the default log of a lone scene.
+std::vector<std::string> log_paths(const PlanRequest& request);
+
 // The logs of several scenes: "<scene file name>.log.txt", beside the scene
 // or in `log_dir`. In one folder two scenes may share a file name: the later
 // one then gets "<scene file name>.2.log.txt" (then .3, ...). Names that
