@@ -609,14 +609,19 @@ std::string ase_scene_with_a_rejected_object()
 }
 
 // Scenes of different sizes and verdicts, so that side by side they finish
-// out of order. Returns their paths in name order.
+// out of order. Returns their paths in name order. One rejects so many
+// objects that its report waits for its turn in a temporary file.
 std::vector<std::string> write_scene_folder(const TempDir& dir, const std::string& folder)
 {
     std::vector<AscObject> many;
     for (int i = 0; i < 600; ++i)
         many.push_back({.name = "m" + std::to_string(i)});
+    std::string rejects = trevanix::testing::asc_header;
+    for (int i = 0; i < 20000; ++i)
+        rejects += "Named object: \"r" + std::to_string(i) + "\"\r\n";
     return {dir.write(folder + "/bad.asc", asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}})),
             dir.write(folder + "/many.asc", asc_scene(many)),
+            dir.write(folder + "/rejects.asc", rejects),
             dir.write(folder + "/small.ase", ase_scene_with_a_rejected_object()),
             dir.write(folder + "/tiny.asc", asc_scene({{.name = "t"}}))};
 }

@@ -371,10 +371,21 @@ TEST(RobustnessFaults, TheLogIsMadeAfreshOrRefusedButNeverWrittenThroughWhatStan
             EXPECT_EQ(read_bytes(dir.file("victim.txt")), victim_text);
         }
 
+        // The conversion makes its log afresh too: the same link, put back, is replaced again.
+        const bool linked = std::filesystem::exists(dir.file("victim.txt"));
+        if (linked) {
+            std::filesystem::remove(settings.log_path);
+            c.prepare(dir);
+        }
         services.save_choices.push_back(ScriptedServices::chosen(dir.file("out.asc")));
         form.click_Target_filename();
         form.click_Start_process();
         EXPECT_EQ(form.session().conversion_report.status, ConversionStatus::Completed);
+        if (linked) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(settings.log_path)));
+            EXPECT_EQ(read_bytes(settings.log_path), "");
+            EXPECT_EQ(std::filesystem::hard_link_count(settings.log_path), 1u);
+        }
         services.answers = {true};
         form.click_Clear_statistics();
         // Whatever special file stood there stands there still, through analysis, conversion and clearing.
