@@ -133,8 +133,9 @@ private:
 
     // ---- the checking pass --------------------------------------------------------
 
-    void object_passed(const ObjectCheck& check)
+    void object_passed(const ObjectCheck& check, std::int64_t start_line)
     {
+        scene_.passed_objects.add(start_line, check.name);
         ++scene_.valid_objects;
         SceneStatistics& totals = scene_.statistics;
         totals.valid_objects = scene_.valid_objects;
@@ -153,22 +154,13 @@ private:
         observer_.object_failed(check);
     }
 
-    void remember_name(const ObjectCheck& check, std::int64_t object_number)
-    {
-        if (check.has_name && object_number >= 0 &&
-            object_number < static_cast<std::int64_t>(scene_.object_names.size()))
-            scene_.object_names[static_cast<std::size_t>(object_number)] = check.name;
-    }
-
     // Shared by both types: `examine` checks the object that starts on the
-    // current line, if any; `starts_object` tells which lines count as object
-    // starts for the object number.
-    template <typename Examine, typename StartsObject>
-    bool check_objects(Examine examine, StartsObject starts_object)
+    // current line, if any.
+    template <typename Examine>
+    bool check_objects(Examine examine)
     {
-        scene_.object_names.assign(static_cast<std::size_t>(scene_.object_count) + 1, std::string());
+        scene_.passed_objects.clear();
         scene_.valid_objects = 0;
-        std::int64_t object_number = 1;
         LineSource source(reading_);
         std::string error;
         if (!source.open(file_, error))
@@ -180,17 +172,16 @@ private:
             if (cursor.number() >= scene_.line_count || cursor.at_end())
                 break;
             cursor.read();
-            const bool starts = starts_object(cursor.line());
+            const std::int64_t start_line = cursor.number();
             const ObjectCheck check = examine(cursor);
             // An object cut short by a failed or stopped read gets no verdict.
             if (source.read_failed())
                 return reading_ended(source);
-            remember_name(check, object_number);
             switch (check.verdict) {
             case ObjectVerdict::NotAnObject:
                 break;
             case ObjectVerdict::Passed:
-                object_passed(check);
+                object_passed(check, start_line);
                 break;
             case ObjectVerdict::Failed:
                 object_failed(check);
@@ -198,9 +189,6 @@ private:
             case ObjectVerdict::Fatal:
                 return end(AnalysisEnd::BrokenStructure, check.fatal_message);
             }
-            // Each examined object gets its own slot in object_names.
-            if (starts)
-                ++object_number;
             observer_.line_checked(cursor.number());
         }
         if (source.read_failed())
@@ -216,8 +204,7 @@ private:
     {
         if (!open_scene() || !count({asc::starts_object, 'n', 'N'}))
             return;
-        auto examine = [this](LineCursor& cursor) { return examine_asc_line(cursor, log_); };
-        check_objects(examine, asc::starts_object);
+        check_objects([this](LineCursor& cursor) { return examine_asc_line(cursor, log_); });
     }
 
     // ---- ".ase" ---------------------------------------------------------------------
@@ -242,6 +229,7 @@ private:
         CatalogueOutcome read = read_material_catalogue(input, catalogue);
         result_.renamed_pictures = std::move(read.renamed_pictures);
         result_.missing_pictures = std::move(read.missing_pictures);
+        result_.unrenamed_pictures = std::move(read.unrenamed_pictures);
         if (read.stopped)
             return stopped();
         if (!read.readable)
@@ -251,7 +239,7 @@ private:
         // A scene without a material list has no materials, whatever an
         // earlier analysis left behind.
         scene_.has_materials = read.has_materials;
-        observer_.materials_read(read.rename_failures);
+        observer_.materials_read(read.rename_failures, result_.unrenamed_pictures);
         return true;
     }
 
@@ -260,8 +248,7 @@ private:
         if (!open_scene() || !count({starts_ase_object, '*', '*'}) || !read_materials())
             return;
         AseObjectChecker checker(log_, scene_.catalogue.submaterial_counts);
-        auto examine = [&checker](LineCursor& cursor) { return checker.examine(cursor); };
-        check_objects(examine, starts_ase_object);
+        check_objects([&checker](LineCursor& cursor) { return checker.examine(cursor); });
     }
 
     SceneState& scene_;

@@ -1,8 +1,8 @@
 #pragma once
 // The passes of an analysis over one scene file: the counting pass, the two
 // material passes of an ".ase" scene and the checking pass. The driver fills
-// the scene state the conversion reads (counts, statistics, object names,
-// material catalogue) and writes the error log; it tells an observer what it
+// the scene state the conversion reads (counts, statistics, the objects
+// passed, material catalogue) and writes the error log; it tells an observer what it
 // finds as it goes, and what to show of it is the caller's business.
 #include <cstdint>
 #include <string>
@@ -27,8 +27,14 @@ public:
     virtual void lines_counted() {}
     // statistics.objects_found and statistics.split_files are known.
     virtual void objects_counted() {}
-    // The material list of an ".ase" scene is read.
-    virtual void materials_read(const std::vector<PictureRenameFailure>& rename_failures) { (void)rename_failures; }
+    // The material list of an ".ase" scene is read: the picture renames
+    // that failed, and the pictures left as they were on purpose.
+    virtual void materials_read(const std::vector<PictureRenameFailure>& rename_failures,
+                                const std::vector<UnrenamedPicture>& unrenamed)
+    {
+        (void)rename_failures;
+        (void)unrenamed;
+    }
     // An object passed every check; the statistics count it.
     virtual void object_passed() {}
     // An object failed a check; its log line is written.
@@ -54,6 +60,7 @@ struct AnalysisResult {
     // renamed, when only listing) and those not found.
     std::vector<PictureRename> renamed_pictures;
     std::vector<std::string> missing_pictures;
+    std::vector<UnrenamedPicture> unrenamed_pictures;
 };
 
 // Analyses scene.scene_path as an ".asc" or ".ase" scene (scene.file_type).

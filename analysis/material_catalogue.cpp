@@ -346,6 +346,7 @@ CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCa
     outcome.rename_failures = namer.failures();
     outcome.renamed_pictures = namer.renamed();
     outcome.missing_pictures = namer.missing();
+    outcome.unrenamed_pictures = namer.unrenamed();
     return outcome;
 }
 

@@ -22,6 +22,7 @@ struct CatalogueOutcome {
     std::vector<PictureRenameFailure> rename_failures;
     std::vector<PictureRename> renamed_pictures;
     std::vector<std::string> missing_pictures;
+    std::vector<UnrenamedPicture> unrenamed_pictures;
 };
 
 struct CatalogueInput {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "analysis/analysis_driver.hpp"
+#include "app/notices.hpp"
 #include "app/options_and_clearing.hpp"
 #include "app/scene_types.hpp"
 #include "app/start_process.hpp"
@@ -79,13 +80,16 @@ public:
         s_.refresh();
     }
 
-    void materials_read(const std::vector<PictureRenameFailure>& rename_failures) override
+    void materials_read(const std::vector<PictureRenameFailure>& rename_failures,
+                        const std::vector<UnrenamedPicture>& unrenamed) override
     {
         for (const PictureRenameFailure& failure : rename_failures)
             s_.tell("Warning",
                     "The picture \"" + failure.from + "\" could not be renamed to \"" + failure.to + "\" (" +
                         failure.reason + "). Please rename it by hand.",
                     MessageIcon::Exclamation);
+        if (!unrenamed.empty())
+            s_.tell(unrenamed_pictures_notice(unrenamed));
     }
 
     void object_passed() override
@@ -207,7 +211,8 @@ private:
     void create_log()
     {
         std::string error;
-        if (!s_.log.create(error))
+        log_failure_told_ = !s_.log.create(error);
+        if (log_failure_told_)
             s_.tell("Warning", error, MessageIcon::Exclamation);
     }
 
@@ -224,6 +229,11 @@ private:
     void become_idle()
     {
         s_.log.close();
+        // A log that filled its disk holds only some of the problems: said once.
+        if (s_.log.failed() && !log_failure_told_) {
+            log_failure_told_ = true;
+            s_.tell(log_failure_notice(s_.log));
+        }
         s_.ui.set_busy_pointer(false);
         c_.Label_analize.visible = false;
         c_.Analize_bar.visible = false;
@@ -243,6 +253,7 @@ private:
         report_.problems = result.problems;
         report_.renamed_pictures = std::move(result.renamed_pictures);
         report_.missing_pictures = std::move(result.missing_pictures);
+        report_.unrenamed_pictures = std::move(result.unrenamed_pictures);
         if (result.end == AnalysisEnd::BrokenStructure && turn_to_general_reader(result.message))
             return;
         conclude(result, ase);
@@ -290,6 +301,7 @@ private:
         report_.problems = false;
         report_.renamed_pictures.clear();
         report_.missing_pictures.clear();
+        report_.unrenamed_pictures.clear();
         create_log();
     }
 
@@ -409,6 +421,7 @@ private:
     SceneState& scene_;
     Controls& c_;
     AnalysisReport& report_;
+    bool log_failure_told_ = false;
 };
 
 } // namespace

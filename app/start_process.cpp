@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "app/left_out_collector.hpp"
+#include "app/notices.hpp"
 #include "convert/conversion.hpp"
 #include "convert/material_file.hpp"
 #include "convert/output_file.hpp"
@@ -186,7 +188,8 @@ ExportOptions export_options(const SceneState& scene, const ChosenOptions& optio
 }
 
 // What the writing reads: the scene the analysis read, as it read it.
-ConversionInput conversion_input(const Session& session, const SceneFile& scene_file, const ChosenOptions& options)
+ConversionInput conversion_input(const Session& session, const SceneFile& scene_file, const ChosenOptions& options,
+                                 LeftOutCollector& left_out)
 {
     const SceneState& scene = session.scene;
     return {scene_file,
@@ -196,7 +199,9 @@ ConversionInput conversion_input(const Session& session, const SceneFile& scene_
             scene.catalogue,
             scene.has_materials,
             export_options(scene, options),
-            {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop}};
+            {scene.lf_ends_line, session.settings.read_block_size, session.settings.stop},
+            &scene.passed_objects,
+            &left_out};
 }
 
 // The material file step of an ".ase" scene: the file joins the outputs, to
@@ -259,6 +264,7 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
 
     enter_busy_state(session);
     scene.valid_objects = 0;
+    LeftOutCollector collector(session);
     if (scene.statistics.split_files > 1 && !options.split)
         session.tell("Warning", messages::split_warning, MessageIcon::Exclamation);
 
@@ -267,7 +273,8 @@ bool write_outputs(Session& session, const ConversionPlan& plan, TargetClaim& ta
     WrittenOutputs written =
         general != nullptr
             ? write_general_outputs(plan, *general, export_options(scene, options), target.folder(), progress, pictures)
-            : write_scene_outputs(plan, conversion_input(session, scene_file, options), target.folder(), progress);
+            : write_scene_outputs(plan, conversion_input(session, scene_file, options, collector), target.folder(),
+                                  progress);
     ConversionReport& report = session.conversion_report;
     report.next_split_file = written.next_split_file;
     scene.valid_objects = written.objects_written;
@@ -338,9 +345,10 @@ void start_process(Session& session)
     // The log is emptied here: a comment pointing to it would no longer hold.
     if (!session.controls.Text_comments.text.empty())
         session.controls.Text_comments.text = messages::comments_after_conversion;
-    session.log.remove();
     std::string log_error;
-    (void)session.log.create(log_error); // without a log the conversion loses nothing: it writes no line
+    // Made afresh, as the analysis makes it. Without a log the conversion
+    // loses nothing: it writes no line.
+    (void)session.log.create(log_error);
 
     if (scene.file_type == "asc" || scene.file_type == "ase" || held_general_scene(scene) != nullptr) {
         if (!write_outputs(session, plan, target, scene_file))
@@ -352,6 +360,9 @@ void start_process(Session& session)
     enter_idle_state(session);
     session.conversion_report.status = ConversionStatus::Completed;
     session.conversion_report.objects_written = scene.valid_objects;
+    // Every object that passed and was not written is named, before the final message.
+    if (session.conversion_report.objects_left_out > 0)
+        session.tell(left_out_notice(session.conversion_report, scene.passed_objects.count()));
     show_final_message(session);
 }
 

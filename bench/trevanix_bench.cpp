@@ -15,12 +15,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <iostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/form.hpp"
+#include "bench/object_count_bench.hpp"
 #include "bench/scene_generator.hpp"
 #include "cli/cli_services.hpp"
 #include "cli/scene_run.hpp"
@@ -42,6 +44,7 @@ struct Settings {
     int repeat = 3;
     std::string dir;
     bool keep = false;
+    std::int64_t object_lines = 0; // the object-count mode instead, with this many object lines
 };
 
 double seconds_of(const std::function<void()>& work)
@@ -331,20 +334,23 @@ int usage(const char* message)
 {
     std::fprintf(stderr,
                  "%s\nusage: trevanix-bench [--size-mb N[,N...]] [--repeat N] [--dir DIR] [--keep]\n"
+                 "       trevanix-bench --object-lines N [--dir DIR]\n"
                  "  --size-mb N  size of each generated scene in MB (default 200); with a list, e.g. 200,1000,\n"
                  "               each size in turn and the growth of the analysis and the conversion beside the first\n"
                  "  --repeat N   runs of each measurement; the fastest counts (default 3)\n"
                  "  --dir DIR    folder for the generated scenes and outputs (default: a new temporary folder)\n"
-                 "  --keep       keep the generated files\n",
+                 "  --keep       keep the generated files\n"
+                 "  --object-lines N  instead: the peak memory of trevanix-cli on a scene of N object lines\n"
+                 "               (each a rejected object) and on a scene of LOD objects the conversion leaves\n"
+                 "               out, in text and JSON mode, against 64 MiB (e.g. 10000000)\n",
                  message);
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Reads the options into `settings`; an exit status when the program is to
+// end at once (help or a bad option), else none.
+std::optional<int> parse_options(int argc, char** argv, Settings& settings)
 {
-    Settings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -364,6 +370,8 @@ int main(int argc, char** argv)
                 settings.dir = argv[++i];
             else if (arg == "--keep")
                 settings.keep = true;
+            else if (arg == "--object-lines" && has_value)
+                settings.object_lines = std::max<std::int64_t>(1, std::stoll(argv[++i]));
             else if (arg == "--help" || arg == "-h")
                 return usage("trevanix-bench: analysis and conversion speed against plain reads and copies"), 0;
             else
@@ -374,6 +382,16 @@ int main(int argc, char** argv)
     }
     if (std::find(settings.sizes_mb.begin(), settings.sizes_mb.end(), 0) != settings.sizes_mb.end())
         return usage("trevanix-bench: --size-mb must be at least 1");
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    if (const std::optional<int> status = parse_options(argc, argv, settings))
+        return *status;
 
     bool own_dir = false;
     try {
@@ -383,6 +401,13 @@ int main(int argc, char** argv)
             own_dir = true;
         }
         fs::create_directories(settings.dir);
+        if (settings.object_lines > 0) {
+            const bool fine = bench::run_object_count_bench(
+                {settings.object_lines, settings.dir, TREVANIX_CLI, kAnalysisTargetMib});
+            if (own_dir)
+                fs::remove_all(settings.dir);
+            return fine ? 0 : 1;
+        }
         const std::string ase = (fs::path(settings.dir) / "ase-scene.ase").string();
         const std::string asc = (fs::path(settings.dir) / "asc-scene.asc").string();
         std::printf("line scans: %s\n", line_scan_instruction_set());

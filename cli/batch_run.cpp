@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "format/text.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix::cli {
@@ -28,7 +29,8 @@ public:
     {
         for (std::size_t i = 0; i < plans.size(); ++i) {
             // Several scenes share standard error: each line says whose it is.
-            slots_[i].output = std::make_unique<SceneOutput>(choices.several ? plans[i].scene + ": " : std::string());
+            slots_[i].output =
+                std::make_unique<SceneOutput>(choices.several ? printable_text(plans[i].scene) + ": " : std::string());
             // A lone scene shows its text as it comes, as a one-scene run always did.
             if (plans.size() == 1)
                 slots_[i].output->pass_on_flush(
@@ -86,7 +88,7 @@ private:
             lock.unlock();
             console_.draw_progress(running_scenes());
         }
-        console_.print(slot.output->take_pieces());
+        slot.output->drain([this](std::vector<OutputPiece>&& pieces) { console_.print(pieces); });
         slot.output.reset();
         return slot.status;
     }
@@ -97,7 +99,7 @@ private:
         for (std::size_t i = 0; i < slots_.size(); ++i) {
             const ScenePhase phase = slots_[i].progress.phase.load(std::memory_order_relaxed);
             if (phase == ScenePhase::Analysing || phase == ScenePhase::Converting)
-                lines.push_back({file_name_of(plans_[i].scene), phase,
+                lines.push_back({printable_text(file_name_of(plans_[i].scene)), phase,
                                  slots_[i].progress.percent.load(std::memory_order_relaxed)});
         }
         return lines;

@@ -1,20 +1,31 @@
 #include "cli/cli_services.hpp"
 
+#include "format/text.hpp"
+
 namespace trevanix::cli {
 
 bool CliServices::show_message(const Message& message)
 {
-    ShownMessage shown{message.caption, message.text, message.icon, message.buttons, true};
+    ShownMessage shown{message.caption, message.text,    message.icon, message.buttons,
+                       true,            message.details, message.explains_outcome};
     if (shown.is_question())
         shown.answer = answer_yes_;
-    if (echo_ != nullptr && (!errors_only_ || shown.caption == "Error")) {
-        *echo_ << shown.caption << ": " << shown.text << '\n';
-        if (shown.is_question())
-            *echo_ << "  (answered " << (shown.answer ? "Yes" : "No") << ")\n";
-        echo_->flush();
-    }
+    if (echo_ != nullptr && (!errors_only_ || shown.caption == "Error" || shown.explains_outcome))
+        echo(shown);
     messages_.push_back(std::move(shown));
     return messages_.back().answer;
+}
+
+void CliServices::echo(const ShownMessage& shown)
+{
+    // Texts carry paths and names from the scene: no byte of theirs may
+    // move the terminal's cursor or begin a line.
+    *echo_ << shown.caption << ": " << printable_text(shown.text) << '\n';
+    for (const std::string& line : shown.details)
+        *echo_ << "  " << printable_text(line) << '\n';
+    if (shown.is_question())
+        *echo_ << "  (answered " << (shown.answer ? "Yes" : "No") << ")\n";
+    echo_->flush();
 }
 
 FileDialogResult CliServices::open_file_dialog(const FileDialogRequest&)

@@ -21,13 +21,17 @@ struct ShownMessage {
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     bool answer = true; // Yes/No questions: the answer given; OK messages: true
+    std::vector<std::string> details;
+    bool explains_outcome = false;
     bool is_question() const noexcept { return buttons == MessageButtons::YesNo; }
 };
 
 class CliServices : public UserServices {
 public:
-    // When `echo` is set, each message is written there as it is shown; with
-    // `errors_only`, only the messages captioned "Error".
+    // When `echo` is set, each message is written there as it is shown (its
+    // control bytes escaped, its details one a line below it); with
+    // `errors_only`, only the messages captioned "Error" and those that
+    // explain why an action did not do all it was asked to.
     explicit CliServices(std::ostream* echo = nullptr, bool errors_only = false)
         : echo_(echo), errors_only_(errors_only)
     {
@@ -68,6 +72,7 @@ public:
     void quit() override { quit_requested_ = true; }
 
 private:
+    void echo(const ShownMessage& shown);
     void report_progress() noexcept;
 
     std::ostream* echo_;

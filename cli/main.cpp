@@ -19,6 +19,7 @@
 #include "cli/scene_job.hpp"
 #include "cli/scene_list.hpp"
 #include "cli/scene_run.hpp"
+#include "format/text.hpp"
 #include "state/error_log.hpp"
 
 namespace {
@@ -76,8 +77,8 @@ void add_scene_options(CLI::App& command, Arguments& args)
         ->required();
     CLI::Option* log = command.add_option(
         "--log", args.log,
-        "Where to write the error log of a lone scene (default: testfile.txt beside the program, or in "
-        "~/.local/state/trevanix when that folder cannot be written)");
+        "Where to write the error log of a lone scene, made afresh (default: testfile.txt beside the program, or in "
+        "~/.local/state/trevanix when that folder cannot be written; /dev/null discards it)");
     CLI::Option* log_dir = command.add_option(
         "--log-dir", args.log_dir,
         "Write each scene's error log into DIR as SCENE_FILE_NAME.log.txt (default with several scenes: beside "
@@ -85,10 +86,12 @@ void add_scene_options(CLI::App& command, Arguments& args)
     log->excludes(log_dir);
     command.add_flag("--json", args.json,
                      "Print one JSON object per scene on standard output instead of text (one line each with "
-                     "several scenes)");
+                     "several scenes); standard error keeps what --quiet keeps");
     command.add_option("--jobs", args.jobs, "Run up to N scenes at once (default: the number of processors)")
         ->check(CLI::PositiveNumber);
-    command.add_flag("--quiet", args.quiet, "No messages on standard error except errors, and no progress display");
+    command.add_flag("--quiet", args.quiet,
+                     "No messages on standard error except errors and the lines that explain an exit status other "
+                     "than 0, and no progress display");
     command.add_flag("--lf-ends", args.lf_ends, "Also end a line at a lone line feed (files with LF line ends)");
     command.add_flag("--recursive", args.recursive, "Also take the scenes of every folder below a folder given");
     command
@@ -121,7 +124,8 @@ void add_convert_options(CLI::App& convert, Arguments& args)
     convert.add_flag("--yes", args.yes, "Answer Yes to the conversion's questions (default: No)");
 }
 
-void error_note(const std::string& text) { std::cerr << "trevanix-cli: " << text << '\n'; }
+// Paths in the note are shown with their control bytes escaped.
+void error_note(const std::string& text) { std::cerr << "trevanix-cli: " << printable_text(text) << '\n'; }
 
 bool make_folder(const std::string& folder)
 {
@@ -157,7 +161,9 @@ PlanRequest plan_request(const Arguments& args, const std::vector<std::string>& 
     request.scenes = scenes;
     request.log_file = args.log;
     request.log_dir = args.log_dir;
-    if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
+    if (args.no_rename && args.log.empty() && args.log_dir.empty())
+        request.away_from_scenes = user_state_folder().string();
+    else if (scenes.size() == 1 && args.log.empty() && args.log_dir.empty())
         request.default_log = default_log_path(folder).string();
     request.converting = converting;
     request.target = args.target;
@@ -226,7 +232,7 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("trevanix-cli ") + TREVANIX_VERSION);
     app.require_subcommand(1);
     app.footer("Exit status (with several scenes, the highest of any scene): 0 done without problems; 1 objects "
-               "were skipped, or an .asc scene with problems was not converted; 2 usage error, refused target, or "
+               "were skipped or left out, or an .asc scene with problems was not converted; 2 usage error, refused target, or "
                "scenes that would write the same output; 3 the scene could not be analysed, or the conversion was "
                "declined; 4 an output could not be written, another conversion was writing to the target, or the "
                "scene changed since its analysis; 130 interrupted before any output was placed.");
@@ -235,8 +241,8 @@ int main(int argc, char** argv)
     CLI::App* analyze = app.add_subcommand("analyze", "Analyse scenes: statistics, verdict and the error log");
     add_scene_options(*analyze, args);
     analyze->add_flag("--no-rename", args.no_rename,
-                      "Touch nothing in the scene's folder: rename no picture, only list the renames (JSON "
-                      "renamed_pictures)");
+                      "Touch nothing beside the scenes: rename no picture, only list the renames (JSON "
+                      "renamed_pictures); without --log or --log-dir the logs go to the user's state folder");
 
     CLI::App* convert =
         app.add_subcommand("convert", "Analyse scenes, then convert their valid objects to .asc (and a .mat file)");

@@ -1,5 +1,7 @@
 #include "cli/report.hpp"
 
+#include "analysis/texture_short_names.hpp"
+#include "format/text.hpp"
 #include "state/controls.hpp"
 
 namespace trevanix::cli {
@@ -50,15 +52,24 @@ Json text_or_null(const std::string& text)
     return text.empty() ? Json(nullptr) : Json(json_text(text));
 }
 
-Json rejected_entry_json(const LoggedProblem& problem)
+// One problem line as JSON. The general reader's objects have no input line.
+Json problem_entry_json(std::int64_t line_number, const std::optional<std::string_view>& object,
+                        std::string_view reason, std::string_view text)
 {
     Json entry;
-    // The general reader's objects have no input line.
-    entry["line"] = problem.line_number > 0 ? Json(problem.line_number) : Json(nullptr);
-    entry["object"] = problem.object ? Json(json_text(*problem.object)) : Json(nullptr);
-    entry["reason"] = problem.reason;
-    entry["text"] = json_text(problem.text);
+    entry["line"] = line_number > 0 ? Json(line_number) : Json(nullptr);
+    entry["object"] = object ? Json(json_text(*object)) : Json(nullptr);
+    entry["reason"] = std::string(reason);
+    entry["text"] = json_text(text);
     return entry;
+}
+
+Json rejected_entry_json(const LoggedProblem& problem)
+{
+    std::optional<std::string_view> object;
+    if (problem.object)
+        object = *problem.object;
+    return problem_entry_json(problem.line_number, object, problem.reason, problem.text);
 }
 
 // A value nested one level down: its indented lines move two blanks right.
@@ -79,26 +90,6 @@ std::string nested_dump(const Json& value, int indent, int level)
     return out;
 }
 
-// The rejected objects, one entry at a time, laid out as dump() lays out an
-// array one level down, without building them all as JSON first.
-void write_rejected(std::ostream& out, const std::vector<LoggedProblem>& rejected, int indent)
-{
-    if (rejected.empty()) {
-        out << "[]";
-        return;
-    }
-    const std::string line_start = indent < 0 ? "" : "\n" + std::string(static_cast<std::size_t>(indent * 2), ' ');
-    out << '[';
-    for (std::size_t i = 0; i < rejected.size(); ++i) {
-        if (i > 0)
-            out << ',';
-        out << line_start << nested_dump(rejected_entry_json(rejected[i]), indent, 2);
-    }
-    if (indent >= 0)
-        out << '\n' << std::string(static_cast<std::size_t>(indent), ' ');
-    out << ']';
-}
-
 Json renamed_pictures_json(const std::vector<PictureRename>& renames)
 {
     Json list = Json::array();
@@ -111,7 +102,85 @@ Json renamed_pictures_json(const std::vector<PictureRename>& renames)
     return list;
 }
 
+Json unrenamed_pictures_json(const std::vector<UnrenamedPicture>& pictures)
+{
+    Json list = Json::array();
+    for (const UnrenamedPicture& picture : pictures) {
+        Json entry;
+        entry["from"] = json_text(picture.from);
+        entry["to"] = json_text(picture.to);
+        entry["reason"] = picture.reason;
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
+Json messages_json(const std::vector<ShownMessage>& messages)
+{
+    Json list = Json::array();
+    for (const auto& m : messages) {
+        Json entry;
+        entry["caption"] = json_text(m.caption);
+        // The details follow the text, one a line, as the window shows them.
+        std::string text = m.text;
+        for (const std::string& line : m.details)
+            text += "\n" + line;
+        entry["text"] = json_text(text);
+        entry["answer"] = m.is_question() ? Json(m.answer ? "yes" : "no") : Json(nullptr);
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
 } // namespace
+
+void JsonEntryList::add(const Json& entry)
+{
+    // Each entry on a line of its own, two levels in, as dump(2) puts it.
+    const std::string line_start = indent_ < 0 ? "" : "\n" + std::string(static_cast<std::size_t>(indent_ * 2), ' ');
+    if (!empty_)
+        entries_.append(",");
+    entries_.append(line_start);
+    entries_.append(nested_dump(entry, indent_, 2));
+    empty_ = false;
+}
+
+void JsonEntryList::clear() noexcept
+{
+    entries_.clear();
+    empty_ = true;
+}
+
+void JsonEntryList::write(std::ostream& out) const
+{
+    if (empty_) {
+        out << "[]";
+        return;
+    }
+    out << '[';
+    SpillBuffer::Reader reader(entries_);
+    for (std::string_view piece = reader.next(); !piece.empty(); piece = reader.next())
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    if (indent_ >= 0)
+        out << '\n' << std::string(static_cast<std::size_t>(indent_), ' ');
+    out << ']';
+}
+
+void ObjectLists::problem_logged(const ProblemLine& problem)
+{
+    rejected.add(problem_entry_json(problem.line_number, problem.object, problem.reason, problem.text));
+}
+
+void ObjectLists::object_left_out(const LeftOutObject& object)
+{
+    Json entry;
+    entry["line"] = object.line;
+    entry["object"] = json_text(object.object);
+    entry["reason"] = object.reason;
+    left_out.add(entry);
+}
+
+std::string shown(std::string_view text) { return printable_text(text); }
 
 std::string json_text(std::string_view bytes)
 {
@@ -131,7 +200,7 @@ std::string json_text(std::string_view bytes)
     return out;
 }
 
-AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& scene)
+AnalysisSnapshot take_analysis_snapshot(const Session& session, const std::string& scene)
 {
     AnalysisSnapshot s;
     s.scene = scene;
@@ -149,11 +218,12 @@ AnalysisSnapshot take_analysis_snapshot(Session& session, const std::string& sce
         {captions::Label3, c.Text1.text},
     };
     s.log_path = session.log.path().string();
-    s.rejected = session.log.take_kept_problems();
+    s.log_error = session.log.failure_reason();
     s.renamed_pictures = session.analysis_report.renamed_pictures;
     s.missing_pictures = session.analysis_report.missing_pictures;
     s.reader = session.analysis_report.reader;
     s.repaired = session.analysis_report.repaired;
+    s.unrenamed_pictures = session.analysis_report.unrenamed_pictures;
     return s;
 }
 
@@ -171,19 +241,22 @@ void print_picture_notes(std::ostream& out, const AnalysisSnapshot& snapshot, bo
 {
     if (renames_listed_only)
         for (const PictureRename& rename : snapshot.renamed_pictures)
-            out << "Picture to be renamed: " << rename.from << " -> " << rename.to << '\n';
+            out << "Picture to be renamed: " << shown(rename.from) << " -> " << shown(rename.to) << '\n';
     for (const std::string& picture : snapshot.missing_pictures)
-        out << "Picture not found: " << picture << '\n';
+        out << "Picture not found: " << shown(picture) << '\n';
+    for (const UnrenamedPicture& picture : snapshot.unrenamed_pictures)
+        out << "Picture not renamed: " << shown(picture.from) << " (" << unrenamed_picture_text(picture.reason)
+            << ")\n";
 }
 
 void print_written_files(std::ostream& out, const ConversionReport& report)
 {
     for (const auto& path : report.outputs)
-        out << path << '\n';
+        out << shown(path) << '\n';
     if (!report.mat_file.empty())
-        out << report.mat_file << '\n';
+        out << shown(report.mat_file) << '\n';
     for (const auto& path : report.pictures)
-        out << path << '\n';
+        out << shown(path) << '\n';
 }
 
 Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMessage>& messages)
@@ -200,7 +273,9 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     object["faces"] = snapshot.statistics.faces;
     object["vertices"] = snapshot.statistics.vertices;
     object["invalid_submaterial_objects"] = snapshot.statistics.invalid_submaterial_objects;
-    object["log"] = json_text(snapshot.log_path);
+    // A log that could not be made or written holds no (or not every) line.
+    object["log"] = snapshot.log_error.empty() ? Json(json_text(snapshot.log_path)) : Json(nullptr);
+    object["log_error"] = text_or_null(snapshot.log_error);
     object["rejected"] = Json::array(); // written entry by entry by write_scene_json
     Json repaired = Json::array();
     for (const LoggedProblem& problem : snapshot.repaired)
@@ -211,20 +286,12 @@ Json analysis_json(const AnalysisSnapshot& snapshot, const std::vector<ShownMess
     for (const std::string& picture : snapshot.missing_pictures)
         missing.push_back(json_text(picture));
     object["missing_pictures"] = std::move(missing);
-    Json list = Json::array();
-    for (const auto& m : messages) {
-        Json entry;
-        entry["caption"] = json_text(m.caption);
-        entry["text"] = json_text(m.text);
-        entry["answer"] = m.is_question() ? Json(m.answer ? "yes" : "no") : Json(nullptr);
-        list.push_back(std::move(entry));
-    }
-    object["messages"] = std::move(list);
+    object["unrenamed_pictures"] = unrenamed_pictures_json(snapshot.unrenamed_pictures);
+    object["messages"] = messages_json(messages);
     return object;
 }
 
-void write_scene_json(std::ostream& out, const Json& object, const std::vector<LoggedProblem>& rejected,
-                      bool one_line)
+void write_scene_json(std::ostream& out, const Json& object, const ObjectLists& lists, bool one_line)
 {
     // dump()'s layouts: {"key":value,...} on one line, or indented by two.
     const int indent = one_line ? -1 : 2;
@@ -238,7 +305,9 @@ void write_scene_json(std::ostream& out, const Json& object, const std::vector<L
         first = false;
         out << line_start << Json(key).dump() << key_end;
         if (key == "rejected")
-            write_rejected(out, rejected, indent);
+            lists.rejected.write(out);
+        else if (key == "left_out")
+            lists.left_out.write(out);
         else
             out << nested_dump(value, indent, 1);
     }
@@ -251,6 +320,7 @@ void add_conversion_json(Json& object, const ConversionReport& report)
 {
     object["converted"] = report.status == ConversionStatus::Completed;
     object["objects_written"] = report.objects_written;
+    object["left_out"] = Json::array(); // written entry by entry by write_scene_json
     Json outputs = Json::array();
     for (const auto& path : report.outputs)
         outputs.push_back(json_text(path));

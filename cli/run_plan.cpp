@@ -143,6 +143,19 @@ std::string find_output_clash(const std::vector<ScenePlan>& plans, bool split_ch
 
 } // namespace
 
+std::vector<std::string> log_paths(const PlanRequest& request)
+{
+    const bool several = request.scenes.size() > 1;
+    const bool away = !request.away_from_scenes.empty() && request.log_dir.empty();
+    if (!request.log_file.empty())
+        return {request.log_file};
+    if (away && !several)
+        return {join_path(request.away_from_scenes, "testfile.txt")};
+    if (several || !request.log_dir.empty())
+        return several_scene_logs(request.scenes, away ? request.away_from_scenes : request.log_dir);
+    return {request.default_log};
+}
+
 std::vector<std::string> several_scene_logs(const std::vector<std::string>& scenes, const std::string& log_dir)
 {
     std::vector<std::string> logs;
@@ -174,13 +187,7 @@ RunPlan plan_run(const PlanRequest& request)
     if (plan.error = find_duplicate_scene(request.scenes); !plan.error.empty())
         return plan;
 
-    std::vector<std::string> logs;
-    if (!request.log_file.empty())
-        logs = {request.log_file};
-    else if (several || !request.log_dir.empty())
-        logs = several_scene_logs(request.scenes, request.log_dir);
-    else
-        logs = {request.default_log};
+    const std::vector<std::string> logs = log_paths(request);
     for (std::size_t i = 0; i < request.scenes.size(); ++i) {
         ScenePlan scene{request.scenes[i], logs[i], {}};
         if (request.converting) {

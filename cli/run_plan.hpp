@@ -18,6 +18,10 @@ struct PlanRequest {
     std::string log_file;    // --log FILE (one scene only)
     std::string log_dir;     // --log-dir DIR
     std::string default_log; // the log of a lone scene when neither is given
+    // Touch nothing beside the scenes (--no-rename): without --log or
+    // --log-dir, every log goes to this folder (the user's state folder),
+    // "testfile.txt" for a lone scene.
+    std::string away_from_scenes;
     bool converting = false;
     std::string target;  // --target FILE (one scene only)
     std::string out_dir; // --out-dir DIR
@@ -30,6 +34,11 @@ struct RunPlan {
 };
 
 RunPlan plan_run(const PlanRequest& request);
+
+// The log of each scene, in order: --log FILE, else the scenes' own logs (in
+// --log-dir, in the state folder for --no-rename, else beside each scene),
+// else the default log of a lone scene.
+std::vector<std::string> log_paths(const PlanRequest& request);
 
 // The logs of several scenes: "<scene file name>.log.txt", beside the scene
 // or in `log_dir`. In one folder two scenes may share a file name: the later

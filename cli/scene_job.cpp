@@ -11,21 +11,30 @@ namespace trevanix::cli {
 
 namespace {
 
-// A note that reports an error; --quiet keeps it.
-void error_note(std::ostream& err, const std::string& text) { err << "trevanix-cli: " << text << '\n'; }
+// A note that reports an error or explains a status other than 0: --quiet
+// and --json keep it. Paths in it are shown with control bytes escaped.
+void error_note(std::ostream& err, const std::string& text)
+{
+    err << "trevanix-cli: " << shown(text) << '\n';
+}
 
 class SceneJob {
 public:
     SceneJob(const ScenePlan& plan, const RunChoices& choices, std::ostream& out, std::ostream& err,
              SceneProgress& progress)
         : plan_(plan), choices_(choices), out_(out), err_(err), progress_(progress),
-          services_(choices.json ? nullptr : &err, choices.quiet), form_(services_, settings_for(plan, choices))
+          // Standard output stays pure JSON; errors and explanations still
+          // go to standard error.
+          services_(&err, choices.quiet || choices.json), form_(services_, settings_for(plan, choices)),
+          lists_(choices.json_lines)
     {
         services_.watch_interrupt(choices.interrupted, &form_.session().stop_requested);
         services_.watch_progress(&form_.controls(), &progress_);
-        // The per-object report costs memory for every rejected object: kept
-        // only when the JSON report asks for it.
-        form_.session().log.keep_problems(choices.json);
+        // The per-object lists of the JSON report, filled as the objects come.
+        if (choices.json) {
+            form_.session().log.set_listener(&lists_);
+            form_.session().left_out_listener = &lists_;
+        }
     }
 
     int run()
@@ -50,18 +59,28 @@ private:
 
     bool interrupted() const { return choices_.interrupted != nullptr && *choices_.interrupted != 0; }
 
-    // A note that explains a result; --quiet leaves it out.
-    void hint(const std::string& text)
-    {
-        if (!choices_.quiet)
-            err_ << "trevanix-cli: " << text << '\n';
-    }
+    // A note that explains a status other than 0; --quiet keeps it.
+    void hint(const std::string& text) { cli::error_note(err_, text); }
     void error_note(const std::string& text) { cli::error_note(err_, text); }
+
+    // Where the rejected objects can be read: never a log that does not hold them.
+    std::string rejected_objects_note() const
+    {
+        const ErrorLog& log = form_.session().log;
+        const std::string listed = "; \"trevanix-cli analyze --json\" lists them";
+        if (!snapshot_.log_error.empty())
+            return "the rejected objects are not all in the error log \"" + log.path().string() +
+                   "\", which could not be made or written (" + snapshot_.log_error + ")" + listed;
+        if (log.discarded())
+            return "the rejected objects were not logged: the error log is \"" + log.path().string() + "\"" +
+                   listed;
+        return "the rejected objects are listed in the error log: " + log.path().string();
+    }
 
     int run_phases()
     {
         if (choices_.several && !choices_.json)
-            out_ << "Scene: " << plan_.scene << '\n';
+            out_ << "Scene: " << shown(plan_.scene) << '\n';
         if (!analyse())
             return finish(choices_.converting, exit_status::not_analysable);
         if (!choices_.converting || interrupted())
@@ -120,7 +139,7 @@ private:
             hint("hint: this file ends its lines with lone line feeds (LF), which do not end a line by default; "
                  "run again with --lf-ends to read them as line ends.");
         if (report.completed && report.problems && !(choices_.converting && conversion_allowed(session)))
-            hint("the rejected objects are listed in the error log: " + session.log.path().string());
+            hint(rejected_objects_note());
         const bool interrupted = choices_.interrupted != nullptr && *choices_.interrupted != 0;
         if (!report.completed && services_.messages().empty() && !interrupted)
             error_note(is_scene_file_type(session.scene.file_type)
@@ -138,8 +157,7 @@ private:
         if (!session.analysis_report.completed || target_refused)
             return;
         if (!conversion_allowed(session)) {
-            hint("the scene has problems and cannot be converted; see the error log: " +
-                 session.log.path().string());
+            hint("the scene has problems and cannot be converted; " + rejected_objects_note());
             return;
         }
         switch (report.status) {
@@ -167,9 +185,13 @@ private:
     {
         if (choices_.json) {
             Json object = analysis_json(snapshot_, services_.messages());
+            const ConversionReport& conversion = form_.session().conversion_report;
             if (conversion_part)
-                add_conversion_json(object, form_.session().conversion_report);
-            write_scene_json(out_, object, snapshot_.rejected, choices_.json_lines);
+                add_conversion_json(object, conversion);
+            // Objects are left out only from a conversion that wrote its outputs.
+            if (conversion.status != ConversionStatus::Completed)
+                lists_.left_out.clear();
+            write_scene_json(out_, object, lists_, choices_.json_lines);
         } else if (conversion_part) {
             print_written_files(out_, form_.session().conversion_report);
         }
@@ -187,6 +209,7 @@ private:
     SceneProgress& progress_;
     CliServices services_;
     Form form_;
+    ObjectLists lists_;
     AnalysisSnapshot snapshot_;
     // The exit status of an unexpected failure in the phase under way.
     int failure_status_ = exit_status::not_analysable;

@@ -1,5 +1,7 @@
 #include "cli/scene_output.hpp"
 
+#include <cstring>
+
 namespace trevanix::cli {
 
 // An unbuffered stream buffer: every character written goes straight into
@@ -52,17 +54,62 @@ void SceneOutput::append(Channel channel, const char* text, std::size_t size)
     pending_size_ += size;
     if (channel == Channel::Out || err_prefix_.empty()) {
         piece.append(text, size);
-        // Passed on as it comes, a huge report is never held whole.
-        if (sink_ && pending_size_ >= pass_on_size)
-            flushed();
-        return;
+    } else {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (err_at_line_start_)
+                piece += err_prefix_;
+            piece.push_back(text[i]);
+            err_at_line_start_ = text[i] == '\n';
+        }
     }
-    for (std::size_t i = 0; i < size; ++i) {
-        if (err_at_line_start_)
-            piece += err_prefix_;
-        piece.push_back(text[i]);
-        err_at_line_start_ = text[i] == '\n';
+    // Passed on as it comes, or moved out of memory while it waits, a huge
+    // report is never held whole.
+    if (sink_ && pending_size_ >= pass_on_size)
+        flushed();
+    else if (!sink_ && pending_size_ >= held_in_memory)
+        spill_pieces();
+}
+
+void SceneOutput::spill_pieces()
+{
+    for (const OutputPiece& piece : pieces_) {
+        char head[9];
+        head[0] = piece.channel == Channel::Out ? 'o' : 'e';
+        const std::uint64_t size = piece.text.size();
+        std::memcpy(head + 1, &size, sizeof size);
+        spilled_.append(std::string_view(head, sizeof head));
+        spilled_.append(piece.text);
     }
+    pieces_.clear();
+    pending_size_ = 0;
+}
+
+void SceneOutput::drain(const std::function<void(std::vector<OutputPiece>&&)>& print)
+{
+    SpillBuffer::Reader reader(spilled_);
+    std::vector<OutputPiece> group;
+    std::size_t group_size = 0;
+    std::string head;
+    while (reader.next_bytes(9, head)) {
+        std::uint64_t size = 0;
+        std::memcpy(&size, head.data() + 1, sizeof size);
+        OutputPiece piece{head[0] == 'o' ? Channel::Out : Channel::Err, {}};
+        if (!reader.next_bytes(static_cast<std::size_t>(size), piece.text))
+            break;
+        head.clear();
+        group_size += piece.text.size();
+        group.push_back(std::move(piece));
+        if (group_size >= pass_on_size) {
+            print(std::move(group));
+            group = {};
+            group_size = 0;
+        }
+    }
+    if (!group.empty())
+        print(std::move(group));
+    spilled_.clear();
+    if (!pieces_.empty())
+        print(take_pieces());
 }
 
 void SceneOutput::flushed()

@@ -2,13 +2,16 @@
 // What one scene prints, kept in the order it was printed: pieces of standard
 // output and standard error. Scenes that run side by side keep their text
 // here, and the run prints it scene by scene in input order, so the lines of
-// two scenes never mix.
+// two scenes never mix. Text waiting for its turn beyond a megabyte goes to a
+// temporary file, so a long report costs bounded memory.
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
 #include <vector>
+
+#include "state/spill_buffer.hpp"
 
 namespace trevanix::cli {
 
@@ -36,17 +39,24 @@ public:
     // messages as they come).
     void pass_on_flush(std::function<void(std::vector<OutputPiece>&&)> sink) { sink_ = std::move(sink); }
 
-    // The pieces printed and not yet passed on, in order.
+    // The pieces printed and not yet passed on, in order (those held in
+    // memory: see drain()).
     std::vector<OutputPiece> take_pieces();
+    // Hands every piece printed and not yet passed on to `print`, in order,
+    // a group at a time, those moved to the temporary file first.
+    void drain(const std::function<void(std::vector<OutputPiece>&&)>& print);
 
 private:
     class ChannelBuffer;
     void append(Channel channel, const char* text, std::size_t size);
     void flushed();
+    void spill_pieces();
 
     static constexpr std::size_t pass_on_size = std::size_t{1} << 16;
+    static constexpr std::size_t held_in_memory = std::size_t{1} << 20;
 
     std::vector<OutputPiece> pieces_;
+    SpillBuffer spilled_; // pieces as records: channel byte, 8-byte size, the text
     std::size_t pending_size_ = 0;
     std::string err_prefix_;
     bool err_at_line_start_ = true;

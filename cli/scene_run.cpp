@@ -129,7 +129,10 @@ int conversion_exit_status(const Session& session, bool target_refused)
         return exit_status::usage;
     switch (session.conversion_report.status) {
     case ConversionStatus::Completed:
-        return session.analysis_report.problems ? exit_status::problems : exit_status::ok;
+        // An object that passed the analysis and was not written is a problem too.
+        return session.analysis_report.problems || session.conversion_report.objects_left_out > 0
+                   ? exit_status::problems
+                   : exit_status::ok;
     case ConversionStatus::Declined:
         return exit_status::not_analysable;
     case ConversionStatus::RefusedTarget:

@@ -13,7 +13,7 @@ namespace trevanix::cli {
 
 namespace exit_status {
 inline constexpr int ok = 0;
-inline constexpr int problems = 1;       // objects skipped, or an ".asc" scene that cannot be converted
+inline constexpr int problems = 1;       // objects skipped or left out, or an ".asc" scene that cannot be converted
 inline constexpr int usage = 2;          // bad arguments, or a target that would replace the input
 inline constexpr int not_analysable = 3; // unreadable or broken scene, or a conversion declined by a No
 inline constexpr int write_failed = 4;   // an output could not be written

@@ -95,99 +95,148 @@ bool starts_with_keyword(std::string_view line, std::string_view written, std::s
            starts_with_lower(line, keyword);
 }
 
-bool append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
+using Outcome = std::optional<LeftOutReason>; // none: the object is kept so far
+
+Outcome append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
     LineCursor& in = run.input;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view tail;
         if (!starts_with_indexed_fast(in.line(), asc::vertex_line_start, asc::vertex, i, tail))
-            return false;
+            return LeftOutReason::VertexLineMissing;
         run.note_copied_line();
         if (run.options.axis_flip && append_axis_flipped_plain_tail(block, i.value(), tail)) {
             if (!in.read())
-                return false;
+                return LeftOutReason::ObjectCutShort;
             continue;
         }
         asc::append_vertex_start(block, i.value());
         if (run.options.axis_flip) {
             if (!append_axis_flipped(block, tail, false))
-                return false;
+                return LeftOutReason::VertexValuesUnreadable;
         } else {
             block += tail;
         }
         block += asc::line_end;
         // Faces follow, so the input cannot end here.
         if (!in.read())
-            return false;
+            return LeftOutReason::ObjectCutShort;
     }
-    return true;
+    return std::nullopt;
 }
 
-// False when the object is left out. After the last face the input may end:
-// the object is complete then.
-bool append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
+// After the last face the input may end: the object is complete then.
+Outcome append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
 {
     LineCursor& in = run.input;
+    const Outcome cut_short = LeftOutReason::ObjectCutShort;
     for (asc::RunningIndex i; i.value() < count; i.next()) {
         std::string_view rest;
         if (!starts_with_indexed_fast(in.line(), asc::face_line_start, asc::face, i, rest))
-            return false;
+            return LeftOutReason::FaceLineMissing;
         run.note_copied_line();
         asc::append_line(block, in.line());
-        const bool last = i.value() + 1 == count;
+        const Outcome end_of_input = i.value() + 1 == count ? std::nullopt : cut_short;
         if (!in.read())
-            return last;
+            return end_of_input;
         if (starts_with_keyword(in.line(), asc::material_line_start.substr(0, asc::material.size()), asc::material) && !in.read())
-            return last;
+            return end_of_input;
         if (starts_with_keyword(in.line(), asc::smoothing_line_start.substr(0, asc::smoothing.size()), asc::smoothing) && !in.read())
-            return last;
+            return end_of_input;
     }
-    return true;
+    return std::nullopt;
+}
+
+// The name and counts lines, and the lines before the vertex section.
+Outcome copy_head(ExportRun& run, std::string& block, asc::Counts& counts)
+{
+    LineCursor& in = run.input;
+    const auto name = asc::quoted_name(in.line());
+    if (!name)
+        return LeftOutReason::NameNotQuoted;
+    run.note_copied_line();
+    asc::append_name_line(block, *name);
+    if (!in.read())
+        return LeftOutReason::ObjectCutShort;
+    const auto read = asc::read_counts_line(in.line());
+    if (!read)
+        return LeftOutReason::CountsUnusable;
+    counts = *read;
+    if (counts.vertices == 0)
+        return LeftOutReason::ZeroVertices;
+    if (counts.faces == 0)
+        return LeftOutReason::ZeroFaces;
+    if (counts.faces > 65535)
+        return LeftOutReason::TooManyFaces;
+    asc::append_counts_line(block, counts.vertices, counts.faces);
+    if (!in.read())
+        return LeftOutReason::ObjectCutShort;
+    if (starts_with_lower(in.line(), asc::mapped) && !in.read())
+        return LeftOutReason::ObjectCutShort;
+    if (starts_with_lower(in.line(), asc::vertex_list) && !in.read())
+        return LeftOutReason::ObjectCutShort;
+    return std::nullopt;
 }
 
 } // namespace
 
-bool copy_asc_object(ExportRun& run, std::string& block)
+Outcome copy_asc_object(ExportRun& run, std::string& block)
 {
     LineCursor& in = run.input;
     run.cut_line = 0;
-    const auto name = asc::quoted_name(in.line());
-    if (!name)
-        return false;
-    run.note_copied_line();
-    asc::append_name_line(block, *name);
-
-    if (!in.read())
-        return false;
-    const auto counts = asc::read_counts_line(in.line());
-    if (!counts || counts->vertices == 0 || counts->faces == 0 || counts->faces > 65535)
-        return false;
-    asc::append_counts_line(block, counts->vertices, counts->faces);
-
-    if (!in.read())
-        return false;
-    if (starts_with_lower(in.line(), asc::mapped) && !in.read())
-        return false;
-    if (starts_with_lower(in.line(), asc::vertex_list) && !in.read())
-        return false;
+    asc::Counts counts{};
+    if (const Outcome head = copy_head(run, block, counts))
+        return head;
     // An object without a vertex section (or, below, a face section) would be
     // written with empty lines; it is left out.
     if (!starts_with_lower(in.line(), asc::vertex))
-        return false;
+        return LeftOutReason::VertexLineMissing;
     asc::append_line(block, asc::vertex_list_line);
-    if (!append_vertex_lines(run, counts->vertices, block))
-        return false;
+    if (const Outcome vertices = append_vertex_lines(run, counts.vertices, block))
+        return vertices;
 
     if (starts_with_lower(in.line(), asc::face_list) && !in.read())
-        return false;
+        return LeftOutReason::ObjectCutShort;
     if (!starts_with_lower(in.line(), asc::face))
-        return false;
+        return LeftOutReason::FaceLineMissing;
     asc::append_line(block, asc::face_list_line);
-    if (!append_face_lines(run, counts->faces, block))
-        return false;
+    if (const Outcome faces = append_face_lines(run, counts.faces, block))
+        return faces;
     block += asc::line_end;
+    return std::nullopt;
+}
+
+namespace {
+
+// The loop's line counter starts at 1 before the first line (it is also its
+// progress), so its numbers run one ahead of the file's.
+std::int64_t file_line(const LineCursor& in) noexcept { return in.number() - 1; }
+
+// Copies the object that starts on the current line and places it, or tells
+// why it is left out. False when the loop must end (see `end`).
+bool copy_and_place(ExportRun& run, std::string& block, LoopEnd& end)
+{
+    const std::int64_t start = file_line(run.input);
+    block.clear();
+    if (const Outcome left_out = copy_asc_object(run, block)) {
+        if (run.outcomes != nullptr)
+            run.outcomes->object_left_out(start, *left_out);
+        return true;
+    }
+    if (run.cut_line != 0) {
+        end = LoopEnd::LineTooLong;
+        return false;
+    }
+    if (!run.sink.place_block(block)) {
+        end = LoopEnd::WriteFailed;
+        return false;
+    }
+    if (run.outcomes != nullptr)
+        run.outcomes->object_written(start);
     return true;
 }
+
+} // namespace
 
 LoopEnd run_asc_reexport(ExportRun& run)
 {
@@ -198,15 +247,9 @@ LoopEnd run_asc_reexport(ExportRun& run)
             return LoopEnd::Stopped;
         if (!in.read())
             break;
-        if (asc::starts_object(in.line())) {
-            block.clear();
-            if (copy_asc_object(run, block)) {
-                if (run.cut_line != 0)
-                    return LoopEnd::LineTooLong;
-                if (!run.sink.place_block(block))
-                    return LoopEnd::WriteFailed;
-            }
-        }
+        LoopEnd end = LoopEnd::Finished;
+        if (asc::starts_object(in.line()) && !copy_and_place(run, block, end))
+            return end;
         if (in.number() < run.line_count)
             run.pace.progress(in.number());
         if (in.number() >= run.line_count)

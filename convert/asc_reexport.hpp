@@ -1,6 +1,7 @@
 #pragma once
 // The object loop for ".asc" input: each object is copied again, without its
 // mapping, material and smoothing lines, with the axis flip on request.
+#include <optional>
 #include <string>
 
 #include "convert/export_run.hpp"
@@ -9,9 +10,9 @@ namespace trevanix {
 
 LoopEnd run_asc_reexport(ExportRun& run);
 
-// Copies the object whose object-name line is current into `block`. Returns
-// false, with `block` incomplete, when the object is left out; the line
+// Copies the object whose object-name line is current into `block`. Gives
+// the reason, with `block` incomplete, when the object is left out; the line
 // current on return is the one the scan goes on with.
-bool copy_asc_object(ExportRun& run, std::string& block);
+std::optional<LeftOutReason> copy_asc_object(ExportRun& run, std::string& block);
 
 } // namespace trevanix

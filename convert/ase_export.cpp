@@ -75,6 +75,38 @@ bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std
     return tab_at(line.size());
 }
 
+bool is_blank_or_tab(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// The values of a list line whose fields are not all TAB-separated: after the
+// leading TABs, the keyword, the index and each value are the runs of text
+// between blanks or TABs. `count` values after the index go to `out`; false
+// when the line has fewer.
+bool blank_fields(std::string_view line, std::size_t count, std::string_view* out) noexcept
+{
+    std::size_t i = 0;
+    while (i < line.size() && line[i] == '\t')
+        ++i;
+    for (std::size_t run = 0; run < count + 2; ++run) {
+        while (i < line.size() && is_blank_or_tab(line[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !is_blank_or_tab(line[i]))
+            ++i;
+        if (i == start)
+            return false;
+        if (run >= 2)
+            out[run - 2] = line.substr(start, i - start);
+    }
+    return true;
+}
+
+// The values of a list line: its TAB fields 4 onwards where it has them, as
+// the exporters write it; else its runs of text (see blank_fields).
+bool list_values(std::string_view line, std::size_t count, std::string_view* out) noexcept
+{
+    return tab_fields(line, 4, count, out) || blank_fields(line, count, out);
+}
+
 } // namespace
 
 std::string_view AseObjectExporter::line(const Span& span) const noexcept
@@ -120,7 +152,7 @@ bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std
         const bool keyword_matches = keyword.empty() || matches(text, keyword);
         if (keyword_matches)
             run.note_copied_line();
-        if (keyword_matches && tab_fields(text, 4, wanted, values)) {
+        if (keyword_matches && list_values(text, wanted, values)) {
             fields.present = true;
             // Only the wanted fields are kept.
             const char* kept = values[0].data();
@@ -136,26 +168,48 @@ bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std
     return true;
 }
 
-bool AseObjectExporter::place_corner(std::optional<std::int64_t> g, std::string_view texture, bool mapped)
+AseObjectExporter::Outcome AseObjectExporter::place_corner(std::optional<std::int64_t> g, std::string_view texture,
+                                                           bool mapped)
 {
-    if (!g || *g >= nv_ || !verts_[static_cast<std::size_t>(*g)].present)
-        return false;
+    if (!g || *g >= nv_)
+        return LeftOutReason::VertexIndexOutOfRange;
+    if (!verts_[static_cast<std::size_t>(*g)].present)
+        return LeftOutReason::VertexLineUnreadable;
     std::int64_t at = *g;
     if (mapped) {
         const auto t = index_below(texture, ntv_);
-        if (!t || !tverts_[static_cast<std::size_t>(*t)].present)
-            return false;
+        if (!t)
+            return LeftOutReason::MappingVertexIndexOutOfRange;
+        if (!tverts_[static_cast<std::size_t>(*t)].present)
+            return LeftOutReason::MappingVertexLineUnreadable;
         at = *t;
     }
     slot_sources_[static_cast<std::size_t>(at)] = *g;
-    return true;
+    return std::nullopt;
 }
 
-bool AseObjectExporter::face_pass(const MaterialCatalogue& catalogue, bool mapped)
+std::string_view AseObjectExporter::material_of(const MaterialCatalogue& catalogue, std::int16_t submaterial)
+{
+    // Faces mostly share their sub-material: look the cell up once per change.
+    if (submaterial != cached_mtlid_) {
+        const std::string& cell = catalogue.cell(material_reference_, submaterial);
+        const std::size_t separator = cell.find(asc::cell_separator);
+        // A sub-material the material list counts but never defines has no
+        // cell: its faces are written as those of the empty material, as the
+        // analysis passes them.
+        cached_material_ = separator == std::string::npos ? std::string_view() : std::string_view(cell).substr(0, separator);
+        if (cached_material_ == asc::empty_material)
+            cached_material_ = {};
+        cached_mtlid_ = submaterial;
+    }
+    return cached_material_;
+}
+
+AseObjectExporter::Outcome AseObjectExporter::face_pass(const MaterialCatalogue& catalogue, bool mapped)
 {
     const int submaterials = mapped ? catalogue.submaterial_count(material_reference_) : 0;
     if (mapped && submaterials < 0)
-        return false;
+        return LeftOutReason::UnknownMaterial;
     face_text_.clear();
     // No 16-bit id (not even a negative one) matches: the first face looks its cell up.
     cached_mtlid_ = 1 << 16;
@@ -165,38 +219,24 @@ bool AseObjectExporter::face_pass(const MaterialCatalogue& catalogue, bool mappe
         if (mapped) {
             const Fields& t = tfaces_[static_cast<std::size_t>(j)];
             if (!t.present)
-                return false;
+                return LeftOutReason::MappingFaceLineUnreadable;
             for (std::size_t k = 0; k < 3; ++k)
                 texture_corners[k] = field(t, k);
         }
         FaceReading r;
         if (!read_face_line(face, r))
-            return false;
+            return LeftOutReason::FaceLineUnreadable;
         if (mapped && r.submaterial > 0 && r.submaterial >= submaterials)
-            return false;
+            return LeftOutReason::InvalidSubmaterialId;
         for (int k = 0; k < 3; ++k) {
             const auto g = r.canonical ? std::optional<std::int64_t>(r.corner_values[k]) : index_below(r.corners[k], nv_);
-            if (!place_corner(g, texture_corners[k], mapped))
-                return false;
+            if (const Outcome placed = place_corner(g, texture_corners[k], mapped))
+                return placed;
         }
-
-        std::string_view material;
-        if (mapped) {
-            // Faces mostly share their sub-material: look the cell up once per change.
-            if (r.submaterial != cached_mtlid_) {
-                const std::string& cell = catalogue.cell(material_reference_, r.submaterial);
-                const std::size_t separator = cell.find(asc::cell_separator);
-                if (separator == std::string::npos)
-                    return false;
-                cached_material_ = std::string_view(cell).substr(0, separator);
-                cached_mtlid_ = r.submaterial;
-            }
-            if (cached_material_ != asc::empty_material)
-                material = cached_material_;
-        }
+        const std::string_view material = mapped ? material_of(catalogue, r.submaterial) : std::string_view();
         append_face_lines(face_text_, j, r, mapped ? texture_corners : nullptr, material);
     }
-    return true;
+    return std::nullopt;
 }
 
 namespace {
@@ -343,108 +383,160 @@ bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool m
     return true;
 }
 
-bool AseObjectExporter::read_object(ExportRun& run)
+AseObjectExporter::Outcome AseObjectExporter::read_counts(ExportRun& run)
 {
     LineCursor& in = run.input;
-    run.cut_line = 0;
-    arena_.clear();
-
     if (!in.read())
-        return false;
+        return LeftOutReason::ObjectCutShort;
     const auto name = asc::quoted_name(in.line());
-    if (!name || name->substr(0, 3) == "LOD")
-        return false;
+    if (!name)
+        return LeftOutReason::NameNotQuoted;
+    if (name->substr(0, 3) == "LOD")
+        return LeftOutReason::LodName;
     run.note_copied_line();
     name_.assign(*name);
 
     if (!read_until(in, ase_keyword::vertex_count))
-        return false;
+        return LeftOutReason::ObjectCutShort;
     const auto nv = count_after(in.line(), ase_keyword::vertex_count);
-    if (!nv || *nv == 0)
-        return false;
+    if (!nv)
+        return LeftOutReason::CountsUnusable;
+    if (*nv == 0)
+        return LeftOutReason::ZeroVertices;
     // A face count that does not follow the vertex count directly would leave
     // the object without a face count of its own.
-    if (!in.read() || !matches(in.line(), ase_keyword::face_count))
-        return false;
+    if (!in.read())
+        return LeftOutReason::ObjectCutShort;
+    if (!matches(in.line(), ase_keyword::face_count))
+        return LeftOutReason::FaceCountLineMissing;
     const auto nf = count_after(in.line(), ase_keyword::face_count);
-    if (!nf || *nf == 0 || *nf > 65535)
-        return false;
+    if (!nf)
+        return LeftOutReason::CountsUnusable;
+    if (*nf == 0)
+        return LeftOutReason::ZeroFaces;
+    if (*nf > 65535)
+        return LeftOutReason::TooManyFaces;
     nv_ = *nv;
     nf_ = *nf;
+    return std::nullopt;
+}
 
-    if (!in.read() || !matches(in.line(), ase_keyword::vertex_list) || !read_field_lines(run, nv_, 3, verts_, {}))
-        return false;
-    if (!in.read() || !in.read() || !matches(in.line(), ase_keyword::face_list) || !read_lines(run, nf_, faces_))
-        return false;
+AseObjectExporter::Outcome AseObjectExporter::read_lists(ExportRun& run)
+{
+    LineCursor& in = run.input;
+    if (!in.read())
+        return LeftOutReason::ObjectCutShort;
+    if (!matches(in.line(), ase_keyword::vertex_list))
+        return LeftOutReason::VertexListMissing;
+    if (!read_field_lines(run, nv_, 3, verts_, {}) || !in.read() || !in.read())
+        return LeftOutReason::ObjectCutShort;
+    if (!matches(in.line(), ase_keyword::face_list))
+        return LeftOutReason::FaceListMissing;
+    if (!read_lines(run, nf_, faces_))
+        return LeftOutReason::ObjectCutShort;
+    return std::nullopt;
+}
 
+AseObjectExporter::Outcome AseObjectExporter::read_mapping_lists(ExportRun& run)
+{
+    LineCursor& in = run.input;
     if (!in.read() || !read_until(in, ase_keyword::mapping_vertex_count))
-        return false;
+        return LeftOutReason::ObjectCutShort;
     const auto ntv = count_after(in.line(), ase_keyword::mapping_vertex_count);
-    if (!ntv || *ntv == 0)
-        return false;
+    if (!ntv)
+        return LeftOutReason::CountsUnusable;
+    if (*ntv == 0)
+        return LeftOutReason::ZeroMappingVertices;
     ntv_ = *ntv;
     if (!in.read() || !read_field_lines(run, ntv_, 2, tverts_, ase_keyword::mapping_vertex))
-        return false;
+        return LeftOutReason::ObjectCutShort;
 
     if (!read_until(in, ase_keyword::mapping_face_count))
-        return false;
+        return LeftOutReason::ObjectCutShort;
     const auto ntf = count_after(in.line(), ase_keyword::mapping_face_count);
-    if (!ntf || *ntf == 0)
-        return false;
+    if (!ntf)
+        return LeftOutReason::CountsUnusable;
+    if (*ntf == 0)
+        return LeftOutReason::ZeroMappingFaces;
     ntf_ = *ntf;
     if (!in.read() || !read_field_lines(run, ntf_, 3, tfaces_, ase_keyword::mapping_face))
-        return false;
+        return LeftOutReason::ObjectCutShort;
+    return std::nullopt;
+}
 
+AseObjectExporter::Outcome AseObjectExporter::read_material_reference(ExportRun& run)
+{
+    LineCursor& in = run.input;
     if (!read_until(in, ase_keyword::shadow_property) || !in.read())
-        return false;
+        return LeftOutReason::ObjectCutShort;
     mapped_ = false;
     if (matches(in.line(), ase_keyword::material_ref) && run.has_materials) {
         const auto reference = to_int16(number_value(in.line().substr(ase_keyword::material_ref.size())));
         if (!reference)
-            return false;
+            return LeftOutReason::UnknownMaterial;
         material_reference_ = *reference;
         mapped_ = true;
     }
     // The line after the material reference closes the object; the input may
     // end there.
     in.read();
-
-    cut_line_ = run.cut_line;
-    // The faces are written from the face list and joined to the texture faces
-    // one by one: both lists must be equally long.
-    return ntf_ == nf_;
+    return std::nullopt;
 }
 
-bool AseObjectExporter::write_object(const ExportOptions& options, const MaterialCatalogue& catalogue,
-                                     std::string& block, std::string& clipboard_line)
+void AseObjectExporter::read_object(ExportRun& run)
+{
+    run.cut_line = 0;
+    cut_line_ = 0;
+    start_line_ = run.input.number();
+    arena_.clear();
+    left_out_ = read_counts(run);
+    if (!left_out_)
+        left_out_ = read_lists(run);
+    if (!left_out_)
+        left_out_ = read_mapping_lists(run);
+    if (!left_out_)
+        left_out_ = read_material_reference(run);
+    // The faces are written from the face list and joined to the texture faces
+    // one by one: both lists must be equally long.
+    if (!left_out_ && ntf_ != nf_)
+        left_out_ = LeftOutReason::MappingFaceCountDiffers;
+    if (!left_out_)
+        cut_line_ = run.cut_line;
+}
+
+AseObjectExporter::Outcome AseObjectExporter::write_object(const ExportOptions& options,
+                                                           const MaterialCatalogue& catalogue, std::string& block,
+                                                           std::string& clipboard_line)
 {
     const bool mapped = mapped_;
     slot_sources_.assign(static_cast<std::size_t>(mapped ? ntv_ : nv_), -1);
-    if (!face_pass(catalogue, mapped))
-        return false;
+    if (const Outcome faces = face_pass(catalogue, mapped))
+        return faces;
 
     asc::append_name_line(block, name_);
     asc::append_counts_line(block, mapped ? ntv_ : nv_, mapped ? ntf_ : nf_);
     asc::append_line(block, asc::mapped_line);
     asc::append_line(block, asc::vertex_list_line);
     if (!append_vertex_lines(options, mapped, block, clipboard_line))
-        return false;
+        return LeftOutReason::VertexValuesUnreadable;
     asc::append_line(block, asc::face_list_line);
     block += face_text_;
     block += asc::line_end;
-    return true;
+    return std::nullopt;
 }
 
 namespace {
 
 // Writes read objects into blocks and places them, on a thread of its own,
 // while the loop reads the next object into the other of two exporters. One
-// object is in flight at a time, so blocks are placed in the order of the
-// scene, and the loop waits when the writing falls behind.
+// object is in flight at a time, so blocks are placed (and objects left out
+// are told) in the order of the scene, and the loop waits when the writing
+// falls behind.
 class ObjectWriting {
 public:
     explicit ObjectWriting(ExportRun& run)
-        : options_(run.options), catalogue_(run.catalogue), sink_(run.sink), thread_([this] { work(); })
+        : options_(run.options), catalogue_(run.catalogue), sink_(run.sink), outcomes_(run.outcomes),
+          thread_([this] { work(); })
     {
     }
     ~ObjectWriting()
@@ -498,16 +590,7 @@ private:
             LoopEnd end = LoopEnd::Finished;
             std::exception_ptr failure;
             try {
-                block_.clear();
-                // An object holding a line cut short is refused, not written:
-                // what it would be judged on may lie beyond the cut.
-                if (job_->cut_line() != 0) {
-                    cut_line_ = job_->cut_line();
-                    end = LoopEnd::LineTooLong;
-                } else if (job_->write_object(options_, catalogue_, block_, clipboard_line_) &&
-                           !sink_.place_block(block_)) {
-                    end = LoopEnd::WriteFailed;
-                }
+                end = write(*job_);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -518,6 +601,31 @@ private:
             changed_.notify_all();
         }
     }
+    // Writes and places one object, or tells why it is left out.
+    LoopEnd write(AseObjectExporter& job)
+    {
+        AseObjectExporter::Outcome left_out = job.left_out();
+        // An object holding a line cut short is refused, not written: what it
+        // would be judged on may lie beyond the cut.
+        if (!left_out && job.cut_line() != 0) {
+            cut_line_ = job.cut_line();
+            return LoopEnd::LineTooLong;
+        }
+        block_.clear();
+        if (!left_out)
+            left_out = job.write_object(options_, catalogue_, block_, clipboard_line_);
+        if (left_out) {
+            if (outcomes_ != nullptr)
+                outcomes_->object_left_out(job.start_line(), *left_out);
+            return LoopEnd::Finished;
+        }
+        if (!sink_.place_block(block_))
+            return LoopEnd::WriteFailed;
+        if (outcomes_ != nullptr)
+            outcomes_->object_written(job.start_line());
+        return LoopEnd::Finished;
+    }
+
     void rethrow_failure()
     {
         if (failure_)
@@ -527,6 +635,7 @@ private:
     const ExportOptions options_;
     const MaterialCatalogue& catalogue_;
     BlockSink& sink_;
+    ObjectOutcomes* outcomes_;
     std::string block_;
     std::string clipboard_line_;
     std::int64_t cut_line_ = 0;
@@ -556,11 +665,10 @@ LoopEnd run_ase_export(ExportRun& run)
         if (!run.pace.keep_going())
             return LoopEnd::Stopped;
         if (at_object) {
-            if (exporters[reading].read_object(run)) {
-                if (!writing.hand_over(exporters[reading]))
-                    break;
-                reading = 1 - reading;
-            }
+            exporters[reading].read_object(run);
+            if (!writing.hand_over(exporters[reading]))
+                break;
+            reading = 1 - reading;
             at_object = matches(in.line(), ase_keyword::object_start);
         }
         if (in.number() != 0)

@@ -24,14 +24,19 @@ LoopEnd run_ase_export(ExportRun& run);
 // written by another thread while the next object is read into a second one.
 class AseObjectExporter {
 public:
-    // Reads the object whose "*GEOMOBJECT" line is current. Returns false
-    // when the object is left out.
-    bool read_object(ExportRun& run);
+    using Outcome = std::optional<LeftOutReason>; // none: the object is kept so far
+
+    // Reads the object whose "*GEOMOBJECT" line is current; left_out() then
+    // tells whether, and why, it is left out.
+    void read_object(ExportRun& run);
+    Outcome left_out() const noexcept { return left_out_; }
+    // The line that starts the object read last.
+    std::int64_t start_line() const noexcept { return start_line_; }
     // Writes the object read last as a block into `block`; `clipboard_line`
-    // receives the last vertex line the axis flip saw. Returns false when the
-    // object is left out.
-    bool write_object(const ExportOptions& options, const MaterialCatalogue& catalogue, std::string& block,
-                      std::string& clipboard_line);
+    // receives the last vertex line the axis flip saw. Gives the reason when
+    // the object is left out after all.
+    Outcome write_object(const ExportOptions& options, const MaterialCatalogue& catalogue, std::string& block,
+                         std::string& clipboard_line);
     // The first line of the object read last that was cut short and is
     // copied into its block; 0 when none.
     std::int64_t cut_line() const noexcept { return cut_line_; }
@@ -53,16 +58,23 @@ private:
         bool set = false;
     };
 
+    Outcome read_counts(ExportRun& run);
+    Outcome read_lists(ExportRun& run);
+    Outcome read_mapping_lists(ExportRun& run);
+    Outcome read_material_reference(ExportRun& run);
     bool read_lines(ExportRun& run, std::int64_t count, std::vector<Span>& list);
     bool read_field_lines(ExportRun& run, std::int64_t count, std::size_t wanted, std::vector<Fields>& list,
                           std::string_view keyword);
     std::string_view line(const Span& span) const noexcept;
     std::string_view field(const Fields& fields, std::size_t k) const noexcept;
-    bool face_pass(const MaterialCatalogue& catalogue, bool mapped);
+    Outcome face_pass(const MaterialCatalogue& catalogue, bool mapped);
+    // The material name of the face's sub-material; "" for the empty
+    // material and for a sub-material the material list left undefined.
+    std::string_view material_of(const MaterialCatalogue& catalogue, std::int16_t submaterial);
     // The vertex slot of the corner (the texture vertex of a mapped object,
     // else the geometric vertex) takes the geometric vertex's position.
     // `geometric` is the corner's vertex index, nullopt when it could not be read.
-    bool place_corner(std::optional<std::int64_t> geometric, std::string_view texture, bool mapped);
+    Outcome place_corner(std::optional<std::int64_t> geometric, std::string_view texture, bool mapped);
     VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
     bool append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
                              std::string& clipboard_line);
@@ -82,6 +94,8 @@ private:
     std::int64_t nv_ = 0, nf_ = 0, ntv_ = 0, ntf_ = 0;
     bool mapped_ = false;
     std::int64_t cut_line_ = 0;
+    std::int64_t start_line_ = 0;
+    Outcome left_out_;
 };
 
 } // namespace trevanix

@@ -1,6 +1,7 @@
 #include "convert/conversion.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "convert/asc_reexport.hpp"
 #include "convert/ase_export.hpp"
@@ -90,6 +91,9 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
     LineCursor cursor(source, ase ? 0 : 1);
     ObjectPlacement placement(folder, files, plan.split, plan.target, input.scene_path);
     ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
+    std::optional<LeftOutAccounting> accounting;
+    if (input.passed != nullptr && input.left_out != nullptr)
+        run.outcomes = &accounting.emplace(*input.passed, *input.left_out);
     const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
     const bool read_failed = cursor.read_failed();
     // A reader that stopped on request has not seen the whole scene: what was
@@ -120,6 +124,8 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
         return failed(ConversionStatus::InputFailed,
                       "The file \"" + input.scene_path + "\" could not be read to its end. Nothing was written.");
 
+    if (accounting)
+        accounting->finish();
     if (!placement.create_remaining(plan.outputs.size()))
         return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
                       placement.error());

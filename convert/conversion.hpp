@@ -8,6 +8,7 @@
 
 #include "convert/export_run.hpp"
 #include "convert/object_placement.hpp"
+#include "convert/left_out_accounting.hpp"
 #include "convert/output_set.hpp"
 #include "convert/target_folder.hpp"
 #include "format/line_source.hpp"
@@ -42,6 +43,10 @@ struct ConversionInput {
     bool has_materials = false;
     ExportOptions options;
     LineSourceOptions reading;
+    // The objects the analysis passed, and who hears of each of them that is
+    // not written; without both, nobody asks.
+    const PassedObjects* passed = nullptr;
+    LeftOutReport* left_out = nullptr;
 };
 
 struct WrittenOutputs {

@@ -1,12 +1,14 @@
 #pragma once
 // What the two object loops read and where they write: the input with its
 // line counter, the chosen flips, the material catalogue of an ".ase" scene,
-// the place where finished object blocks go, and the pace of the work (the
-// line step that lets a window breathe and notices a stop request).
+// the place where finished object blocks go, who learns which objects were
+// written or left out, and the pace of the work (the line step that lets a
+// window breathe and notices a stop request).
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "convert/left_out.hpp"
 #include "format/line_cursor.hpp"
 #include "state/scene_state.hpp"
 
@@ -59,6 +61,8 @@ struct ExportRun {
     // (longer than LineSource::max_line_length) and that the object's block
     // copies; 0 when none. Such an object is not written, and the loop ends.
     std::int64_t cut_line = 0;
+    // Told about every object the loop meets; none when nobody asks.
+    ObjectOutcomes* outcomes = nullptr;
 
     // Notes the current line as copied into the object's block.
     void note_copied_line() noexcept

@@ -321,4 +321,39 @@ void append_decimal(std::string& out, std::int64_t value)
     out.append(buf, r.ptr);
 }
 
+bool has_control_byte(std::string_view text) noexcept
+{
+    for (const char c : text)
+        if (is_control_byte(c))
+            return true;
+    return false;
+}
+
+std::string printable_text(std::string_view text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (!is_control_byte(c)) {
+            out.push_back(c);
+            continue;
+        }
+        out.push_back('\\');
+        if (c == '\n') {
+            out.push_back('n');
+        } else if (c == '\r') {
+            out.push_back('r');
+        } else if (c == '\t') {
+            out.push_back('t');
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            out.push_back('x');
+            out.push_back(hex[byte >> 4]);
+            out.push_back(hex[byte & 0x0F]);
+        }
+    }
+    return out;
+}
+
 } // namespace trevanix

@@ -143,4 +143,18 @@ std::string_view trim_blanks(std::string_view text) noexcept;
 // Appends the decimal digits of value to out (no allocation beyond growth of out).
 void append_decimal(std::string& out, std::int64_t value);
 
+// A control byte: below 0x20 (NUL, TAB, LF, CR, ESC...) or DEL.
+constexpr bool is_control_byte(char c) noexcept
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+bool has_control_byte(std::string_view text) noexcept;
+
+// The text with each control byte written as an escape ("\n", "\r", "\t",
+// otherwise "\x" and two hex digits), so that a name or a path shown on a
+// terminal can neither start an escape sequence nor begin a line of its own.
+// Every other byte stays as it is.
+std::string printable_text(std::string_view text);
+
 } // namespace trevanix

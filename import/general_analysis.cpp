@@ -246,7 +246,6 @@ private:
         scene_.object_count = found;
         scene_.statistics.objects_found = found;
         scene_.statistics.split_files = split_count(found);
-        scene_.object_names.assign(1, std::string());
         observer_.objects_counted();
         const std::size_t n = held_->objects.size();
         for (std::size_t i = 0; i < n; ++i) {
@@ -261,12 +260,9 @@ private:
             if (object.valid) {
                 report_repairs(object, survey, name);
                 count_written(survey);
-                scene_.object_names.insert(scene_.object_names.end(), object.part_names.begin(),
-                                           object.part_names.end());
                 observer_.object_passed();
             } else {
                 log_rejected(name, survey.check);
-                scene_.object_names.push_back(name);
                 out_.result.problems = true;
                 check.verdict = ObjectVerdict::Failed;
                 observer_.object_failed(check);

@@ -2,19 +2,26 @@
 // The error log: one plain-text file of object problems, one line per problem,
 // each ending in CR LF. The analysis re-creates it, the conversion re-creates it
 // empty, the clearing deletes it; the user opens it from the window.
+//
+// The log is always made afresh (see fresh_file.hpp): a link at its path is
+// replaced, never followed, and a device, pipe or socket there is never
+// removed. "/dev/null" discards the log. A log that could not be made or
+// written says so, with the reason, so that no report announces a log that
+// does not hold the rejected objects.
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace trevanix {
 
+// The user's state folder: $XDG_STATE_HOME/trevanix, else
+// ~/.local/state/trevanix (created when missing).
+std::filesystem::path user_state_folder();
+
 // Where the log lives: "testfile.txt" in the program's folder when that folder
-// can be written, otherwise in the user's state folder
-// ($XDG_STATE_HOME/trevanix, or ~/.local/state/trevanix).
+// can be written, otherwise in the user's state folder.
 std::filesystem::path default_log_path(const std::filesystem::path& program_folder);
 
 // A rejected object's line as the checks hand it to the log.
@@ -25,12 +32,21 @@ struct ProblemLine {
     std::string_view text;                 // the log line, without its line end
 };
 
-// A problem line kept for the caller (the command line's report).
+// A problem line kept for a report: the general reader keeps the few lines of
+// objects it split or repaired.
 struct LoggedProblem {
-    std::int64_t line_number = 0;
+    std::int64_t line_number = 0; // 0: the object has no input line
     std::optional<std::string> object;
     std::string reason;
     std::string text;
+};
+
+// Learns of every problem line as it is written (whether or not the file
+// could be made), e.g. to list the rejected objects in a report.
+class ProblemListener {
+public:
+    virtual ~ProblemListener() = default;
+    virtual void problem_logged(const ProblemLine& problem) = 0;
 };
 
 class ErrorLog {
@@ -43,34 +59,43 @@ public:
     const std::filesystem::path& path() const noexcept { return path_; }
     void set_path(std::filesystem::path path);
 
-    // Creates the file empty (replacing any file of that name) and keeps it open.
-    // On failure returns false with a sentence for the user in `error`.
+    // Makes the file afresh, empty, and keeps it open. On failure returns
+    // false with a sentence for the user in `error`. The null device counts
+    // as made: its lines are discarded.
     bool create(std::string& error);
     // Writes text and CR LF; does nothing when the log is not open.
     void write_line(std::string_view text);
-    // Writes a rejected object's line, and keeps it when asked to (whether or
-    // not the file could be opened, so the caller still learns what failed).
+    // Writes a rejected object's line and tells the listener.
     void write_problem(const ProblemLine& problem);
-    // Keeping costs memory for every rejected object, so it is off unless a
-    // caller asks; create() starts the kept list empty.
-    void keep_problems(bool keep) noexcept { keep_problems_ = keep; }
-    // Hands over the problems kept since create(); the log keeps none after.
-    std::vector<LoggedProblem> take_kept_problems() noexcept;
+    void set_listener(ProblemListener* listener) noexcept { listener_ = listener; }
+    // Writes out what is buffered and closes the file.
     void close() noexcept;
-    // Deletes the file; a missing file is no error.
+    // Deletes the file when it is a regular file or a link; a missing file is no error.
     void remove() noexcept;
-    bool is_open() const noexcept { return file_ != nullptr; }
-    // True when a write failed since create().
-    bool write_failed() const noexcept { return write_failed_; }
+    bool is_open() const noexcept { return fd_ >= 0; }
+    // The path is the null device: lines are discarded, on purpose.
+    bool discarded() const noexcept { return discarded_; }
+    // Since create(): the log could not be made, or a write to it failed. It
+    // then does not hold every line written.
+    bool failed() const noexcept { return !failure_reason_.empty(); }
+    // Why, in a few words ("No space left on device"); "" when it did not fail.
+    const std::string& failure_reason() const noexcept { return failure_reason_; }
+    // The sentence for the user when it failed.
+    std::string failure_text() const;
     std::size_t lines_written() const noexcept { return lines_written_; }
 
 private:
+    bool flush() noexcept;
+    void note_failure(int code, bool creating);
+
     std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
-    bool write_failed_ = false;
+    int fd_ = -1;
+    std::string buffer_;
+    bool discarded_ = false;
+    bool failed_creating_ = false;
+    std::string failure_reason_;
     std::size_t lines_written_ = 0;
-    bool keep_problems_ = false;
-    std::vector<LoggedProblem> kept_problems_;
+    ProblemListener* listener_ = nullptr;
 };
 
 } // namespace trevanix

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/scene_file.hpp"
+#include "state/passed_objects.hpp"
 
 namespace trevanix {
 
@@ -79,7 +80,9 @@ struct SceneState {
     std::int64_t valid_objects = 0;
     std::int64_t invalid_submaterial_objects_since_start = 0; // never reset
     SceneStatistics statistics;
-    std::vector<std::string> object_names; // empty until the first checking pass
+    // The objects the last checking pass passed: the conversion accounts for
+    // each of them.
+    PassedObjects passed_objects;
 
     // Target and conversion.
     std::string target_path;

@@ -20,6 +20,13 @@ void Session::tell(const std::string& caption, const std::string& text, MessageI
     ui.show_message({caption, text, icon, MessageButtons::Ok});
 }
 
+void Session::tell(Message message)
+{
+    ui.controls_changed();
+    message.buttons = MessageButtons::Ok;
+    ui.show_message(message);
+}
+
 void forget_loaded_scene(Session& session)
 {
     SceneState& scene = session.scene;
@@ -40,7 +47,7 @@ void forget_loaded_scene(Session& session)
     scene.reader = SceneReader::Exact;
     scene.held_scene.reset();
     session.log.remove();
-    scene.object_names.assign(1, std::string());
+    scene.passed_objects.clear();
     c.Start_process.enabled = false;
     c.Open_error_log.enabled = false;
     c.Clear_statistics.enabled = false;

@@ -45,6 +45,14 @@ struct PictureRename {
     std::string to;
 };
 
+// A picture of a shortened texture name that was not renamed, and why (a
+// stable key, e.g. "linked_folder"; see unrenamed_picture_text).
+struct UnrenamedPicture {
+    std::string from;
+    std::string to;
+    std::string reason;
+};
+
 // What the last analysis ended with, for the command line and the tests.
 struct AnalysisReport {
     bool ran = false;        // got past the file choice
@@ -61,6 +69,7 @@ struct AnalysisReport {
     // The general reader's objects that were changed to be written (split,
     // points and lines dropped): one entry per log line, in log order.
     std::vector<LoggedProblem> repaired;
+    std::vector<UnrenamedPicture> unrenamed_pictures;
 };
 
 enum class ConversionStatus {
@@ -73,9 +82,31 @@ enum class ConversionStatus {
     TargetBusy,    // another conversion was writing to the same target
 };
 
+// An object that passed the analysis and that the conversion did not write.
+struct LeftOutObject {
+    std::int64_t line = 0;   // the line that starts the object
+    std::string object;      // its name
+    std::string reason;      // a stable key, e.g. "lod_name"
+    std::string reason_text; // what the key means, for the user
+};
+
+// Learns of each object left out as the conversion meets it (e.g. to list
+// them all in a report without keeping them in memory).
+class LeftOutListener {
+public:
+    virtual ~LeftOutListener() = default;
+    virtual void object_left_out(const LeftOutObject& object) = 0;
+};
+
 struct ConversionReport {
+    // The objects left out that the report keeps; the count goes on beyond.
+    static constexpr std::size_t kept_left_out = 20;
+
     ConversionStatus status = ConversionStatus::NotRun;
     std::int64_t objects_written = 0;
+    // Objects that passed the analysis and were not written, and the first of them.
+    std::int64_t objects_left_out = 0;
+    std::vector<LeftOutObject> first_left_out;
     std::vector<std::string> outputs; // ".asc" files written, in order
     std::string mat_file;             // the material file written, or ""
     std::vector<std::string> pictures; // TIFF pictures written (general reader), in order
@@ -94,6 +125,8 @@ struct Session {
 
     AnalysisReport analysis_report;
     ConversionReport conversion_report;
+    // Told of every object a conversion leaves out; none unless a face asks.
+    LeftOutListener* left_out_listener = nullptr;
 
     // The folder of the last scene analysed: the open dialog starts there
     // (in the program folder while it is empty). The window keeps it from
@@ -110,6 +143,8 @@ struct Session {
     // Shows a message and tells the views that the controls may have changed.
     bool ask(const std::string& caption, const std::string& text, MessageIcon icon = MessageIcon::None);
     void tell(const std::string& caption, const std::string& text, MessageIcon icon);
+    // A notice with its list of details (see Message).
+    void tell(Message message);
     void refresh() { ui.controls_changed(); }
 };
 

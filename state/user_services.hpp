@@ -3,6 +3,7 @@
 // command line and the tests each implement this interface; the engine never
 // talks to a screen, a clipboard or a shell by any other way.
 #include <string>
+#include <vector>
 
 namespace trevanix {
 
@@ -15,6 +16,12 @@ struct Message {
     std::string text;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // Lines shown below the text, one item each (a list of objects or
+    // pictures); names and paths in them have their control bytes escaped.
+    std::vector<std::string> details{};
+    // The message explains why the action did not do all it was asked to: a
+    // face that shows only errors shows it too.
+    bool explains_outcome = false;
 };
 
 struct FileDialogRequest {

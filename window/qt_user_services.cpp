@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
+#include <string>
 
 #include "window/dialog_filter.hpp"
 #include "window/document_opener.hpp"
@@ -59,12 +60,15 @@ void QtUserServices::attach(QWidget* window, std::function<void()> sync_widgets,
 bool QtUserServices::show_message(const Message& message)
 {
     const bool yes_no = message.buttons == MessageButtons::YesNo;
+    // The details (a list of objects or pictures) follow the text, one a line.
+    std::string text = message.text;
+    for (const std::string& line : message.details)
+        text += "\n" + line;
     if (unattended_) {
-        std::fprintf(stderr, "%s: %s%s\n", message.caption.c_str(), message.text.c_str(), yes_no ? " [No]" : "");
+        std::fprintf(stderr, "%s: %s%s\n", message.caption.c_str(), text.c_str(), yes_no ? " [No]" : "");
         return !yes_no;
     }
-    QMessageBox box(qt_icon(message.icon), QString::fromLocal8Bit(message.caption),
-                    QString::fromLocal8Bit(message.text),
+    QMessageBox box(qt_icon(message.icon), QString::fromLocal8Bit(message.caption), QString::fromLocal8Bit(text),
                     yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, window_);
     // Texts and paths are shown as they are, never read as markup, and can
     // be selected and copied (a path to open by hand, say).

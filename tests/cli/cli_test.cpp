@@ -1,14 +1,18 @@
 // End-to-end tests of trevanix-cli: the built program runs on scenes in a
 // fresh folder, and the tests look at its exit status, its output and the
 // files it leaves behind.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,12 +70,12 @@ std::string quoted(const std::string& arg)
     return q + "'";
 }
 
-// Runs the program with `args`; `shell_prefix` (for example "ulimit -n 256;")
-// runs before it in the same shell.
-CliRun run_cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& shell_prefix = "")
+// `prefix` runs before the program in the same shell: assignments for its
+// environment ("XDG_STATE_HOME=/tmp/x") or commands ("ulimit -n 256;").
+CliRun run_cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "")
 {
     const std::string err_file = dir.file("stderr.txt");
-    std::string command = shell_prefix + " exec " + quoted(TREVANIX_CLI);
+    std::string command = prefix + " exec " + quoted(TREVANIX_CLI);
     for (const auto& a : args)
         command += " " + quoted(a);
     command += " 2>" + quoted(err_file) + " </dev/null";
@@ -278,6 +282,8 @@ TEST(CliUsage, UnreadableSceneExitsWithThreeAndKeepsTheOldLog)
 
         const CliRun as_json = run_cli(dir, {"convert", scene, "--log", log, "--json"});
         EXPECT_EQ(as_json.status, 3) << scene;
+        // Standard output is pure JSON; the error still goes to standard error.
+        EXPECT_NE(as_json.err.find("Error: cannot read \"" + scene + "\""), std::string::npos) << as_json.err;
         const json object = as_json.parsed();
         expect_keys(object, analysis_keys);
         expect_keys(object, conversion_keys);
@@ -502,6 +508,13 @@ TEST(CliConvert, AnExistingMaterialFileIsKeptUnlessAnsweredYes)
     const CliRun declined = run_cli(dir, {"convert", dir.file("town.ase"), "--json", "--log", log});
     EXPECT_EQ(declined.status, 3) << declined.out;
     EXPECT_FALSE(declined.parsed()["converted"].get<bool>());
+    // The line that explains the status stays under --quiet, and under --json.
+    for (const char* mode : {"--quiet", "--json"}) {
+        const CliRun quiet = run_cli(dir, {"convert", dir.file("town.ase"), mode, "--log", log});
+        EXPECT_EQ(quiet.status, 3);
+        EXPECT_NE(quiet.err.find("stopped by a No answer"), std::string::npos) << mode << quiet.err;
+        EXPECT_NE(quiet.err.find("--yes"), std::string::npos) << mode;
+    }
     EXPECT_EQ(read_bytes(mat), "keep me");
     EXPECT_FALSE(fs::exists(dir.file("town.asc")));
 
@@ -524,6 +537,10 @@ TEST(CliConvert, AscSceneWithProblemsIsNotConverted)
     EXPECT_FALSE(object["converted"].get<bool>());
     EXPECT_TRUE(object["outputs"].empty());
     EXPECT_FALSE(fs::exists(target));
+    const CliRun quiet = run_cli(dir, {"convert", input, "--target", target, "--quiet", "--log", dir.file("log.txt")});
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_NE(quiet.err.find("cannot be converted"), std::string::npos) << quiet.err;
+    EXPECT_NE(quiet.err.find(dir.file("log.txt")), std::string::npos) << quiet.err;
 }
 
 // Split files are opened as their objects arrive and closed when full, so
@@ -690,6 +707,19 @@ TEST(CliRealScenes, PublicScenesEndWithTheDocumentedStatus)
     EXPECT_EQ(general.status, 0) << general.err;
     EXPECT_EQ(general.parsed()["reader"], "general");
     EXPECT_EQ(general.parsed()["objects_written"], 3);
+    // Its list lines separate the index and the values with blanks: both
+    // objects that pass are written.
+    const fs::path console = corpus / "UnvanquishedAssets__map-vega_src.dpkdir" / "console.ase";
+    if (fs::exists(console)) {
+        const CliRun run = run_cli(dir, {"convert", console.string(), "--target", dir.file("console.asc"), "--yes",
+                                         "--json", "--log", log});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const json object = run.parsed();
+        EXPECT_EQ(object["valid_objects"], 2);
+        EXPECT_EQ(object["objects_written"], 2);
+        EXPECT_TRUE(object["left_out"].empty());
+        EXPECT_NE(read_bytes(dir.file("console.asc")).find("Vertex 0:  X:"), std::string::npos);
+    }
 }
 
 namespace {
@@ -798,14 +828,19 @@ std::string ase_scene_with_a_rejected_object()
 }
 
 // Scenes of different sizes and verdicts, so that side by side they finish
-// out of order. Returns their paths in name order.
+// out of order. Returns their paths in name order. One rejects so many
+// objects that its report waits for its turn in a temporary file.
 std::vector<std::string> write_scene_folder(const TempDir& dir, const std::string& folder)
 {
     std::vector<AscObject> many;
     for (int i = 0; i < 600; ++i)
         many.push_back({.name = "m" + std::to_string(i)});
+    std::string rejects = trevanix::testing::asc_header;
+    for (int i = 0; i < 20000; ++i)
+        rejects += "Named object: \"r" + std::to_string(i) + "\"\r\n";
     return {dir.write(folder + "/bad.asc", asc_scene({{.name = "ok"}, {.name = "flat", .faces = 0}})),
             dir.write(folder + "/many.asc", asc_scene(many)),
+            dir.write(folder + "/rejects.asc", rejects),
             dir.write(folder + "/small.ase", ase_scene_with_a_rejected_object()),
             dir.write(folder + "/tiny.asc", asc_scene({{.name = "t"}}))};
 }
@@ -1038,6 +1073,200 @@ TEST(CliReport, RejectedObjectsAndPicturesAreListed)
     EXPECT_EQ(g["repaired"][0]["object"], "shape");
     EXPECT_EQ(g["repaired"][0]["reason"], "primitives_dropped");
     EXPECT_EQ(g["outputs"], json::array({dir.file("g/shapes.asc")}));
+    // A texture name with a NUL, and a TIFFRGB folder that is a link: nothing
+    // is renamed, nothing is reported renamed, and each says why.
+    const std::string nul_texture("notes_not_a_picture\0zzzzzzzzz.bmp", 33);
+    const std::string linked = dir.write(
+        "t/scene.ase", ase::ase_header() +
+                           ase::material_list({ase::gta_material("a", long_a), ase::gta_material("n", nul_texture)}) +
+                           ase::ase_object(flat));
+    const std::string theirs = dir.write("elsewhere/brickwall_pattern_large.tif", "theirs");
+    dir.write("elsewhere/notes_not_a_picture", "notes");
+    fs::create_directory_symlink(dir.file("elsewhere"), dir.file("t/TIFFRGB"));
+    const CliRun through_link = run_cli(dir, {"analyze", linked, "--json", "--log", log});
+    EXPECT_EQ(through_link.status, 1) << through_link.err;
+    const json notes = through_link.parsed();
+    EXPECT_TRUE(notes["renamed_pictures"].empty());
+    ASSERT_EQ(notes["unrenamed_pictures"].size(), 2u) << through_link.out;
+    EXPECT_EQ(notes["unrenamed_pictures"][0]["reason"], "linked_folder");
+    EXPECT_EQ(notes["unrenamed_pictures"][1]["reason"], "control_character");
+    EXPECT_EQ(read_bytes(theirs), "theirs");
+    EXPECT_EQ(read_bytes(dir.file("elsewhere/notes_not_a_picture")), "notes");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("elsewhere")), fs::directory_iterator()), 2);
+    // The notice is on standard error, its NUL escaped; the text output lists both.
+    const CliRun as_text = run_cli(dir, {"analyze", linked, "--log", log});
+    EXPECT_NE(as_text.err.find("Warning: Some pictures of shortened texture names were not renamed"), std::string::npos)
+        << as_text.err;
+    EXPECT_NE(as_text.err.find("symbolic link"), std::string::npos) << as_text.err;
+    EXPECT_EQ(as_text.err.find('\0'), std::string::npos);
+    EXPECT_NE(as_text.out.find("Picture not renamed: " + dir.file("t/TIFFRGB/brickwall_pattern_large.tif")),
+              std::string::npos)
+        << as_text.out;
+    EXPECT_NE(as_text.out.find("notes_not_a_picture\\x00zzzzzzzzz.tif"), std::string::npos) << as_text.out;
+    EXPECT_EQ(as_text.out.find('\0'), std::string::npos);
+}
+
+TEST(CliReport, ObjectsLeftOutAreNamedWhateverTheOutput)
+{
+    TempDir dir;
+    // "kept" uses sub-material 2, counted but never defined: written without
+    // material lines. The LOD object passes the analysis and is left out.
+    ase::AseObject kept, lod;
+    kept.name = "kept";
+    kept.faces = ase::ase_faces_with_ids({2});
+    lod.name = "LOD1_\x1b[31mtree";
+    const std::string materials = ase::material_list({ase::multi_material(
+        "mm", {ase::standard_submaterial("a", "a.bmp"), ase::standard_submaterial("b", ""), "\t\t\t*MATERIAL_NAME \"c\"\r\n"})});
+    const std::string text = ase::ase_header() + materials + ase::ase_object(kept) + ase::ase_object(lod);
+    const std::string scene = dir.write("scene.ase", text);
+    const std::string lod_line = std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(text.find("\"LOD1_")), '\n'));
+    const std::vector<std::vector<std::string>> modes = {{}, {"--quiet"}, {"--json"}};
+    for (const auto& mode : modes) {
+        std::vector<std::string> args = {"convert", scene, "--yes", "--target", dir.file("out.asc"), "--log",
+                                         dir.file("log.txt")};
+        args.insert(args.end(), mode.begin(), mode.end());
+        const CliRun run = run_cli(dir, args);
+        const std::string shown_mode = mode.empty() ? "text" : mode[0];
+        EXPECT_EQ(run.status, 1) << shown_mode << run.err;
+        EXPECT_NE(run.err.find("Warning: Some objects that passed the analysis were not written: 1 of 2.\n"
+                               "  line " + lod_line + ", 'LOD1_\\x1b[31mtree': "),
+                  std::string::npos)
+            << shown_mode << run.err;
+        EXPECT_NE(run.err.find("(lod_name)"), std::string::npos) << shown_mode;
+        EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << shown_mode;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << shown_mode;
+        if (shown_mode == "--json") {
+            const json object = run.parsed();
+            EXPECT_EQ(object["objects_written"], 1);
+            EXPECT_EQ(object["left_out"], json::parse("[{\"line\": " + lod_line +
+                                                      ", \"object\": \"LOD1_\\u001b[31mtree\", \"reason\": \"lod_name\"}]"));
+        }
+        // The conversion's log stays empty; the kept object's face has no material line.
+        EXPECT_EQ(read_bytes(dir.file("log.txt")), "");
+        const std::string out = read_bytes(dir.file("out.asc"));
+        EXPECT_NE(out.find("Named object: \"kept\""), std::string::npos);
+        EXPECT_EQ(out.find("Material:"), std::string::npos) << out;
+    }
+}
+
+
+TEST(CliLogs, EveryLogPathIsMadeAfreshAndAFailedLogIsNeverAnnounced)
+{
+    const std::string victim_text = "not a log\r\n";
+    struct Case {
+        const char* what;
+        // Prepares the folder; gives the options naming the log and the log's path.
+        std::function<std::pair<std::vector<std::string>, std::string>(const TempDir&)> prepare;
+        bool logged = true;      // the log holds the rejected object's line
+        bool root_only = false;
+        std::string environment{};
+    };
+    auto link_at = [victim_text](const TempDir& d, const std::string& name) {
+        fs::create_directories(fs::path(d.file(name)).parent_path());
+        fs::create_symlink(d.write("victim.txt", victim_text), d.file(name));
+        return d.file(name);
+    };
+    const Case cases[] = {
+        {"--log naming a link",
+         [&](const TempDir& d) { return std::pair{std::vector<std::string>{"--log", link_at(d, "log.txt")}, d.file("log.txt")}; }},
+        {"--log-dir holding a link",
+         [&](const TempDir& d) {
+             return std::pair{std::vector<std::string>{"--log-dir", d.file("logs")}, link_at(d, "logs/scene.ase.log.txt")};
+         }},
+        {"a link beside the scene",
+         [&](const TempDir& d) {
+             d.write("other.asc", asc_scene({{.name = "o"}}));
+             return std::pair{std::vector<std::string>{d.file("other.asc")}, link_at(d, "scene.ase.log.txt")};
+         }},
+        {"--log in a folder that is a file",
+         [](const TempDir& d) {
+             d.write("file", "a file");
+             return std::pair{std::vector<std::string>{"--log", d.file("file/log.txt")}, std::string()};
+         },
+         false},
+        {"--log naming the null device",
+         [](const TempDir& d) {
+             ::mknod(d.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3));
+             return std::pair{std::vector<std::string>{"--log", d.file("null")}, d.file("null")};
+         },
+         false, true},
+        {"--log naming another device",
+         [](const TempDir& d) {
+             ::mknod(d.file("zero").c_str(), S_IFCHR | 0666, makedev(1, 5));
+             return std::pair{std::vector<std::string>{"--log", d.file("zero")}, d.file("zero")};
+         },
+         false, true},
+    };
+    for (const Case& c : cases) {
+        if (c.root_only && ::geteuid() != 0)
+            continue;
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string scene = dir.write("scene.ase", ase_scene_with_a_rejected_object());
+        const auto [options, log] = c.prepare(dir);
+        const bool device = !log.empty() && fs::is_character_file(fs::symlink_status(log));
+        const bool refused = !c.logged && !(device && log.ends_with("null"));
+        for (const char* command : {"analyze", "convert"}) {
+            std::vector<std::string> args = {command, scene, "--json", "--yes", "--out-dir", dir.file("out")};
+            if (std::string(command) == "analyze")
+                args = {command, scene, "--json"};
+            args.insert(args.end(), options.begin(), options.end());
+            const CliRun run = run_cli(dir, args);
+            EXPECT_EQ(run.status, 1) << command << run.err;
+            const std::vector<json> objects = options.size() == 1 ? run.lines() : std::vector<json>{run.parsed()};
+            ASSERT_FALSE(objects.empty()) << run.out;
+            const json& object = objects.front();
+            EXPECT_EQ(object["log"].is_null(), refused) << command;
+            EXPECT_EQ(object["log_error"].is_null(), !refused) << command;
+            EXPECT_EQ(object["rejected"].size(), 1u) << command;
+            // Never announced as holding the objects when it does not.
+            if (refused) {
+                EXPECT_EQ(run.err.find("listed in the error log"), std::string::npos) << run.err;
+            }
+            if (std::string(command) == "analyze" && c.logged) {
+                EXPECT_NE(read_bytes(log).find("(object 'flat')"), std::string::npos);
+            }
+            if (device) {
+                EXPECT_TRUE(fs::is_character_file(fs::symlink_status(log))) << command;
+            }
+            if (fs::exists(dir.file("victim.txt"))) {
+                EXPECT_EQ(read_bytes(dir.file("victim.txt")), victim_text) << command;
+                EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(log))) << command;
+            }
+        }
+    }
+
+    // --no-rename writes nothing beside the scenes: its logs go to the state folder.
+    TempDir dir;
+    const std::string one = dir.write("s/one.ase", ase_scene_with_a_rejected_object());
+    const std::string two = dir.write("s/two.ase", ase_scene_with_a_rejected_object());
+    const std::string state = "XDG_STATE_HOME=" + quoted(dir.file("state"));
+    const CliRun lone = run_cli(dir, {"analyze", one, "--no-rename", "--json"}, state);
+    EXPECT_EQ(lone.parsed()["log"], dir.file("state/trevanix/testfile.txt"));
+    const CliRun both = run_cli(dir, {"analyze", one, two, "--no-rename", "--json"}, state);
+    ASSERT_EQ(both.lines().size(), 2u);
+    EXPECT_EQ(both.lines()[1]["log"], dir.file("state/trevanix/two.ase.log.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("s")), fs::directory_iterator()), 2);
+    EXPECT_NE(read_bytes(dir.file("state/trevanix/one.ase.log.txt")).find("(object 'flat')"), std::string::npos);
+}
+
+TEST(CliBatch, NamesAndPathsShowTheirControlBytesEscaped)
+{
+    TempDir dir;
+    const std::string bad = asc_scene({{.name = "ok"}, {.name = "f\x1b[2J", .faces = 0}});
+    const std::vector<std::string> scenes = {dir.write("e\x1b[31m.asc", bad), dir.write("n\nl.asc", bad)};
+    const CliRun text = run_cli(dir, {"analyze", scenes[0], scenes[1], "--log-dir", dir.file("logs")});
+    EXPECT_EQ(text.status, 1);
+    for (const std::string* stream : {&text.out, &text.err})
+        EXPECT_EQ(stream->find('\x1b'), std::string::npos) << *stream;
+    EXPECT_NE(text.out.find("Scene: " + dir.file("e\\x1b[31m.asc") + "\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Scene: " + dir.file("n\\nl.asc") + "\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.err.find(dir.file("n\\nl.asc") + ": Finished: "), std::string::npos) << text.err;
+    // The log keeps the bytes as the scene has them; JSON escapes them as JSON does.
+    EXPECT_NE(read_bytes(dir.file("logs/e\x1b[31m.asc.log.txt")).find("(object 'f\x1b[2J')"), std::string::npos);
+    const CliRun as_json = run_cli(dir, {"analyze", scenes[0], "--json", "--log", dir.file("log.txt")});
+    EXPECT_EQ(as_json.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(as_json.parsed()["rejected"][0]["object"], "f\x1b[2J");
 }
 
 TEST(CliBatch, TheRunEndsWithTheHighestStatusAndQuietKeepsOnlyErrors)

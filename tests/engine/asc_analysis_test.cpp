@@ -80,12 +80,10 @@ class AscRules : public ::testing::TestWithParam<AscCase> {};
 TEST_P(AscRules, LogAndStatisticsMatch)
 {
     Harness h;
-    h.session().log.keep_problems(true);
     h.analyse("scene.asc", GetParam().scene);
     EXPECT_EQ(h.log_lines(), GetParam().log) << GetParam().what;
-    const std::vector<LoggedProblem> kept = h.session().log.take_kept_problems();
     std::vector<std::string> texts, reasons;
-    for (const LoggedProblem& problem : kept) {
+    for (const KeptProblem& problem : h.logged()) {
         texts.push_back(problem.text);
         reasons.push_back(problem.reason);
         EXPECT_EQ(problem.text.rfind("Error in line " + std::to_string(problem.line_number) + " ", 0), 0u);
@@ -182,8 +180,13 @@ TEST(AscAnalysis, SplitCountFollowsTheObjectCount)
         h.analyse("many.asc", join(blocks));
         EXPECT_EQ(h.controls().Text_ascsplit.text, split) << objects;
         EXPECT_EQ(h.scene().statistics.split_files, std::stoi(split));
-        EXPECT_EQ(h.scene().object_names.size(), static_cast<std::size_t>(objects) + 1);
-        EXPECT_EQ(h.scene().object_names[1], "o0");
+        // The objects passed are listed by their first line and name.
+        EXPECT_EQ(h.scene().passed_objects.count(), objects);
+        PassedObjects::Reader passed(h.scene().passed_objects);
+        PassedObjects::Entry first;
+        ASSERT_TRUE(passed.next(first));
+        EXPECT_EQ(first.name, "o0");
+        EXPECT_EQ(first.start_line, 3);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <set>
 
 #include "analysis/object_check.hpp"
+#include "analysis/texture_short_names.hpp"
+#include "convert/left_out.hpp"
 
 #include "state/messages.hpp"
 #include "support/analysis_harness.hpp"
@@ -151,12 +153,11 @@ TEST(AseAnalysis, ObjectRulesWriteTheirLogLines)
     };
     for (const auto& c : cases) {
         Harness h;
-        h.session().log.keep_problems(true);
         const std::string text = scene(c.objects);
         h.analyse("scene.ase", text);
         EXPECT_EQ(h.log_lines(), c.log(text)) << c.what;
         std::vector<std::string> texts, reasons;
-        for (const LoggedProblem& problem : h.session().log.take_kept_problems()) {
+        for (const KeptProblem& problem : h.logged()) {
             texts.push_back(problem.text);
             reasons.push_back(problem.reason);
         }
@@ -177,8 +178,6 @@ TEST(AseAnalysis, InvalidSubmaterialCountNeverResets)
     h.analyse("two.ase", scene({bad, bad}));
     EXPECT_EQ(h.controls().Text1.text, "2");
     EXPECT_EQ(h.scene().invalid_submaterial_objects_since_start, 3);
-    // Nobody asked the log to keep its problems: it kept none.
-    EXPECT_TRUE(h.session().log.take_kept_problems().empty());
 }
 
 TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
@@ -243,9 +242,8 @@ TEST(AseAnalysis, FaceIdsThatAreNotNumbersFailTheObject)
     std::string text = scene({object("odd"), object("fine")});
     text.replace(text.find("*MESH_MTLID 0"), 13, "*MESH_MTLID x");
     Harness h;
-    h.session().log.keep_problems(true);
     h.analyse("scene.ase", text);
-    const std::vector<LoggedProblem> kept = h.session().log.take_kept_problems();
+    const std::vector<KeptProblem>& kept = h.logged();
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].reason, "unreadable_submaterial_id");
     EXPECT_EQ(kept[0].object, "odd");
@@ -258,12 +256,29 @@ TEST(AseAnalysis, FaceIdsThatAreNotNumbersFailTheObject)
 TEST(AseAnalysis, EveryReasonKeyIsDistinctSnakeCaseAndDocumented)
 {
     const std::string readme = read_bytes(std::string(TREVANIX_SOURCE_DIR) + "/README.md");
-    std::set<std::string_view> seen;
-    for (const RejectionReason reason : all_rejection_reasons) {
-        const std::string_view key = reason_key(reason);
-        EXPECT_TRUE(seen.insert(key).second) << key;
-        EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string_view::npos) << key;
-        EXPECT_NE(readme.find("| `" + std::string(key) + "` |"), std::string::npos) << key << " is not in the README";
+    // Each family of keys in its own table of the README, under its own heading.
+    auto table_after = [&readme](const std::string& heading) {
+        const auto start = readme.find(heading);
+        EXPECT_NE(start, std::string::npos) << heading;
+        return readme.substr(start, readme.find("\n#", start + heading.size()) - start);
+    };
+    std::vector<std::pair<std::string, std::vector<std::string_view>>> families = {
+        {"#### Reason keys", {}}, {"#### Reason keys of objects left out", {}}, {"#### Pictures not renamed", {}}};
+    for (const RejectionReason reason : all_rejection_reasons)
+        families[0].second.push_back(reason_key(reason));
+    for (const LeftOutReason reason : all_left_out_reasons)
+        families[1].second.push_back(left_out_key(reason));
+    for (const std::string_view key : unrenamed::all)
+        families[2].second.push_back(key);
+    for (const auto& [heading, keys] : families) {
+        const std::string table = table_after(heading + "\n");
+        std::set<std::string_view> seen;
+        for (const std::string_view key : keys) {
+            EXPECT_TRUE(seen.insert(key).second) << key;
+            EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string_view::npos) << key;
+            EXPECT_NE(table.find("| `" + std::string(key) + "` |"), std::string::npos)
+                << key << " is not in the README under " << heading;
+        }
     }
 }
 

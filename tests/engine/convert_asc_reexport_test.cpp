@@ -155,6 +155,13 @@ TEST(AscReexport, LeavesOutBrokenObjectsAndKeepsGoing)
         "Face list:",
         "Face 0: A:0 B:0 C:0",
         "",
+        "Named object: \"nofaceline\"",
+        "Tri-mesh, Vertices: 1     Faces: 1",
+        "Vertex list:",
+        "Vertex 0:  X:1     Y:1     Z:1",
+        "Face list:",
+        "Smoothing: 1",
+        "",
         "Named object: \"last\"",
         "Tri-mesh, Vertices: 1     Faces: 2",
         "Vertex list:",
@@ -174,6 +181,11 @@ TEST(AscReexport, LeavesOutBrokenObjectsAndKeepsGoing)
                                           "Vertex 0:  X:1     Y:3     Z:-2", "Face list:", "Face 0: A:0 B:0 C:0",
                                           "Face 1: A:0 B:0 C:0", ""}));
     EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
+    // Each object left out is named by its first line, with the rule it failed.
+    const std::vector<std::string> left_out = {"1 badindex vertex_line_missing", "9 nolabel vertex_values_unreadable",
+                                               "16 novertexsection vertex_line_missing",
+                                               "21 nofaceline face_line_missing"};
+    EXPECT_EQ(f.left_out(), left_out);
 
     // Cut the same scene inside the last object's vertex list: nothing of it is written.
     ConversionFixture cut;
@@ -182,4 +194,5 @@ TEST(AscReexport, LeavesOutBrokenObjectsAndKeepsGoing)
     start_process(cut.session);
     EXPECT_EQ(cut.output("out.asc"), "");
     EXPECT_EQ(cut.session.conversion_report.status, ConversionStatus::Completed);
+    EXPECT_EQ(cut.left_out().back(), "28 last object_cut_short");
 }

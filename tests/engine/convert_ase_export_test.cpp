@@ -134,24 +134,25 @@ TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
     }
 }
 
-TEST(AseExport, LeavesOutObjectsTheConversionCannotWrite)
+TEST(AseExport, LeavesOutObjectsTheConversionCannotWriteAndNamesEach)
 {
     struct Case {
         const char* what;
         std::function<void(AseObject&)> change;
+        const char* reason;
     };
     const Case cases[] = {
-        {"LOD name", [](AseObject& o) { o.name = "LOD1_tree"; }},
-        {"sub-material id equal to the count", [](AseObject& o) { o.faces[2].mtlid = 2; }},
-        {"negative sub-material id: no cell", [](AseObject& o) { o.faces[2].mtlid = -1; }},
-        {"material reference outside the list", [](AseObject& o) { o.material_ref = 5; }},
-        {"geometric index outside the list", [](AseObject& o) { o.faces[1].c = 4; }},
-        {"texture index outside the list", [](AseObject& o) { o.tfaces[0][1] = 9; }},
+        {"LOD name", [](AseObject& o) { o.name = "LOD1_tree"; }, "lod_name"},
+        {"sub-material id equal to the count", [](AseObject& o) { o.faces[2].mtlid = 2; }, "invalid_submaterial_id"},
+        {"material reference outside the list", [](AseObject& o) { o.material_ref = 5; }, "unknown_material"},
+        {"geometric index outside the list", [](AseObject& o) { o.faces[1].c = 4; }, "vertex_index_out_of_range"},
+        {"texture index outside the list", [](AseObject& o) { o.tfaces[0][1] = 9; },
+         "mapping_vertex_index_out_of_range"},
         {"no texture vertices", [](AseObject& o) {
              o.tvertices.clear();
              o.tfaces.clear();
-         }},
-        {"texture faces fewer than faces", [](AseObject& o) { o.tfaces.pop_back(); }},
+         }, "zero_mapping_vertices"},
+        {"texture faces fewer than faces", [](AseObject& o) { o.tfaces.pop_back(); }, "mapping_face_count_differs"},
     };
     for (const auto& c : cases) {
         ConversionFixture f;
@@ -160,6 +161,78 @@ TEST(AseExport, LeavesOutObjectsTheConversionCannotWrite)
         const std::string out = convert(f, {broken, bare()});
         EXPECT_EQ(out.find("Named object: \"lod1_bare\""), 0u) << c.what << "\n" << out;
         EXPECT_EQ(f.session.scene.valid_objects, 1) << c.what;
+        // The header takes lines 1 and 2: the object starts on line 3.
+        EXPECT_EQ(f.left_out(), std::vector<std::string>{"3 " + broken.name + " " + c.reason}) << c.what;
+        // One warning names it, before the final message.
+        ASSERT_GE(f.ui.messages.size(), 2u);
+        const Message& warning = f.ui.messages[f.ui.messages.size() - 2].message;
+        EXPECT_EQ(warning.caption, "Warning") << c.what;
+        EXPECT_EQ(warning.text.rfind("Some objects that passed the analysis were not written", 0), 0u) << warning.text;
+        ASSERT_EQ(warning.details.size(), 1u) << c.what;
+        EXPECT_NE(warning.details[0].find("'" + broken.name + "'"), std::string::npos) << warning.details[0];
+        EXPECT_NE(warning.details[0].find(c.reason), std::string::npos) << warning.details[0];
+        EXPECT_EQ(f.ui.messages.back().message.caption, "Finished");
+    }
+}
+
+TEST(AseExport, FacesOfSubMaterialsTheListLeavesUndefinedGetNoMaterialLines)
+{
+    // Face 2 uses sub-material 2: counted by the list (3 sub-materials) but
+    // never defined, or a negative id the list cannot hold.
+    std::vector<std::string> expected_faces = face_lines;
+    expected_faces.erase(expected_faces.begin() + 6, expected_faces.begin() + 8);
+    for (const int id : {2, -1}) {
+        ConversionFixture f;
+        f.options(false, false, false, false);
+        AseObject o = plane();
+        o.faces[2].mtlid = id;
+        f.load("scene.ase", ase_scene({o}));
+        f.materials({"stone , C:\\maps\\stone_wall.bmp", "[{empty material}] , [{empty material}]"}, true);
+        f.session.scene.catalogue.submaterial_counts = {3};
+        start_process(f.session);
+        const std::string out = f.output("scene.asc");
+        EXPECT_NE(out.find(lines(expected_faces, {})), std::string::npos) << id << "\n" << out;
+        EXPECT_TRUE(f.left_out().empty()) << id;
+        EXPECT_EQ(f.session.scene.valid_objects, 1);
+    }
+}
+
+TEST(AseExport, ListLinesSeparatedByBlanksConvertAsTheirTabTwins)
+{
+    // After the leading TABs, the keyword, the index and the values of a
+    // vertex, mapping vertex or mapping face line are the runs between blanks or TABs.
+    const std::string tabs = ase_scene({plane(), bare()});
+    // The TABs between the values become `separator`; the first `kept` of them stay.
+    auto respaced = [&tabs](const std::string& separator, int kept) {
+        std::string out;
+        std::size_t start = 0;
+        for (std::size_t end; (end = tabs.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = tabs.substr(start, end - start);
+            const bool list_line = line.rfind("\t\t\t*MESH_VERTEX ", 0) == 0 || line.rfind("\t\t\t*MESH_TVERT ", 0) == 0 ||
+                                   line.rfind("\t\t\t*MESH_TFACE ", 0) == 0;
+            int seen = 0;
+            for (std::size_t at = 3; list_line && (at = line.find('\t', at)) != std::string::npos;) {
+                if (seen++ < kept) {
+                    ++at;
+                    continue;
+                }
+                line.replace(at, 1, separator);
+                at += separator.size();
+            }
+            out += line + "\r\n";
+        }
+        return out;
+    };
+    ConversionFixture reference;
+    const std::string expected = convert(reference, {plane(), bare()});
+    ASSERT_NE(expected.find("lod1_bare"), std::string::npos);
+    for (const auto& [separator, kept] : std::vector<std::pair<std::string, int>>{{" ", 0}, {"   ", 0}, {" ", 1}}) {
+        ConversionFixture f;
+        f.load("scene.ase", respaced(separator, kept));
+        f.materials({"stone , C:\\maps\\stone_wall.bmp", "[{empty material}] , [{empty material}]"}, true);
+        start_process(f.session);
+        EXPECT_EQ(f.output("scene.asc"), expected) << "'" << separator << "', TABs kept " << kept;
+        EXPECT_TRUE(f.left_out().empty());
     }
 }
 

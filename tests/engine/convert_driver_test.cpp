@@ -9,6 +9,7 @@
 #include "convert/conversion.hpp"
 #include "format/line_source.hpp"
 #include "convert_test_support.hpp"
+#include "support/analysis_harness.hpp"
 
 using namespace trevanix;
 using namespace trevanix::convert_testing;
@@ -287,5 +288,72 @@ TEST(ConversionDriver, ALineTooLongToCopyRefusesTheConversionNamingIt)
         EXPECT_EQ(f.ui.messages[0].message.text, line_too_long_text(f.session.scene.scene_path, c.refused_line));
         EXPECT_EQ(f.output("out.asc"), "previous");
         EXPECT_EQ(files_in(f.dir), (std::vector<std::string>{c.name, "out.asc", "testfile.txt"}));
+    }
+}
+
+namespace {
+
+std::int64_t line_of(const std::string& text, const std::string& fragment)
+{
+    const std::string before = text.substr(0, text.find(fragment));
+    return static_cast<std::int64_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+}
+
+std::string without_line(std::string text, const std::string& after, const std::string& line_start)
+{
+    const auto at = text.find(line_start, text.find(after));
+    return text.erase(at, text.find("\r\n", at) + 2 - at);
+}
+
+} // namespace
+
+TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
+{
+    AseObject good, lod, flat, first, second;
+    good.name = "good";
+    lod.name = "LOD1_tree";
+    flat.name = "flat";
+    flat.vertices = {};
+    first.name = "first";
+    second.name = "second";
+    // A mapping vertex count beyond its list: the loop reads on into the next
+    // object, whose first line it takes as part of this one.
+    std::string overrun = ase_scene({first, second});
+    overrun.replace(overrun.find("*MESH_NUMTVERTEX 3"), 18, "*MESH_NUMTVERTEX 5");
+    const std::string lod_scene = ase_scene({good, lod, flat});
+    const std::string asc_text = trevanix::testing::asc_scene({{.name = "a"}, {.name = "b"}, {.name = "c"}, {.name = "d"}});
+    const std::string missing_face = without_line(asc_text, "\"c\"", "Face 0:");
+    struct Case {
+        const char* what;
+        std::string name, scene;
+        std::int64_t written;
+        std::vector<std::string> left_out;
+    };
+    const Case cases[] = {
+        {"a missing face line", "scene.asc", missing_face, 3,
+         {std::to_string(line_of(missing_face, "\"c\"")) + " c face_line_missing"}},
+        {"a LOD object beside one the analysis rejects", "scene.ase", lod_scene, 1,
+         {std::to_string(line_of(lod_scene, "\"LOD1_tree\"") - 1) + " LOD1_tree lod_name"}},
+        {"an object read into the one before it", "scene.ase", overrun, 1,
+         {std::to_string(line_of(overrun, "\"second\"") - 1) + " second object_start_skipped"}},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.services.default_answer = true;
+        h.analyse(c.name, c.scene);
+        h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
+        h.form().click_Target_filename();
+        h.form().click_Start_process();
+        const ConversionReport& report = h.session().conversion_report;
+        ASSERT_EQ(report.status, ConversionStatus::Completed) << c.what;
+        EXPECT_EQ(report.objects_written, c.written) << c.what;
+        std::vector<std::string> left_out;
+        for (const LeftOutObject& o : report.first_left_out)
+            left_out.push_back(std::to_string(o.line) + " " + o.object + " " + o.reason);
+        EXPECT_EQ(left_out, c.left_out) << c.what;
+        // Written and named add up to what passed.
+        EXPECT_EQ(report.objects_written + report.objects_left_out, h.scene().statistics.valid_objects) << c.what;
+        // The conversion's log stays empty.
+        EXPECT_EQ(h.log_text(), "") << c.what;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A session over a temporary folder, with the scene state filled by hand as an
 // analysis would leave it.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,41 @@ public:
             s.line_count += c == '\r';
         s.statistics.split_files = split_files;
         s.scene_identity = identity_of(path);
+        pass_every_object(bytes, s.file_type == "ase");
         return path;
+    }
+
+    // Lists the objects as an analysis that passed all of them would: each
+    // line that starts an object, with its name, so that the conversion
+    // accounts for every object it does not write.
+    void pass_every_object(const std::string& bytes, bool ase)
+    {
+        PassedObjects& passed = session.scene.passed_objects;
+        passed.clear();
+        std::vector<std::string> lines;
+        for (std::size_t start = 0, end; start < bytes.size(); start = end + 2) {
+            end = std::min(bytes.find("\r\n", start), bytes.size());
+            lines.push_back(bytes.substr(start, end - start));
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const bool starts = ase ? lines[i].rfind("*GEOMOBJECT", 0) == 0 : lines[i].rfind("Named object", 0) == 0;
+            if (!starts)
+                continue;
+            const std::string& named = ase && i + 1 < lines.size() ? lines[i + 1] : lines[i];
+            const auto first = named.find('"');
+            const auto second = first == std::string::npos ? first : named.find('"', first + 1);
+            passed.add(static_cast<std::int64_t>(i) + 1,
+                       second == std::string::npos ? std::string() : named.substr(first + 1, second - first - 1));
+        }
+    }
+
+    // The objects the conversion reported as left out: "line name reason" each.
+    std::vector<std::string> left_out() const
+    {
+        std::vector<std::string> out;
+        for (const LeftOutObject& o : session.conversion_report.first_left_out)
+            out.push_back(std::to_string(o.line) + " " + o.object + " " + o.reason);
+        return out;
     }
 
     // Unchecks Check_all and sets the four options one by one.

@@ -53,7 +53,7 @@ TEST(Form, StartsWithOnlyTheAnalysisButtonAndCheckAllUsable)
     EXPECT_FALSE(c.Process_bar.visible);
     EXPECT_EQ(c.Text2.text, "Text2");
     EXPECT_EQ(h.scene().statistics, SceneStatistics{});
-    EXPECT_TRUE(h.scene().object_names.empty());
+    EXPECT_EQ(h.scene().passed_objects.count(), 0);
     EXPECT_EQ(h.session().templates.file_header.size(), 16u);
     EXPECT_EQ(h.session().templates.record_start.size(), 73u);
 }
@@ -98,7 +98,7 @@ TEST(Form, ClearingAsksThenForgetsTheScene)
     h.form().click_Clear_statistics();
     EXPECT_EQ(h.scene().file_loaded, 0);
     EXPECT_EQ(h.stat_boxes(), "/////");
-    EXPECT_EQ(h.scene().object_names, std::vector<std::string>{""});
+    EXPECT_EQ(h.scene().passed_objects.count(), 0);
     EXPECT_EQ(h.scene().invalid_submaterial_objects_since_start, 4);
     EXPECT_EQ(h.scene().scene_path, "");
     EXPECT_FALSE(std::filesystem::exists(h.log_path()));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "analysis/material_catalogue.hpp"
 #include "support/ase_builder.hpp"
 #include "support/temp_dir.hpp"
@@ -93,18 +96,59 @@ TEST(MaterialCatalogue, LongGtaTexturesGetShortNamesAndTheirPicturesAreRenamed)
     EXPECT_TRUE(r.outcome.rename_failures.empty());
 }
 
-TEST(MaterialCatalogue, RenamesNeverReplaceAFileNorLeaveTheFolder)
+TEST(MaterialCatalogue, RenamesNeverReplaceAFileNorLeaveTheFolderAndSayWhy)
 {
-    TempDir dir;
-    dir.write("TIFFRGB/brickwall_pattern_large.tif", "new");
-    dir.write("TIFFRGB/brickwall_p\xC2\xAB" "0.tif", "existing");
-    dir.write("TIFFRGB/sub/folder_texture_long_name.tif", "nested");
-    const auto r = catalogue_of(dir, material_list({gta_material("m0", "brickwall_pattern_large.bmp"),
-                                                    gta_material("m1", "sub\\folder_texture_long_name.bmp")}));
-    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_p\xC2\xAB" "0.tif")), "existing");
-    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/brickwall_pattern_large.tif")), "new");
-    EXPECT_EQ(read_bytes(dir.file("TIFFRGB/sub/folder_texture_long_name.tif")), "nested");
-    EXPECT_EQ(r.catalogue.cell(1, 0), "m1 , sub\\folder_\xAB" "1.tga");
+    const std::string nul_texture("notes_not_a_picture\0zzzzzzzzz.bmp", 33);
+    struct Case {
+        const char* what;
+        std::string texture;
+        std::vector<std::pair<std::string, std::string>> files; // written before, and unchanged after
+        std::function<void(const TempDir&)> prepare;
+        const char* reason; // the key it is listed with; none: not listed at all
+    };
+    const Case cases[] = {
+        {"the short name is another picture", "brickwall_pattern_large.bmp",
+         {{"TIFFRGB/brickwall_pattern_large.tif", "new"}, {"TIFFRGB/brickwall_p\xC2\xAB" "0.tif", "existing"}}, {},
+         "short_name_taken"},
+        {"only the short name is there", "brickwall_pattern_large.bmp",
+         {{"TIFFRGB/brickwall_p\xC2\xAB" "0.tif", "existing"}}, {}, "may_belong_to_another_scene"},
+        {"a texture with a folder", "sub\\folder_texture_long_name.bmp",
+         {{"TIFFRGB/sub/folder_texture_long_name.tif", "nested"}}, {}, nullptr},
+        {"a NUL in the texture name", nul_texture, {{"TIFFRGB/notes_not_a_picture", "notes"}}, {}, "control_character"},
+        {"an escape in the texture name", "brickwall\x1b[2Jpattern_large.bmp",
+         {{"TIFFRGB/brickwall\x1b[2Jpattern_large.tif", "picture"}}, {}, "control_character"},
+        {"a TIFFRGB that is a link", "brickwall_pattern_large.bmp", {{"elsewhere/brickwall_pattern_large.tif", "theirs"}},
+         [](const TempDir& d) { std::filesystem::create_directory_symlink(d.file("elsewhere"), d.file("TIFFRGB")); },
+         "linked_folder"},
+        {"a picture that is a link", "brickwall_pattern_large.bmp", {{"elsewhere/target.tif", "theirs"}},
+         [](const TempDir& d) {
+             std::filesystem::create_directories(d.file("TIFFRGB"));
+             std::filesystem::create_symlink(d.file("elsewhere/target.tif"), d.file("TIFFRGB/brickwall_pattern_large.tif"));
+         },
+         "not_a_regular_file"},
+        {"a texture name without a three-letter extension", "long_texture_name_no_ext",
+         {{"TIFFRGB/long_texture_name_no_tif", "not a picture"}}, {}, "not_a_tif_name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        for (const auto& [name, bytes] : c.files)
+            dir.write(name, bytes);
+        if (c.prepare)
+            c.prepare(dir);
+        const auto r = catalogue_of(dir, material_list({gta_material("m0", c.texture)}));
+        for (const auto& [name, bytes] : c.files)
+            EXPECT_EQ(read_bytes(dir.file(name)), bytes) << name;
+        EXPECT_TRUE(r.outcome.renamed_pictures.empty());
+        EXPECT_TRUE(r.outcome.rename_failures.empty());
+        ASSERT_EQ(r.outcome.unrenamed_pictures.size(), c.reason != nullptr ? 1u : 0u);
+        if (c.reason != nullptr) {
+            EXPECT_EQ(r.outcome.unrenamed_pictures[0].reason, c.reason);
+            EXPECT_NE(unrenamed_picture_text(c.reason), "it was not renamed");
+        }
+        // The texture keeps its short name in the catalogue, whatever befell its picture.
+        EXPECT_NE(r.catalogue.cell(0, 0).find("\xAB" "0.tga"), std::string::npos);
+    }
 }
 
 TEST(MaterialCatalogue, ACountOfZeroKeepsTheEarlierTables)

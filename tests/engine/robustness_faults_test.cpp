@@ -21,6 +21,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <csignal>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -297,31 +298,134 @@ TEST(RobustnessFaults, AFullDiskKeepsTheEarlierFilesAndTellsWhichFile)
     }
 }
 
-TEST(RobustnessFaults, ALogThatCannotBeCreatedIsReportedAndTheWorkGoesOn)
+namespace {
+
+// What stands at the log's path before a session, and what it must end as.
+struct LogPathCase {
+    const char* what;
+    std::function<std::string(const TempDir&)> prepare; // returns the log path
+    bool root_only = false;
+    const char* warning = nullptr; // a fragment of the warning the analysis must give, or none
+    bool logged = true;            // the log file ends holding the rejected object's line
+};
+
+bool is_character_device(const std::string& path)
 {
-    ScriptedServices services;
-    services.default_answer = true;
-    TempDir dir;
-    dir.write("state", "a file where the log folder should be");
-    EngineSettings settings;
-    settings.program_folder = dir.path().string();
-    settings.log_path = dir.file("state/testfile.txt");
-    Form form(services, settings);
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
 
-    const std::string scene = dir.write("scene.ase", scene_with_materials());
-    services.open_choices.push_back(ScriptedServices::chosen(scene));
-    form.click_Analize_filename();
-    EXPECT_TRUE(form.session().analysis_report.completed);
-    const auto warning = std::find_if(services.messages.begin(), services.messages.end(), [](const auto& m) {
-        return m.message.caption == "Warning" && m.message.text.find("could not be created") != std::string::npos;
-    });
-    EXPECT_NE(warning, services.messages.end());
+std::string device_node(const TempDir& dir, const char* name, unsigned minor_number)
+{
+    const std::string path = dir.file(name);
+    return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, minor_number)) == 0 ? path : std::string();
+}
 
-    services.save_choices.push_back(ScriptedServices::chosen(dir.file("out.asc")));
-    form.click_Target_filename();
-    form.click_Start_process();
-    EXPECT_EQ(form.session().conversion_report.status, ConversionStatus::Completed);
-    EXPECT_EQ(read_bytes(dir.file("state")), "a file where the log folder should be");
+} // namespace
+
+TEST(RobustnessFaults, TheLogIsMadeAfreshOrRefusedButNeverWrittenThroughWhatStandsThere)
+{
+    const Watchdog watchdog("the log path cases", std::chrono::seconds(60));
+    const std::string victim_text = "a file elsewhere\r\n";
+    const LogPathCase cases[] = {
+        {"a file where the log folder should be",
+         [](const TempDir& d) {
+             d.write("state", "a file");
+             return d.file("state/testfile.txt");
+         },
+         false, "could not be created", false},
+        {"a symbolic link to another file",
+         [&](const TempDir& d) {
+             std::filesystem::create_symlink(d.write("victim.txt", victim_text), d.file("testfile.txt"));
+             return d.file("testfile.txt");
+         }},
+        {"a hard link to another file",
+         [&](const TempDir& d) {
+             std::filesystem::create_hard_link(d.write("victim.txt", victim_text), d.file("testfile.txt"));
+             return d.file("testfile.txt");
+         }},
+        {"a pipe",
+         [](const TempDir& d) {
+             ::mkfifo(d.file("testfile.txt").c_str(), 0600);
+             return d.file("testfile.txt");
+         },
+         false, "device, a pipe or a socket", false},
+        {"the null device", [](const TempDir& d) { return device_node(d, "null", 3); }, true, nullptr, false},
+        {"another device", [](const TempDir& d) { return device_node(d, "zero", 5); }, true,
+         "device, a pipe or a socket", false},
+        {"a disk that fills up", [](const TempDir& d) { return d.file("full-log.txt"); }, false, "could not be written",
+         false},
+    };
+    for (const LogPathCase& c : cases) {
+        if (c.root_only && !running_as_root())
+            continue;
+        SCOPED_TRACE(c.what);
+        ScriptedServices services;
+        services.default_answer = true;
+        TempDir dir;
+        EngineSettings settings;
+        settings.program_folder = dir.path().string();
+        settings.log_path = c.prepare(dir);
+        if (settings.log_path.empty())
+            continue; // no device nodes can be made here
+        const bool special = !std::filesystem::is_regular_file(std::filesystem::symlink_status(settings.log_path)) &&
+                             std::filesystem::exists(std::filesystem::symlink_status(settings.log_path)) &&
+                             !std::filesystem::is_symlink(std::filesystem::symlink_status(settings.log_path));
+        Form form(services, settings);
+        AseObject flat;
+        flat.name = "flat";
+        flat.vertices = {};
+        const std::string scene = dir.write("scene.ase", scene_with_materials() + ase_object(flat));
+        services.open_choices.push_back(ScriptedServices::chosen(scene));
+        {
+            const FaultScope full(std::string(c.what) == "a disk that fills up" ? "full-log" : "", 0, 0);
+            form.click_Analize_filename();
+        }
+        EXPECT_TRUE(form.session().analysis_report.completed);
+        const auto warning = std::find_if(services.messages.begin(), services.messages.end(), [&](const auto& m) {
+            return c.warning != nullptr && m.message.caption == "Warning" &&
+                   m.message.text.find(c.warning) != std::string::npos;
+        });
+        EXPECT_EQ(warning != services.messages.end(), c.warning != nullptr);
+        EXPECT_EQ(form.session().log.failed(), c.warning != nullptr);
+        if (c.logged) {
+            EXPECT_NE(read_bytes(settings.log_path).find("(object 'flat')"), std::string::npos);
+        }
+        if (std::filesystem::exists(dir.file("victim.txt"))) {
+            EXPECT_EQ(read_bytes(dir.file("victim.txt")), victim_text);
+        }
+
+        // The conversion makes its log afresh too: the same link, put back, is replaced again.
+        const bool linked = std::filesystem::exists(dir.file("victim.txt"));
+        if (linked) {
+            std::filesystem::remove(settings.log_path);
+            c.prepare(dir);
+        }
+        services.save_choices.push_back(ScriptedServices::chosen(dir.file("out.asc")));
+        form.click_Target_filename();
+        form.click_Start_process();
+        EXPECT_EQ(form.session().conversion_report.status, ConversionStatus::Completed);
+        if (linked) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(settings.log_path)));
+            EXPECT_EQ(read_bytes(settings.log_path), "");
+            EXPECT_EQ(std::filesystem::hard_link_count(settings.log_path), 1u);
+        }
+        services.answers = {true};
+        form.click_Clear_statistics();
+        // Whatever special file stood there stands there still, through analysis, conversion and clearing.
+        if (special) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(settings.log_path.c_str(), &info), 0);
+            EXPECT_FALSE(S_ISREG(info.st_mode));
+            if (c.root_only) {
+                EXPECT_TRUE(is_character_device(settings.log_path));
+            }
+        }
+        if (std::filesystem::exists(dir.file("victim.txt"))) {
+            EXPECT_EQ(read_bytes(dir.file("victim.txt")), victim_text);
+        }
+        EXPECT_EQ(read_bytes(dir.file("state")), std::string(c.what).find("folder") != std::string::npos ? "a file" : "");
+    }
 }
 
 TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
@@ -337,7 +441,8 @@ TEST(RobustnessFaults, APictureThatCannotBeRenamedIsReportedAndKept)
         {
             if (way == Way::ReadOnlyFolder)
                 std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0555));
-            const FaultScope denied(way == Way::InjectedFailure ? "TIFFRGB" : "", 0, EACCES);
+            // Renames are made relative to the folder: the picture's own name is the mark.
+            const FaultScope denied(way == Way::InjectedFailure ? "a_very_long_texture" : "", 0, EACCES);
             h.analyse("scene.ase", scene_with_materials());
             std::filesystem::permissions(h.dir.file("TIFFRGB"), std::filesystem::perms(0755));
         }

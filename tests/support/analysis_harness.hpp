@@ -1,6 +1,7 @@
 #pragma once
 // A form with scripted services and its error log in a fresh folder, for
 // driving analyses and conversions in tests.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,31 @@ namespace trevanix::testing {
 // A one-object ".asc" scene that passes every check.
 inline const std::string one_object_asc = asc_object({.vertices = 1});
 
+// A problem line as the log told it.
+struct KeptProblem {
+    std::int64_t line_number = 0;
+    std::optional<std::string> object;
+    std::string reason;
+    std::string text;
+};
+
+// Keeps every problem line the log is told, for tests that compare them.
+class RecordedProblems : public ProblemListener {
+public:
+    std::vector<KeptProblem> problems;
+    void problem_logged(const ProblemLine& p) override
+    {
+        problems.push_back({p.line_number, p.object ? std::optional<std::string>(*p.object) : std::nullopt,
+                            std::string(p.reason), std::string(p.text)});
+    }
+};
+
 class Harness {
 public:
-    Harness() : form_(services, settings_for(dir)) {}
+    Harness() : form_(services, settings_for(dir)) { form_.session().log.set_listener(&recorded_); }
+
+    // The problem lines the log was told since the last analysis began.
+    const std::vector<KeptProblem>& logged() const { return recorded_.problems; }
 
     TempDir dir;
     ScriptedServices services;
@@ -48,6 +71,7 @@ public:
     // Writes the scene and analyses it through the open dialog.
     void analyse(const std::string& name, const std::string& content)
     {
+        recorded_.problems.clear();
         const std::string path = dir.write(name, content);
         services.open_choices.push_back(ScriptedServices::chosen(path));
         form_.click_Analize_filename();
@@ -70,6 +94,7 @@ private:
     }
 
     Form form_;
+    RecordedProblems recorded_;
 };
 
 } // namespace trevanix::testing

@@ -689,12 +689,15 @@ private slots:
     void conversion_by_click_data()
     {
         QTest::addColumn<bool>("closeAtEnd");
-        QTest::newRow("stay open") << false;
-        QTest::newRow("close") << true;
+        QTest::addColumn<bool>("lodObject");
+        QTest::newRow("stay open") << false << false;
+        QTest::newRow("close") << true << false;
+        QTest::newRow("an object left out") << false << true;
     }
     void conversion_by_click()
     {
         QFETCH(bool, closeAtEnd);
+        QFETCH(bool, lodObject);
         Fixture f;
         f.services.on_quit = [&f] { f.window->request_quit(); };
         // While a run lets events through, what the window shows, as its
@@ -714,7 +717,9 @@ private slots:
         const std::string one_skipped = trevanix::testing::ase_scene(
             {{.name = "Box01", .material_ref = std::nullopt}, {.name = "Flat", .faces = {}, .material_ref = std::nullopt}},
             trevanix::testing::material_list({}));
-        f.analyse("box.ase", one_skipped);
+        f.analyse("box.ase", lodObject ? one_skipped + trevanix::testing::ase_object({.name = "LOD2_box",
+                                                                                      .material_ref = std::nullopt})
+                                       : one_skipped);
         QVERIFY2(f.window->form().session().analysis_report.completed, "the analysis did not complete");
         QCOMPARE(label, QString::fromLatin1(captions::Label_analize));
         QCOMPARE(enabled, QStringList{"Open_error_log"}); // the log of a running analysis can be opened
@@ -733,6 +738,16 @@ private slots:
         QVERIFY(std::filesystem::exists(f.dir.file("box.asc")));
         QVERIFY(!f.services.messages.empty());
         QCOMPARE(f.services.messages.back().message.text, std::string(messages::finished_close_question));
+        // An object that passed and was not written is named in one warning, just before.
+        const auto warnings = std::count_if(f.services.messages.begin(), f.services.messages.end(),
+                                            [](const auto& m) { return m.message.caption == "Warning"; });
+        QCOMPARE(warnings, lodObject ? 1 : 0);
+        if (lodObject) {
+            const Message& warning = f.services.messages[f.services.messages.size() - 2].message;
+            QVERIFY(warning.text.rfind("Some objects that passed the analysis were not written", 0) == 0);
+            QCOMPARE(warning.details.size(), std::size_t{1});
+            QVERIFY(warning.details[0].find("'LOD2_box'") != std::string::npos);
+        }
         QCOMPARE(f.services.quit_called, closeAtEnd);
         QCOMPARE(f.window->closed(), closeAtEnd);
         QVERIFY(!f.widget<QProgressBar>("Process_bar")->isVisibleTo(f.window.get()));
@@ -967,14 +982,20 @@ private slots:
         QTest::addColumn<bool>("clickYes");
         QTest::addColumn<int>("qtIcon");
         QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("details");
         QTest::newRow("critical OK") << int(MessageIcon::Critical) << false << false << int(QMessageBox::Critical)
-                                     << true;
+                                     << true << QStringList{};
         QTest::newRow("exclamation OK") << int(MessageIcon::Exclamation) << false << false
-                                        << int(QMessageBox::Warning) << true;
+                                        << int(QMessageBox::Warning) << true << QStringList{};
         QTest::newRow("information OK") << int(MessageIcon::Information) << false << false
-                                        << int(QMessageBox::Information) << true;
-        QTest::newRow("question Yes") << int(MessageIcon::None) << true << true << int(QMessageBox::NoIcon) << true;
-        QTest::newRow("question No") << int(MessageIcon::None) << true << false << int(QMessageBox::NoIcon) << false;
+                                        << int(QMessageBox::Information) << true << QStringList{};
+        QTest::newRow("question Yes") << int(MessageIcon::None) << true << true << int(QMessageBox::NoIcon) << true
+                                      << QStringList{};
+        QTest::newRow("question No") << int(MessageIcon::None) << true << false << int(QMessageBox::NoIcon) << false
+                                     << QStringList{};
+        QTest::newRow("a list of details") << int(MessageIcon::Exclamation) << false << false
+                                           << int(QMessageBox::Warning) << true
+                                           << QStringList{QStringLiteral("line 3, 'a': why"), QStringLiteral("and 2 more.")};
     }
     void qt_messages()
     {
@@ -983,6 +1004,7 @@ private slots:
         QFETCH(bool, clickYes);
         QFETCH(int, qtIcon);
         QFETCH(bool, answer);
+        QFETCH(QStringList, details);
         window::QtUserServices services;
         QString title, text;
         int shown_icon = -1;
@@ -994,11 +1016,14 @@ private slots:
             buttons = box->standardButtons();
             box->button(yesNo ? (clickYes ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Ok)->click();
         });
-        const bool result = services.show_message(
-            {"Warning", "<b>a & b</b>", MessageIcon(icon), yesNo ? MessageButtons::YesNo : MessageButtons::Ok});
+        Message message{"Warning", "<b>a & b</b>", MessageIcon(icon), yesNo ? MessageButtons::YesNo : MessageButtons::Ok};
+        for (const QString& line : details)
+            message.details.push_back(line.toStdString());
+        const bool result = services.show_message(message);
         QCOMPARE(result, answer);
         QCOMPARE(title, QStringLiteral("Warning"));
-        QCOMPARE(text, QStringLiteral("<b>a & b</b>"));
+        // The details follow the text, one a line.
+        QCOMPARE(text, (QStringList{QStringLiteral("<b>a & b</b>")} + details).join(QLatin1Char('\n')));
         QCOMPARE(shown_icon, qtIcon);
         QCOMPARE(buttons, yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok));
     }
