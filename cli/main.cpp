@@ -291,7 +291,7 @@ CommandWords command_words(const CLI::App& command)
         for (const std::string& name : option->get_lnames()) {
             if (name == "help")
                 continue;
-            (option->get_type_size_max() == 0 ? words.flags : words.valued).push_back("--" + name);
+            (option->get_items_expected_max() == 0 ? words.flags : words.valued).push_back("--" + name);
         }
     }
     return words;

@@ -189,10 +189,19 @@ std::string problem_after_command(const std::vector<std::string>& arguments, con
         if (!contains(command.valued, option))
             return unknown_option_problem(argument, option, command, commands);
         std::string value;
-        if (equals != std::string::npos)
+        if (equals != std::string::npos) {
             value = argument.substr(equals + 1);
-        else if (i + 1 < arguments.size() && (arguments[i + 1] == "-" || arguments[i + 1].rfind('-', 0) != 0))
+        } else if (i + 1 < arguments.size()) {
+            const std::string& next = arguments[i + 1];
+            const std::string next_option = next.substr(0, next.find('='));
+            const bool next_is_option = next == "--" || takes_option(command, next_option) ||
+                                        contains(program_options, next_option);
+            if (next_is_option)
+                return option + " takes a value, and " + next + " is none";
+            if (next.size() > 1 && next[0] == '-')
+                return option + " takes a value; one that begins with '-' is given as " + option + "=" + next;
             value = arguments[++i];
+        }
         if (value == "-" && contains(path_options, option))
             return standard_output_problem(option);
     }

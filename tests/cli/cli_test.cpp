@@ -290,6 +290,7 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
         {{"convert", scene, "--options", ""}, ""},
         {{"convert", scene, "--options", "all,split"}, ""},
         {{"convert", scene, "--log"}, ""},
+        {{"convert", scene, "--log", "--json"}, "--log takes a value, and --json is none"},
         {{"analyze", scene, "--log", "a.txt", "--log-dir", "logs"}, ""},
         {{"convert", scene, "--target", "a.asc", "--out-dir", "out"}, ""},
         {{"analyze", scene, "--json", "--json-lines"}, ""},
@@ -297,6 +298,8 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
         {{"analyze", scene, "--jobs", "0"}, "a whole number from 1 to 1024; got '0'"},
         {{"analyze", scene, "--jobs", "99999999999"}, "got '99999999999'"},
         {{"analyze", scene, "--jobs", "two"}, "got 'two'"},
+        {{"analyze", scene, "--jobs", "-1"}, "given as --jobs=-1"},
+        {{"analyze", scene, "--jobs=-1"}, "got '-1'"},
         // A file whose name begins with "-" is named as ./-NAME or after --.
         {{"analyze", "-dash.asc"}, "name it ./-dash.asc, or put -- before the scenes"},
         {{"analyze", "-missing.asc"}, "unknown option '-missing.asc' of analyze"},
@@ -333,9 +336,12 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
     EXPECT_FALSE(fs::exists(dir.file("-.asc")));
     EXPECT_FALSE(fs::exists(dir.file("-")));
     EXPECT_EQ(read_bytes(scene), asc_scene({{.name = "crate"}}));
-    // Named as the messages say, the dashed scene is analysed.
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"analyze", "./-dash.asc", "--log", "l.txt"},
-                                                std::vector<std::string>{"analyze", "--log", "l.txt", "--", "-dash.asc"}})
+    // Named as the messages say, the dashed scene is analysed; a flag never
+    // takes the word after it as its value.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"analyze", "./-dash.asc", "--log", "l.txt"},
+          std::vector<std::string>{"analyze", "--log", "l.txt", "--", "-dash.asc"},
+          std::vector<std::string>{"analyze", "--quiet", "./-dash.asc", "--lf-ends", "--log=l.txt"}})
         EXPECT_EQ(run_cli(dir, args, in_dir).status, 0) << args[1];
 }
 
