@@ -145,7 +145,7 @@ std::string find_output_clash(const std::vector<ScenePlan>& plans, bool split_ch
 
 std::vector<std::string> log_paths(const PlanRequest& request)
 {
-    const bool several = request.scenes.size() > 1;
+    const bool several = request.batch || request.scenes.size() > 1;
     const bool away = !request.away_from_scenes.empty() && request.log_dir.empty();
     if (!request.log_file.empty())
         return {request.log_file};
@@ -175,13 +175,14 @@ std::vector<std::string> several_scene_logs(const std::vector<std::string>& scen
 RunPlan plan_run(const PlanRequest& request)
 {
     RunPlan plan;
-    const bool several = request.scenes.size() > 1;
+    const bool several = request.batch || request.scenes.size() > 1;
     if (several && !request.log_file.empty()) {
-        plan.error = "--log FILE is for one scene only; give several scenes --log-dir DIR, or let each log lie beside its scene";
+        plan.error = "--log FILE is for one scene file only; give a folder or several scenes --log-dir DIR, or let "
+                     "each log lie beside its scene";
         return plan;
     }
     if (several && !request.target.empty()) {
-        plan.error = "--target FILE is for one scene only; give several scenes --out-dir DIR";
+        plan.error = "--target FILE is for one scene file only; give a folder or several scenes --out-dir DIR";
         return plan;
     }
     if (plan.error = find_duplicate_scene(request.scenes); !plan.error.empty())

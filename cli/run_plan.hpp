@@ -15,7 +15,11 @@ struct ScenePlan {
 
 struct PlanRequest {
     std::vector<std::string> scenes;
-    std::string log_file;    // --log FILE (one scene only)
+    // The arguments name a folder or several scenes: each scene gets a log of
+    // its own, and --log FILE and --target FILE are refused, whatever the
+    // number of scenes found.
+    bool batch = false;
+    std::string log_file;    // --log FILE (one scene file only)
     std::string log_dir;     // --log-dir DIR
     std::string default_log; // the log of a lone scene when neither is given
     // Touch nothing beside the scenes (--no-rename): without --log or
@@ -23,7 +27,7 @@ struct PlanRequest {
     // "testfile.txt" for a lone scene.
     std::string away_from_scenes;
     bool converting = false;
-    std::string target;  // --target FILE (one scene only)
+    std::string target;  // --target FILE (one scene file only)
     std::string out_dir; // --out-dir DIR
     bool split_chosen = false;
 };

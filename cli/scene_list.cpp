@@ -118,6 +118,7 @@ SceneListing list_scenes(const std::vector<std::string>& arguments, bool recursi
             listing.scenes.push_back(path); // a file, or a path the scene's own run reports as unreadable
             continue;
         }
+        listing.folder_given = true;
         const std::size_t before = listing.scenes.size();
         if (!add_folder_scenes(path, recursive, listing.scenes, listing.error))
             return listing;

@@ -11,6 +11,7 @@ namespace trevanix::cli {
 
 struct SceneListing {
     std::vector<std::string> scenes;
+    bool folder_given = false; // an argument was a folder
     std::string error; // why the arguments give no usable list; "" when they do
 };
 

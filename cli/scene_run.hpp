@@ -17,7 +17,8 @@ inline constexpr int problems = 1;       // objects skipped or left out, or an "
 inline constexpr int usage = 2;          // bad arguments, or a target that would replace the input
 inline constexpr int not_analysable = 3; // unreadable or broken scene, or a conversion declined by a No
 inline constexpr int write_failed = 4;   // an output could not be written
-inline constexpr int interrupted = 130;  // stopped by SIGINT or SIGTERM
+inline constexpr int interrupted = 130;  // stopped by a signal (the run ends with 143 for SIGTERM)
+inline constexpr int terminated = 143;   // stopped by SIGTERM
 } // namespace exit_status
 
 // The option check boxes of the conversion. `all` stands for Check_all.

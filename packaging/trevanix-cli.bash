@@ -141,11 +141,12 @@ _trevanix_cli()
         return 0
         ;;
     analyze)
-        options=(--json --jobs --log --log-dir --quiet --lf-ends --recursive --reader --no-rename --help)
+        options=(--json --json-lines --jobs --log --log-dir --quiet --lf-ends --recursive --reader --no-rename
+                 --help)
         ;;
     convert)
-        options=(--target --out-dir --options --yes --json --jobs --log --log-dir --quiet --lf-ends --recursive
-                 --reader --help)
+        options=(--target --out-dir --options --yes --json --json-lines --jobs --log --log-dir --quiet --lf-ends
+                 --recursive --reader --help)
         ;;
     *)
         return 0
@@ -153,10 +154,12 @@ _trevanix_cli()
     esac
 
     if [[ $cur == -* && -z $options_done ]]; then
-        # Each option once; --log and --log-dir, --target and --out-dir
-        # exclude each other.
+        # Each option once; --log and --log-dir, --target and --out-dir,
+        # --json and --json-lines exclude each other.
         [[ -n ${given[--log]-} ]] && given[--log-dir]=1
         [[ -n ${given[--log-dir]-} ]] && given[--log]=1
+        [[ -n ${given[--json]-} ]] && given[--json-lines]=1
+        [[ -n ${given[--json-lines]-} ]] && given[--json]=1
         [[ -n ${given[--target]-} ]] && given[--out-dir]=1
         [[ -n ${given[--out-dir]-} ]] && given[--target]=1
         local -a offered=()

@@ -21,6 +21,12 @@ bool folder_is_writable(const std::filesystem::path& folder)
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool is_build_tree(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder / build_tree_marker, ec);
+}
+
 std::string reason_text(int code) { return std::generic_category().message(code != 0 ? code : EIO); }
 
 } // namespace
@@ -41,7 +47,7 @@ std::filesystem::path user_state_folder()
 
 std::filesystem::path default_log_path(const std::filesystem::path& program_folder)
 {
-    if (!program_folder.empty() && folder_is_writable(program_folder))
+    if (!program_folder.empty() && is_build_tree(program_folder) && folder_is_writable(program_folder))
         return program_folder / "testfile.txt";
     return user_state_folder() / "testfile.txt";
 }

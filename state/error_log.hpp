@@ -20,8 +20,15 @@ namespace trevanix {
 // ~/.local/state/trevanix (created when missing).
 std::filesystem::path user_state_folder();
 
-// Where the log lives: "testfile.txt" in the program's folder when that folder
-// can be written, otherwise in the user's state folder.
+// The file the build writes beside the programs it builds, and that is never
+// installed: its presence tells a program run from its build tree from an
+// installed one.
+inline constexpr const char* build_tree_marker = "trevanix-build-tree";
+
+// Where the log lives: "testfile.txt" in the program's folder when the program
+// runs from its build tree and that folder can be written; otherwise (an
+// installed program never writes into its own folder) in the user's state
+// folder.
 std::filesystem::path default_log_path(const std::filesystem::path& program_folder);
 
 // A rejected object's line as the checks hand it to the log.

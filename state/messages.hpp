@@ -27,7 +27,7 @@ inline constexpr const char* ase_finished_with_problems_choose_target =
     "Analyzing of 3d scene file finished, but certain objects will not be processed and were skipped. Also, before doing the processing you need to choose the target path to save the processed file(s).";
 inline constexpr const char* ase_invalid_structure = "This .ase file is invalid, make sure you don't edit it manually.";
 inline constexpr const char* not_a_scene_file =
-    "This program only reads ASCII scene export (.ase) and 3D studio ASCII Mesh (.asc) files, so it won't process this file, choose another file.";
+    "This program reads ASCII scene export (.ase) and 3D studio ASCII Mesh (.asc) files, and the 3d scenes of other tools (glTF, OBJ, FBX, Collada, 3DS, Blender and the other formats Assimp reads), so it won't process this file, choose another file.";
 
 // The general reader, offered after the exact reader refused an ".ase" file's structure.
 inline constexpr const char* general_reader_question =

@@ -1,12 +1,14 @@
 // trevanix: the desktop window.
 //
 //   trevanix [--lf-ends] [SCENE]
+//   trevanix --help | --version
 //
 // SCENE is analysed at start-up, as if chosen with the analysis button.
 // --lf-ends lets a lone line feed end a line of the input.
 // --screenshot FILE (for the documentation): runs the start-up without
 // anyone at the screen (messages answered OK/No on the standard error
 // stream), saves the window as a picture and exits.
+// --help and --version answer before Qt starts, so they need no display.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
@@ -21,6 +23,51 @@
 #include "window/qt_user_services.hpp"
 
 namespace {
+
+constexpr const char* usage_text =
+    "usage: trevanix [--lf-ends] [SCENE]\n"
+    "       trevanix --screenshot FILE [--lf-ends] [SCENE]\n"
+    "       trevanix --help | --version\n";
+
+constexpr const char* help_text =
+    "\n"
+    "Opens the window \"Textured 3d scenes processor for Kolbrin2\", which analyses a 3d scene (.ase ASCII Scene\n"
+    "Export, .asc 3D Studio ASCII mesh, or a scene of another tool: glTF, OBJ, FBX, Collada, 3DS and the other\n"
+    "formats Assimp reads), logs its rejected objects and converts it to .asc files and a .mat file for Kolbrin2.\n"
+    "SCENE, when given, is analysed at once.\n"
+    "\n"
+    "  --lf-ends          also end a line at a lone line feed in a file that holds CR as well\n"
+    "                     (a file without any CR ends its lines at LF anyway)\n"
+    "  --screenshot FILE  run the start-up with nobody at the screen, save the window as a PNG\n"
+    "                     picture in FILE and exit\n"
+    "  -h, --help         print this help and exit\n"
+    "  --version          print the version and exit\n"
+    "  --                 end of the options: what follows is the scene, even when it begins with -\n"
+    "\n"
+    "The standard options of Qt applications (-platform NAME, -style NAME, ...) are accepted too.\n"
+    "Exit status: 0 the window was closed, the screenshot was saved, or --help or --version answered;\n"
+    "1 the screenshot could not be saved; 2 an unknown option.\n"
+    "trevanix-cli does the same work from the command line (man trevanix-cli).\n";
+
+enum class Answer { None, Help, Version };
+
+// --help and --version, looked for before Qt starts (Qt needs a display).
+// The words after "--" are the scene's, and so is the value of --screenshot.
+Answer answer_asked_for(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--") == 0)
+            break;
+        if (std::strcmp(arg, "--screenshot") == 0)
+            ++i;
+        else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+            return Answer::Help;
+        else if (std::strcmp(arg, "--version") == 0)
+            return Answer::Version;
+    }
+    return Answer::None;
+}
 
 struct Arguments {
     std::string scene;
@@ -45,7 +92,7 @@ Arguments parse(int argc, char** argv)
         } else if (!options_done && std::strcmp(arg, "--screenshot") == 0 && i + 1 < argc) {
             args.screenshot = argv[++i];
         } else if (!options_done && arg[0] == '-' && arg[1] == '-') {
-            std::fprintf(stderr, "trevanix: unknown option %s\nusage: trevanix [--lf-ends] [SCENE]\n", arg);
+            std::fprintf(stderr, "trevanix: unknown option %s\n%s", arg, usage_text);
             args.ok = false;
         } else {
             if (!args.scene.empty())
@@ -60,9 +107,20 @@ Arguments parse(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    switch (answer_asked_for(argc, argv)) {
+    case Answer::Help:
+        std::printf("%s%s", usage_text, help_text);
+        return 0;
+    case Answer::Version:
+        std::printf("trevanix %s\n", TREVANIX_VERSION);
+        return 0;
+    case Answer::None:
+        break;
+    }
+
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("trevanix"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.3"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TREVANIX_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("trevanix"));
     // The installed icon, where the desktop's icon theme has it.
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("trevanix")));

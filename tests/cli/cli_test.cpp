@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,10 +74,12 @@ std::string quoted(const std::string& arg)
 
 // `prefix` runs before the program in the same shell: assignments for its
 // environment ("XDG_STATE_HOME=/tmp/x") or commands ("ulimit -n 256;").
-CliRun run_cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "")
+// `program`: another copy of trevanix-cli to run.
+CliRun run_cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "",
+               const std::string& program = TREVANIX_CLI)
 {
     const std::string err_file = dir.file("stderr.txt");
-    std::string command = prefix + " exec " + quoted(TREVANIX_CLI);
+    std::string command = prefix + " exec " + quoted(program);
     for (const auto& a : args)
         command += " " + quoted(a);
     command += " 2>" + quoted(err_file) + " </dev/null";
@@ -209,7 +213,9 @@ bool has_message(const json& object, const std::string& fragment)
 
 } // namespace
 
-TEST(CliUsage, HelpAndVersionSucceed)
+// The help, the manual page and the README describe the same options and
+// exit statuses.
+TEST(CliUsage, HelpAndVersionSucceedAndAgreeWithTheManualPageAndTheReadme)
 {
     TempDir dir;
     const CliRun help = run_cli(dir, {"--help"});
@@ -221,11 +227,34 @@ TEST(CliUsage, HelpAndVersionSucceed)
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find("1.1.3"), std::string::npos);
 
-    const CliRun convert_help = run_cli(dir, {"convert", "--help"});
-    EXPECT_EQ(convert_help.status, 0);
-    for (const char* option : {"--target", "--out-dir", "--options", "--yes", "--log", "--log-dir", "--json", "--jobs",
-                               "--quiet", "--lf-ends", "--recursive"})
-        EXPECT_NE(convert_help.out.find(option), std::string::npos) << option;
+    const std::string page = read_bytes(TREVANIX_SOURCE_DIR "/packaging/trevanix-cli.1.in");
+    const std::string readme = read_bytes(TREVANIX_SOURCE_DIR "/README.md");
+    ASSERT_FALSE(page.empty());
+    for (const std::string status : {"1", "2", "3", "4", "130", "143"}) {
+        EXPECT_NE(help.out.find("; " + status + " "), std::string::npos) << status;
+        EXPECT_NE(page.find("\n.B " + status + "\n"), std::string::npos) << status;
+        EXPECT_NE(readme.find("\n| " + status + " |"), std::string::npos) << status;
+    }
+    for (const std::string command : {"analyze", "convert"}) {
+        const CliRun command_help = run_cli(dir, {command, "--help"});
+        EXPECT_EQ(command_help.status, 0);
+        // Values are named as the manual page names them (FILE, DIR, N, LIST).
+        EXPECT_EQ(command_help.out.find(" TEXT"), std::string::npos) << command_help.out;
+        std::set<std::string> options;
+        const std::regex option_pattern("--[a-z][a-z-]*[a-z]");
+        for (auto it = std::sregex_iterator(command_help.out.begin(), command_help.out.end(), option_pattern);
+             it != std::sregex_iterator(); ++it)
+            options.insert(it->str());
+        EXPECT_GE(options.size(), 11u) << command_help.out;
+        for (const std::string& option : options) {
+            // In roff every dash is "\-"; "--log" must not be found as the start of "--log-dir".
+            const std::string roff = std::regex_replace(option, std::regex("-"), "\\\\-");
+            EXPECT_TRUE(std::regex_search(page, std::regex(roff + "(?![a-z\\\\])"))) << command << " " << option;
+            if (option != "--help") {
+                EXPECT_TRUE(std::regex_search(readme, std::regex("`" + option + "[` ]"))) << command << " " << option;
+            }
+        }
+    }
 }
 
 TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
@@ -235,40 +264,149 @@ TEST(CliUsage, BadArgumentsExitWithTwoAndChangeNothing)
     const std::string scene2 = dir.write("box.asc", asc_scene({{.name = "box"}}));
     const std::string empty_folder = (dir.path() / "nothing.ase").string(); // a folder, whatever its name
     fs::create_directories(empty_folder);
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"frobnicate", scene},
-        {"analyze"},
-        {"convert"},
-        {"analyze", scene, "--bogus"},
-        {"analyze", scene, "--target", "x.asc"}, // a convert option
-        {"convert", scene, "--options", "split,bogus"},
-        {"convert", scene, "--options", ""},
-        {"convert", scene, "--options", "all,split"},
-        {"convert", scene, "--log"},
-        {"analyze", scene, "--log", "a.txt", "--log-dir", "logs"},
-        {"convert", scene, "--target", "a.asc", "--out-dir", "out"},
-        {"analyze", scene, "--jobs", "0"},
-        {"convert", scene, "--no-rename"}, // an analyze option
-        {"analyze", scene, scene2, "--log", "a.txt"},        // --log is for one scene
-        {"convert", scene, scene2, "--target", "a.asc"},     // --target is for one scene
-        {"analyze", scene, dir.path().string() + "/./crate.asc"}, // one scene twice
-        {"analyze", scene, "--log", scene},                  // a log that would replace the scene
-        {"analyze", empty_folder},                            // a folder without scenes
+    const std::string one_scene_folder = fs::path(dir.write("lone/only.asc", asc_scene({{.name = "o"}}))).parent_path();
+    dir.write("-dash.asc", asc_scene({{.name = "dash"}}));
+    struct Case {
+        std::vector<std::string> args;
+        std::string says; // a part of the message on standard error; "" for any
     };
-    for (const auto& args : cases) {
+    const std::vector<Case> cases = {
+        {{}, "no command given"},
+        {{"frobnicate", scene}, "unknown command 'frobnicate'; the commands are analyze and convert"},
+        {{"anlyze", scene}, "did you mean 'analyze'?"},
+        {{"Convert", scene}, "did you mean 'convert'?"},
+        {{scene}, "is no command; the command comes first: trevanix-cli analyze|convert " + scene},
+        {{"--json", "analyze", scene}, "the command comes first"},
+        {{"analyze"}, ""},
+        {{"convert"}, ""},
+        {{"analyze", scene, "--bogus"}, "unknown option '--bogus' of analyze"},
+        {{"analyze", scene, "--jsno"}, "did you mean '--json'?"},
+        {{"convert", scene, "--out-dri", "out"}, "did you mean '--out-dir'?"},
+        {{"analyze", scene, "-quiet"}, "did you mean '--quiet'?"},
+        {{"analyze", scene, "--target", "x.asc"}, "--target is an option of convert, not of analyze"},
+        {{"convert", scene, "--no-rename"}, "--no-rename is an option of analyze, not of convert"},
+        {{"analyze", scene, "--version"}, "trevanix-cli --version"},
+        {{"convert", scene, "--options", "split,bogus"}, "got 'split,bogus'"},
+        {{"convert", scene, "--options", ""}, ""},
+        {{"convert", scene, "--options", "all,split"}, ""},
+        {{"convert", scene, "--log"}, ""},
+        {{"convert", scene, "--log", "--json"}, "--log takes a value, and --json is none"},
+        {{"analyze", scene, "--log", "a.txt", "--log-dir", "logs"}, ""},
+        {{"convert", scene, "--target", "a.asc", "--out-dir", "out"}, ""},
+        {{"analyze", scene, "--json", "--json-lines"}, ""},
+        // A readable range, never the parser's 309-digit one.
+        {{"analyze", scene, "--jobs", "0"}, "a whole number from 1 to 1024; got '0'"},
+        {{"analyze", scene, "--jobs", "99999999999"}, "got '99999999999'"},
+        {{"analyze", scene, "--jobs", "two"}, "got 'two'"},
+        {{"analyze", scene, "--jobs", "-1"}, "given as --jobs=-1"},
+        {{"analyze", scene, "--jobs=-1"}, "got '-1'"},
+        // A file whose name begins with "-" is named as ./-NAME or after --.
+        {{"analyze", "-dash.asc"}, "name it ./-dash.asc, or put -- before the scenes"},
+        {{"analyze", "-missing.asc"}, "unknown option '-missing.asc' of analyze"},
+        // "-" is neither read from standard input nor written to standard output.
+        {{"analyze", "-"}, "never from standard input"},
+        {{"analyze", "--", "-"}, "never from standard input"},
+        {{"convert", scene, "--target", "-"}, "'-' names no file for --target"},
+        {{"convert", scene, "--target=-"}, "'-' names no file for --target"},
+        {{"convert", scene, "--out-dir", "-"}, "'-' names no file for --out-dir"},
+        {{"analyze", scene, "--log", "-"}, "'-' names no file for --log"},
+        {{"analyze", scene, scene2, "--log", "a.txt"}, "--log FILE is for one scene file only"},
+        {{"convert", scene, scene2, "--target", "a.asc"}, "--target FILE is for one scene file only"},
+        // A folder is a batch, whatever it holds.
+        {{"analyze", one_scene_folder, "--log", "a.txt"}, "--log FILE is for one scene file only"},
+        {{"convert", one_scene_folder, "--target", "a.asc"}, "--target FILE is for one scene file only"},
+        {{"analyze", scene, dir.path().string() + "/./crate.asc"}, "is given twice"},
+        {{"analyze", scene, "--log", scene}, "would replace the scene"},
+        {{"analyze", empty_folder}, "holds no scene file"},
+    };
+    const std::string in_dir = "cd " + quoted(dir.path().string()) + " &&";
+    for (const Case& c : cases) {
         std::string shown;
-        for (const auto& a : args)
+        for (const auto& a : c.args)
             shown += a + " ";
-        const CliRun run = run_cli(dir, args);
+        const CliRun run = run_cli(dir, c.args, in_dir);
         EXPECT_EQ(run.status, 2) << shown;
         EXPECT_FALSE(run.err.empty()) << shown;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << shown << "\n" << run.err;
         EXPECT_TRUE(run.out.empty()) << shown;
     }
     EXPECT_FALSE(fs::exists(dir.file("testfile.txt")));
     EXPECT_FALSE(fs::exists(dir.file("crate.mat")));
     EXPECT_FALSE(fs::exists(dir.file("crate.asc.log.txt")));
+    EXPECT_FALSE(fs::exists(dir.file("-.asc")));
+    EXPECT_FALSE(fs::exists(dir.file("-")));
     EXPECT_EQ(read_bytes(scene), asc_scene({{.name = "crate"}}));
+    // Named as the messages say, the dashed scene is analysed; a flag never
+    // takes the word after it as its value.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"analyze", "./-dash.asc", "--log", "l.txt"},
+          std::vector<std::string>{"analyze", "--log", "l.txt", "--", "-dash.asc"},
+          std::vector<std::string>{"analyze", "--quiet", "./-dash.asc", "--lf-ends", "--log=l.txt"}})
+        EXPECT_EQ(run_cli(dir, args, in_dir).status, 0) << args[1];
+}
+
+namespace {
+
+// The lines of the README's "### Examples" block, comments and all.
+std::vector<std::string> readme_example_lines()
+{
+    const std::string readme = read_bytes(TREVANIX_SOURCE_DIR "/README.md");
+    const std::size_t heading = readme.find("\n### Examples\n");
+    const std::size_t start = readme.find("```sh\n", heading);
+    const std::size_t end = readme.find("```", start + 6);
+    std::vector<std::string> lines;
+    if (heading == std::string::npos || start == std::string::npos || end == std::string::npos)
+        return lines;
+    const std::string block = readme.substr(start + 6, end - start - 6);
+    for (std::size_t from = 0, to; (to = block.find('\n', from)) != std::string::npos; from = to + 1)
+        lines.push_back(block.substr(from, to - from));
+    return lines;
+}
+
+// A copy of the program outside its build tree, as an install leaves it:
+// `folder`/bin/trevanix-cli.
+std::string installed_copy(const TempDir& dir)
+{
+    fs::create_directories(dir.file("bin"));
+    fs::copy_file(TREVANIX_CLI, dir.file("bin/trevanix-cli"));
+    return dir.file("bin/trevanix-cli");
+}
+
+} // namespace
+
+// The README's examples, run as written from a folder that holds a copy of
+// the samples, with "/tmp/" standing for a folder of the test's own and the
+// program installed outside its build tree.
+TEST(CliUsage, TheReadmeExamplesRunAsWritten)
+{
+    const std::vector<std::string> lines = readme_example_lines();
+    ASSERT_GE(lines.size(), 5u);
+    TempDir dir;
+    installed_copy(dir);
+    fs::create_directories(dir.file("work/tmp"));
+    fs::copy(TREVANIX_EXAMPLES, dir.file("work/examples"), fs::copy_options::recursive);
+    const std::string environment = "cd " + quoted(dir.file("work")) + " && export PATH=" + quoted(dir.file("bin")) +
+                                    ":\"$PATH\" XDG_STATE_HOME=" + quoted(dir.file("state")) + " HOME=" +
+                                    quoted(dir.file("home")) + " && set -o pipefail && ";
+    const bool have_jq = std::system("command -v jq >/dev/null 2>&1") == 0;
+    for (std::string line : lines) {
+        if (line.find("| jq") != std::string::npos && !have_jq) {
+            std::printf("jq is not installed: not run: %s\n", line.c_str());
+            continue;
+        }
+        const std::string tmp = " " + dir.file("work/tmp") + "/";
+        for (std::size_t at = 0; (at = line.find(" /tmp/", at)) != std::string::npos; at += tmp.size())
+            line.replace(at, 6, tmp);
+        const std::string err_file = dir.file("stderr.txt");
+        const std::string command = "bash -c " + quoted(environment + line) + " >/dev/null 2>" + quoted(err_file);
+        const int raw = std::system(command.c_str());
+        // 1: the sample town.ase has a rejected object.
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) <= 1) << line << "\n" << read_bytes(err_file);
+    }
+    // The target's folder was made; the installed program left its folder alone.
+    EXPECT_TRUE(fs::exists(dir.file("work/tmp/out/crate.asc")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("bin")), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::exists(dir.file("state/trevanix/testfile.txt")));
 }
 
 TEST(CliUsage, UnreadableSceneExitsWithThreeAndKeepsTheOldLog)
@@ -633,25 +771,37 @@ TEST(CliConvert, ConversionsRacingOnOneTargetNeverMixTheirSets)
     }
 }
 
-// A stop (Ctrl-C, SIGTERM) ends a conversion with 130 only when nothing was
-// placed. Stopped during the analysis it writes nothing; stopped once its
+// A stop ends a conversion with 130 (Ctrl-C) or 143 (SIGTERM) only when
+// nothing was placed. Stopped during the analysis it writes nothing; stopped once its
 // first output has appeared, it puts the whole set in place and reports the
 // scene converted.
-TEST(CliConvert, AStopEndsWith130OnlyWhenNothingWasPlaced)
+TEST(CliConvert, AStopEndsWithItsSignalsStatusOnlyWhenNothingWasPlaced)
 {
     TempDir dir;
     const int objects = 100000;
     const std::string scene = dir.file("big.asc");
     write_asc_scene(scene, objects, "o", 1);
-    for (const bool once_placing : {false, true}) {
-        SCOPED_TRACE(once_placing ? "stopped once the outputs appear" : "stopped during the analysis");
-        const std::string out_folder = dir.file(once_placing ? "late" : "early");
+    struct Case {
+        bool once_placing;
+        int signal_number;
+        int status_when_stopped; // as shells report a stop by this signal
+        const char* note;
+    };
+    const Case cases[] = {{false, SIGINT, 130, "interrupted."},
+                          {false, SIGTERM, 143, "terminated."},
+                          {true, SIGTERM, 0, ""}};
+    for (const Case& c : cases) {
+        const bool once_placing = c.once_placing;
+        SCOPED_TRACE(std::string(once_placing ? "stopped once the outputs appear" : "stopped during the analysis") +
+                     " by signal " + std::to_string(c.signal_number));
+        const std::string name = (once_placing ? "late" : "early") + std::to_string(c.signal_number);
+        const std::string out_folder = dir.file(name);
         fs::create_directories(out_folder);
-        const std::string log = dir.file(once_placing ? "late.log" : "early.log");
+        const std::string log = dir.file(name + ".log");
         BackgroundCli run(dir, "stopped", {"convert", scene, "--target", out_folder + "/out.asc", "--options", "split",
                                            "--json", "--log", log});
         ASSERT_TRUE(wait_for_file(once_placing ? out_folder + "/out_01.asc" : log));
-        run.signal(SIGINT);
+        run.signal(c.signal_number);
         const CliRun stopped = run.wait();
         const json object = json::parse(stopped.out);
         if (once_placing) {
@@ -661,26 +811,44 @@ TEST(CliConvert, AStopEndsWith130OnlyWhenNothingWasPlaced)
             EXPECT_EQ(object["outputs"].size(), static_cast<std::size_t>(objects / 255 + 1));
             for (const auto& output : object["outputs"])
                 EXPECT_TRUE(fs::exists(output.get<std::string>())) << output;
-            EXPECT_EQ(stopped.err.find("interrupted."), std::string::npos) << stopped.err;
+            EXPECT_EQ(stopped.err.find("terminated."), std::string::npos) << stopped.err;
         } else {
-            EXPECT_EQ(stopped.status, 130) << stopped.err;
+            EXPECT_EQ(stopped.status, c.status_when_stopped) << stopped.err;
             EXPECT_FALSE(object["converted"].get<bool>());
-            EXPECT_NE(stopped.err.find("interrupted."), std::string::npos) << stopped.err;
+            EXPECT_NE(stopped.err.find(c.note), std::string::npos) << stopped.err;
             EXPECT_TRUE(fs::is_empty(out_folder));
         }
         EXPECT_EQ(leftovers(dir), std::vector<std::string>{});
     }
 }
 
-TEST(CliConvert, UnwritableTargetExitsWithFour)
+// The target's folder is made when missing, as --out-dir's is; a folder
+// that cannot be made ends the run with 4 before anything is written.
+TEST(CliConvert, TheTargetsFolderIsMadeOrTheRunExitsWithFour)
 {
     TempDir dir;
     copy_examples(dir);
-    const std::string target = (dir.path() / "no" / "such" / "folder" / "crate2.asc").string();
-    const CliRun run = run_cli(dir, {"convert", dir.file("crate.asc"), "--target", target, "--json", "--log",
-                                  dir.file("log.txt")});
-    EXPECT_EQ(run.status, 4) << run.out << run.err;
-    EXPECT_FALSE(run.parsed()["converted"].get<bool>());
+    dir.write("file", "a file");
+    struct Case {
+        std::string target;
+        int status;
+    };
+    const Case cases[] = {
+        {dir.file("no/such/folder/crate2"), 0},
+        {dir.file("file/crate2.asc"), 4}, // a folder below a file
+    };
+    for (const Case& c : cases) {
+        const CliRun run = run_cli(dir, {"convert", dir.file("crate.asc"), "--target", c.target, "--options",
+                                         "flip-axis", "--json", "--log", dir.file("log.txt")});
+        EXPECT_EQ(run.status, c.status) << c.target << run.out << run.err;
+        if (c.status == 0) {
+            EXPECT_TRUE(run.parsed()["converted"].get<bool>());
+            EXPECT_TRUE(fs::is_regular_file(c.target + ".asc"));
+        } else {
+            EXPECT_NE(run.err.find("cannot create the folder"), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_EQ(read_bytes(dir.file("file")), "a file");
 }
 
 TEST(CliRealScenes, PublicScenesEndWithTheDocumentedStatus)
@@ -931,11 +1099,39 @@ TEST(CliBatch, AFolderStandsForItsScenesButNotForEarlierOutputs)
     EXPECT_EQ(scenes_of(deep), (std::vector<std::string>{"f/B.asc", "f/UPPER.ASE", "f/b.ase", "f/b_00.asc",
                                                          "f/b_x.asc", "f/c.obj", "f/sub/deep.asc", "f/z.asc"}))
         << deep.out;
-    // Given by name, an earlier output is a scene like any other, and a lone scene gives one JSON document.
+    // Given by name, an earlier output is a scene like any other.
     const CliRun named = run_cli(dir, {"analyze", dir.file("f/b.asc"), "--json", "--log-dir", dir.file("logs")});
     EXPECT_EQ(named.status, 0);
     EXPECT_EQ(named.parsed()["log"], dir.file("logs/b.asc.log.txt"));
-    EXPECT_NE(named.out.find("{\n  \"scene\""), std::string::npos) << named.out;
+
+    // The shape of the output follows the arguments, never what a folder
+    // holds: one JSON document for a lone scene file, one line a scene for a
+    // folder (even of one scene), and with --json-lines always one line a scene.
+    dir.write("one/only.asc", one);
+    struct Shape {
+        std::vector<std::string> args;
+        bool one_line_a_scene;
+    };
+    const Shape shapes[] = {
+        {{dir.file("f/b.asc"), "--json"}, false},
+        {{dir.file("f/b.asc"), "--json-lines"}, true},
+        {{dir.file("one"), "--json"}, true},
+        {{dir.file("one"), "--json-lines"}, true},
+    };
+    for (const Shape& shape : shapes) {
+        std::vector<std::string> args = {"analyze", "--log-dir", dir.file("logs")};
+        args.insert(args.end(), shape.args.begin(), shape.args.end());
+        const CliRun run = run_cli(dir, args);
+        EXPECT_EQ(run.status, 0) << shape.args[0] << shape.args[1];
+        const bool document = run.out.rfind("{\n  \"scene\"", 0) == 0;
+        EXPECT_EQ(document, !shape.one_line_a_scene) << shape.args[0] << shape.args[1] << run.out;
+        if (shape.one_line_a_scene) {
+            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+            EXPECT_EQ(run.lines().size(), 1u);
+        }
+    }
+    const CliRun text = run_cli(dir, {"analyze", dir.file("one"), "--log-dir", dir.file("logs")});
+    EXPECT_EQ(text.out.rfind("Scene: " + dir.file("one/only.asc") + "\n", 0), 0u) << text.out;
 }
 
 TEST(CliBatch, ScenesThatWouldWriteTheSameOutputAreRefusedBeforeAnythingIsWritten)
@@ -1248,6 +1444,40 @@ TEST(CliLogs, EveryLogPathIsMadeAfreshAndAFailedLogIsNeverAnnounced)
     EXPECT_EQ(both.lines()[1]["log"], dir.file("state/trevanix/two.ase.log.txt"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("s")), fs::directory_iterator()), 2);
     EXPECT_NE(read_bytes(dir.file("state/trevanix/one.ase.log.txt")).find("(object 'flat')"), std::string::npos);
+}
+
+// An installed program never writes into its own folder: without --log, a
+// lone scene's log goes to the user's state folder, unless the program runs
+// from its build tree, which the build marks.
+TEST(CliLogs, TheDefaultLogLiesBesideTheProgramOnlyInItsBuildTree)
+{
+    struct Case {
+        bool build_tree;
+        bool state_home_set; // XDG_STATE_HOME
+        std::string log;     // where the log goes, below the test's folder
+    };
+    const Case cases[] = {
+        {true, true, "bin/testfile.txt"},
+        {false, true, "state/trevanix/testfile.txt"},
+        {false, false, "home/.local/state/trevanix/testfile.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.log);
+        TempDir dir;
+        const std::string program = installed_copy(dir);
+        if (c.build_tree)
+            dir.write("bin/trevanix-build-tree", "");
+        const std::string scene = dir.write("s/scene.ase", ase_scene_with_a_rejected_object());
+        const std::string prefix =
+            "export HOME=" + quoted(dir.file("home")) + "; " +
+            (c.state_home_set ? "export XDG_STATE_HOME=" + quoted(dir.file("state")) : "unset XDG_STATE_HOME") + ";";
+        const CliRun run = run_cli(dir, {"analyze", scene, "--json"}, prefix, program);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(run.parsed()["log"], dir.file(c.log));
+        EXPECT_NE(read_bytes(dir.file(c.log)).find("(object 'flat')"), std::string::npos);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("bin")), fs::directory_iterator()),
+                  c.build_tree ? 3 : 1);
+    }
 }
 
 TEST(CliBatch, NamesAndPathsShowTheirControlBytesEscaped)

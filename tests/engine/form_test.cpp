@@ -417,11 +417,14 @@ private:
 
 } // namespace
 
-TEST(Form, TheLogLivesInTheProgramFolderOrElseInTheUserStateFolder)
+TEST(Form, TheLogLivesInTheProgramFolderOfABuildTreeOrElseInTheUserStateFolder)
 {
     TempDir dir;
     const std::filesystem::path root = dir.path();
-    std::filesystem::create_directories(root / "program");
+    // A build tree carries the marker; an installed program's folder, however
+    // writable, never gets the log.
+    dir.write(std::string("program/") + build_tree_marker, "");
+    std::filesystem::create_directories(root / "installed");
     dir.write("not_a_folder", "");
     const std::string xdg = (root / "xdg").string();
     const std::string home = (root / "home").string();
@@ -432,6 +435,8 @@ TEST(Form, TheLogLivesInTheProgramFolderOrElseInTheUserStateFolder)
     };
     const Case cases[] = {
         {root / "program", xdg.c_str(), root / "program" / "testfile.txt"},
+        {root / "installed", xdg.c_str(), root / "xdg" / "trevanix" / "testfile.txt"},
+        {root / "installed", nullptr, root / "home" / ".local" / "state" / "trevanix" / "testfile.txt"},
         {root / "missing", xdg.c_str(), root / "xdg" / "trevanix" / "testfile.txt"},
         {root / "not_a_folder", "", root / "home" / ".local" / "state" / "trevanix" / "testfile.txt"},
         {"", nullptr, root / "home" / ".local" / "state" / "trevanix" / "testfile.txt"},

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the build tree into a temporary prefix and checks what a packager
-# gets: the programs, their manual pages (rendered with man when it is there),
-# the bash completion of trevanix-cli (loaded and asked to complete), and with
-# the window its desktop entry, icon and MIME types, whose content match tells
-# a 3D Studio .asc scene from an armoured PGP key.
+# gets: the programs, which run from there without writing into their own
+# folder, their manual pages (rendered with man when it is there), the sample
+# scenes, the bash completion of trevanix-cli (loaded and asked to complete),
+# and with the window its desktop entry, icon and MIME types, whose content
+# match tells a 3D Studio .asc scene from an armoured PGP key.
 #
 #   check_install.sh CMAKE BUILD_DIR VERSION window|no-window
 set -euo pipefail
 export LC_ALL=C
 cmake=$1 build=$2 version=$3 face=$4
+examples=$(cd "$(dirname "$0")/../../examples" && pwd)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,14 +27,19 @@ has() { command -v "$1" >/dev/null 2>&1; }
     exit 1
 }
 
-# Exactly these files, and nothing else (no tests, no bench, no libraries).
+# Exactly these files, and nothing else (no tests, no bench, no libraries,
+# no build-tree marker).
 expected=(bin/trevanix-cli share/bash-completion/completions/trevanix-cli share/man/man1/trevanix-cli.1)
+mapfile -t -O ${#expected[@]} expected < <(cd "$examples" && find . -type f -printf 'share/doc/trevanix/examples/%P\n')
 if [[ $face == window ]]; then
     expected+=(bin/trevanix share/applications/trevanix.desktop share/icons/hicolor/scalable/apps/trevanix.svg
                share/man/man1/trevanix.1 share/mime/packages/trevanix.xml)
 fi
-diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) >&2 ||
-    fail "the installed files differ from the list above (< expected, > installed)"
+same_files_as_expected() {
+    diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) >&2 ||
+        fail "$1: the installed files differ from the list above (< expected, > installed)"
+}
+same_files_as_expected "after the install"
 
 # The programs run from the installed tree.
 for program in trevanix-cli trevanix; do
@@ -42,6 +49,33 @@ done
 cli_version=$("$prefix/bin/trevanix-cli" --version 2>&1) || true
 [[ $cli_version == "trevanix-cli $version" ]] ||
     fail "installed trevanix-cli --version says \"$cli_version\", not \"trevanix-cli $version\""
+
+# The installed programs run on a copy of the installed samples, as a user
+# would, and write nothing into their own folder: the default error log goes
+# to the user's state folder.
+run=$work/run
+cp -R "$prefix/share/doc/trevanix/examples" "$run"
+user_env=(env HOME="$work/home" XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config")
+analyzed=0
+"${user_env[@]}" "$prefix/bin/trevanix-cli" analyze "$run/town.ase" >"$work/cli.out" 2>&1 || analyzed=$?
+# 1: one object of the sample is rejected.
+[[ $analyzed -eq 1 ]] || fail "installed trevanix-cli analyze town.ase: $(cat "$work/cli.out")"
+"${user_env[@]}" "$prefix/bin/trevanix-cli" convert "$run/crate.asc" --target "$run/out/crate" >"$work/cli.out" 2>&1 ||
+    fail "installed trevanix-cli convert crate.asc: $(cat "$work/cli.out")"
+[[ -f $run/out/crate.asc ]] || fail "the installed trevanix-cli did not write the target in its new folder"
+if [[ $face == window ]]; then
+    # --help and --version answer without a display; the start-up runs offscreen.
+    for option in --help --version; do
+        env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/trevanix" $option >"$work/window.out" 2>&1 ||
+            fail "installed trevanix $option fails without a display: $(cat "$work/window.out")"
+    done
+    [[ $(cat "$work/window.out") == "trevanix $version" ]] ||
+        fail "installed trevanix --version says \"$(cat "$work/window.out")\", not \"trevanix $version\""
+    "${user_env[@]}" QT_QPA_PLATFORM=offscreen "$prefix/bin/trevanix" --screenshot "$work/window.png" "$run/town.ase" \
+        >"$work/window.out" 2>&1 || fail "installed trevanix --screenshot: $(cat "$work/window.out")"
+fi
+[[ -f $work/state/trevanix/testfile.txt ]] || fail "no default error log in \$XDG_STATE_HOME/trevanix"
+same_files_as_expected "after the programs ran"
 
 # The manual pages carry the version and render without a warning.
 pages=(trevanix-cli)
@@ -62,6 +96,9 @@ for page in "${pages[@]}"; do
     fi
     grep -Eq "^ +$page - " "$work/$page.txt" || fail "$page.1 has no NAME line for $page"
 done
+# The page's examples copy the samples from where they are installed.
+grep -q '^cp \\-R .*/share/doc/trevanix/examples /tmp/scenes$' "$prefix/share/man/man1/trevanix-cli.1" ||
+    fail "the examples of trevanix-cli.1 do not copy the installed samples"
 
 # Completions: source the installed script in a bare shell and ask it, as
 # bash would, with COMP_WORDS and COMP_CWORD. Prints the answers one a line.

@@ -9,6 +9,8 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -1176,6 +1178,43 @@ private slots:
         QVERIFY(w.form().session().stop_requested);
         QVERIFY(!w.form().session().analysis_report.completed);
         QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    // The program's own options: --help and --version answer on standard
+    // output and exit 0 before Qt starts, so with no display at all (where
+    // Qt would abort) no window is opened; an unknown option exits 2.
+    void program_options_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("--help") << QStringList{"--help"} << false << 0 << "usage: trevanix [--lf-ends] [SCENE]";
+        QTest::newRow("-h") << QStringList{"-h"} << false << 0 << "--screenshot FILE";
+        QTest::newRow("after another option") << QStringList{"--lf-ends", "--help"} << false << 0 << "--version";
+        QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "trevanix " TREVANIX_VERSION "\n";
+        QTest::newRow("unknown") << QStringList{"--bogus"} << true << 2 << "unknown option --bogus";
+    }
+    void program_options()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        if (display)
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TREVANIX_WINDOW_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QString text = QString::fromUtf8(status == 0 ? program.readAllStandardOutput()
+                                                           : program.readAllStandardError());
+        QVERIFY2(text.contains(output), qPrintable(text));
     }
 
 private:
