@@ -350,8 +350,11 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? exit_status::ok : exit_status::usage;
+        // --help and --version end here too, with status 0.
+        if (e.get_exit_code() == 0)
+            return app.exit(e) == 0 ? exit_status::ok : exit_status::usage;
+        std::cerr << "trevanix-cli: " << e.what() << "\nRun with --help for more information.\n";
+        return exit_status::usage;
     }
 
     try {
