@@ -7,6 +7,7 @@
 #include "analysis/material_catalogue.hpp"
 #include "format/asc_lines.hpp"
 #include "format/ase_keywords.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "format/line_counter.hpp"
 #include "format/line_cursor.hpp"
 #include "format/scene_file.hpp"
@@ -16,7 +17,7 @@
 
 namespace trevanix {
 
-std::int64_t split_count(std::int64_t objects) noexcept { return objects > 255 ? objects / 255 + 1 : 1; }
+std::int64_t split_count(std::int64_t objects) noexcept { return kolbrin::split_files_for(objects); }
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "format/asc_lines.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 
 namespace trevanix {
@@ -43,7 +44,7 @@ public:
             return fail(RejectionReason::ZeroVertices, zero_vertices);
         if (result_.faces == 0)
             return fail(RejectionReason::ZeroFaces, zero_faces);
-        if (result_.faces > 65535)
+        if (kolbrin::too_many_faces(result_.faces))
             return fail(RejectionReason::TooManyFaces, too_many_faces);
         if (!advance())
             return result_;

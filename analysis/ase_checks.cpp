@@ -4,6 +4,7 @@
 
 #include "format/asc_lines.hpp"
 #include "format/ase_keywords.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 
@@ -112,7 +113,7 @@ ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
             result.faces = face_count_;
             return fail(RejectionReason::ZeroFaces, zero_faces);
         }
-        if (face_count_ > 65535) {
+        if (kolbrin::too_many_faces(face_count_)) {
             result.faces = face_count_;
             return fail(RejectionReason::TooManyFaces, too_many_faces);
         }

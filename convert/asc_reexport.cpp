@@ -6,6 +6,7 @@
 #include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 #include "format/asc_lines.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 
 namespace trevanix {
@@ -166,7 +167,7 @@ Outcome copy_head(ExportRun& run, std::string& block, asc::Counts& counts)
         return LeftOutReason::ZeroVertices;
     if (counts.faces == 0)
         return LeftOutReason::ZeroFaces;
-    if (counts.faces > 65535)
+    if (kolbrin::too_many_faces(counts.faces))
         return LeftOutReason::TooManyFaces;
     asc::append_counts_line(block, counts.vertices, counts.faces);
     if (!in.read())

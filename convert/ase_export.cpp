@@ -15,6 +15,7 @@
 #include "format/text.hpp"
 #include "format/ase_keywords.hpp"
 #include "format/asc_lines.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "convert/ase_face_lines.hpp"
 #include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
@@ -414,7 +415,7 @@ AseObjectExporter::Outcome AseObjectExporter::read_counts(ExportRun& run)
         return LeftOutReason::CountsUnusable;
     if (*nf == 0)
         return LeftOutReason::ZeroFaces;
-    if (*nf > 65535)
+    if (kolbrin::too_many_faces(*nf))
         return LeftOutReason::TooManyFaces;
     nv_ = *nv;
     nf_ = *nf;

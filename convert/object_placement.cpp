@@ -1,16 +1,11 @@
 #include "convert/object_placement.hpp"
 
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix {
-
-namespace {
-
-constexpr std::int64_t objects_per_file = 255;
-
-} // namespace
 
 std::string split_file_name(const std::string& target, std::int64_t number)
 {
@@ -65,7 +60,7 @@ bool ObjectPlacement::place_block(std::string_view block)
     if (!file.write(block))
         return failed(file);
     ++objects_placed_;
-    if (split_ && objects_placed_ == current_split_file_ * objects_per_file) {
+    if (split_ && objects_placed_ == current_split_file_ * kolbrin::objects_per_file) {
         ++current_split_file_;
         return file_full(file);
     }
