@@ -1,12 +1,11 @@
 #include "convert/asc_reexport.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 #include "format/asc_lines.hpp"
-#include "format/kolbrin_limits.hpp"
+#include "format/asc_object_reader.hpp"
 #include "format/text.hpp"
 
 namespace trevanix {
@@ -70,139 +69,70 @@ bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std:
     return true;
 }
 
-// The line begins with the keyword as the writer spells it ("Vertex ",
-// "Face ") and the running index: the common case of the case-insensitive
-// test, answered without lower-casing. Other lines take the full test.
-bool starts_with_indexed_fast(std::string_view line, std::string_view written, std::string_view keyword,
-                              const asc::RunningIndex& index, std::string_view& rest) noexcept
-{
-    const std::size_t size = written.size();
-    const std::string_view digits = index.digits();
-    if (line.size() >= size + digits.size() && std::memcmp(line.data(), written.data(), size) == 0) {
-        if (std::memcmp(line.data() + size, digits.data(), digits.size()) != 0)
-            return false;
-        rest = line.substr(size + digits.size());
+// Writes the lists of an object into its block as the reader hands them
+// over: the vertex lines with the axis flip on request, the face lines
+// without their material and smoothing lines.
+class BlockLists : public AscListLines {
+public:
+    BlockLists(std::string& block, bool axis_flip) : block_(block), axis_flip_(axis_flip) {}
+
+    void vertices_begin(const AscObject& object) override
+    {
+        asc::append_name_line(block_, object.name);
+        asc::append_counts_line(block_, static_cast<std::int64_t>(object.vertices),
+                                static_cast<std::int64_t>(object.faces));
+        asc::append_line(block_, asc::vertex_list_line);
+    }
+
+    bool vertex_line(std::int64_t index, std::string_view tail) override
+    {
+        if (axis_flip_ && append_axis_flipped_plain_tail(block_, index, tail))
+            return true;
+        asc::append_vertex_start(block_, index);
+        if (axis_flip_) {
+            if (!append_axis_flipped(block_, tail, false))
+                return false;
+        } else {
+            block_ += tail;
+        }
+        block_ += asc::line_end;
         return true;
     }
-    return asc::starts_with_indexed(line, keyword, index, rest);
-}
 
-// The line begins with the keyword, case-insensitively; the spelling the
-// writer uses is tested first, without lower-casing.
-bool starts_with_keyword(std::string_view line, std::string_view written, std::string_view keyword) noexcept
+    void faces_begin() override { asc::append_line(block_, asc::face_list_line); }
+    void face_line(std::string_view line) override { asc::append_line(block_, line); }
+
+private:
+    std::string& block_;
+    bool axis_flip_;
+};
+
+// Why the conversion leaves out an object whose reading stopped.
+LeftOutReason left_out_reason(AscStop stop) noexcept
 {
-    const std::size_t size = written.size();
-    return (line.size() >= size && std::memcmp(line.data(), written.data(), size) == 0) ||
-           starts_with_lower(line, keyword);
-}
-
-using Outcome = std::optional<LeftOutReason>; // none: the object is kept so far
-
-Outcome append_vertex_lines(ExportRun& run, std::int64_t count, std::string& block)
-{
-    LineCursor& in = run.input;
-    for (asc::RunningIndex i; i.value() < count; i.next()) {
-        std::string_view tail;
-        if (!starts_with_indexed_fast(in.line(), asc::vertex_line_start, asc::vertex, i, tail))
-            return LeftOutReason::VertexLineMissing;
-        run.note_copied_line();
-        if (run.options.axis_flip && append_axis_flipped_plain_tail(block, i.value(), tail)) {
-            if (!in.read())
-                return LeftOutReason::ObjectCutShort;
-            continue;
-        }
-        asc::append_vertex_start(block, i.value());
-        if (run.options.axis_flip) {
-            if (!append_axis_flipped(block, tail, false))
-                return LeftOutReason::VertexValuesUnreadable;
-        } else {
-            block += tail;
-        }
-        block += asc::line_end;
-        // Faces follow, so the input cannot end here.
-        if (!in.read())
-            return LeftOutReason::ObjectCutShort;
+    switch (stop) {
+    case AscStop::NameNotQuoted: return LeftOutReason::NameNotQuoted;
+    case AscStop::CountsUnusable: return LeftOutReason::CountsUnusable;
+    case AscStop::ZeroVertices: return LeftOutReason::ZeroVertices;
+    case AscStop::ZeroFaces: return LeftOutReason::ZeroFaces;
+    case AscStop::TooManyFaces: return LeftOutReason::TooManyFaces;
+    case AscStop::VertexLineMissing: return LeftOutReason::VertexLineMissing;
+    case AscStop::FaceLineMissing: return LeftOutReason::FaceLineMissing;
+    case AscStop::ListLineRefused: return LeftOutReason::VertexValuesUnreadable;
+    default: return LeftOutReason::ObjectCutShort;
     }
-    return std::nullopt;
-}
-
-// After the last face the input may end: the object is complete then.
-Outcome append_face_lines(ExportRun& run, std::int64_t count, std::string& block)
-{
-    LineCursor& in = run.input;
-    const Outcome cut_short = LeftOutReason::ObjectCutShort;
-    for (asc::RunningIndex i; i.value() < count; i.next()) {
-        std::string_view rest;
-        if (!starts_with_indexed_fast(in.line(), asc::face_line_start, asc::face, i, rest))
-            return LeftOutReason::FaceLineMissing;
-        run.note_copied_line();
-        asc::append_line(block, in.line());
-        const Outcome end_of_input = i.value() + 1 == count ? std::nullopt : cut_short;
-        if (!in.read())
-            return end_of_input;
-        if (starts_with_keyword(in.line(), asc::material_line_start.substr(0, asc::material.size()), asc::material) && !in.read())
-            return end_of_input;
-        if (starts_with_keyword(in.line(), asc::smoothing_line_start.substr(0, asc::smoothing.size()), asc::smoothing) && !in.read())
-            return end_of_input;
-    }
-    return std::nullopt;
-}
-
-// The name and counts lines, and the lines before the vertex section.
-Outcome copy_head(ExportRun& run, std::string& block, asc::Counts& counts)
-{
-    LineCursor& in = run.input;
-    const auto name = asc::quoted_name(in.line());
-    if (!name)
-        return LeftOutReason::NameNotQuoted;
-    run.note_copied_line();
-    asc::append_name_line(block, *name);
-    if (!in.read())
-        return LeftOutReason::ObjectCutShort;
-    const auto read = asc::read_counts_line(in.line());
-    if (!read)
-        return LeftOutReason::CountsUnusable;
-    counts = *read;
-    if (counts.vertices == 0)
-        return LeftOutReason::ZeroVertices;
-    if (counts.faces == 0)
-        return LeftOutReason::ZeroFaces;
-    if (kolbrin::too_many_faces(counts.faces))
-        return LeftOutReason::TooManyFaces;
-    asc::append_counts_line(block, counts.vertices, counts.faces);
-    if (!in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (starts_with_lower(in.line(), asc::mapped) && !in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (starts_with_lower(in.line(), asc::vertex_list) && !in.read())
-        return LeftOutReason::ObjectCutShort;
-    return std::nullopt;
 }
 
 } // namespace
 
-Outcome copy_asc_object(ExportRun& run, std::string& block)
+std::optional<LeftOutReason> copy_asc_object(ExportRun& run, std::string& block)
 {
-    LineCursor& in = run.input;
-    run.cut_line = 0;
-    asc::Counts counts{};
-    if (const Outcome head = copy_head(run, block, counts))
-        return head;
-    // An object without a vertex section (or, below, a face section) would be
-    // written with empty lines; it is left out.
-    if (!starts_with_lower(in.line(), asc::vertex))
-        return LeftOutReason::VertexLineMissing;
-    asc::append_line(block, asc::vertex_list_line);
-    if (const Outcome vertices = append_vertex_lines(run, counts.vertices, block))
-        return vertices;
-
-    if (starts_with_lower(in.line(), asc::face_list) && !in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (!starts_with_lower(in.line(), asc::face))
-        return LeftOutReason::FaceLineMissing;
-    asc::append_line(block, asc::face_list_line);
-    if (const Outcome faces = append_face_lines(run, counts.faces, block))
-        return faces;
+    BlockLists lists(block, run.options.axis_flip);
+    AscObject object;
+    AscObjectReader(ObjectReading::Conversion).read(run.input, object, &lists);
+    run.cut_line = object.cut_line;
+    if (object.stop != AscStop::None)
+        return left_out_reason(object.stop);
     block += asc::line_end;
     return std::nullopt;
 }
@@ -219,7 +149,7 @@ bool copy_and_place(ExportRun& run, std::string& block, LoopEnd& end)
 {
     const std::int64_t start = file_line(run.input);
     block.clear();
-    if (const Outcome left_out = copy_asc_object(run, block)) {
+    if (const std::optional<LeftOutReason> left_out = copy_asc_object(run, block)) {
         if (run.outcomes != nullptr)
             run.outcomes->object_left_out(start, *left_out);
         return true;

@@ -323,6 +323,13 @@ TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
     const std::string lod_scene = ase_scene({good, lod, flat});
     const std::string asc_text = trevanix::testing::asc_scene({{.name = "a"}, {.name = "b"}, {.name = "c"}, {.name = "d"}});
     const std::string missing_face = without_line(asc_text, "\"c\"", "Face 0:");
+    // Kolbrin2's face limit itself passes both readings of both formats.
+    AseObject limit;
+    limit.name = "limit";
+    limit.faces = ase_faces(65535);
+    limit.tfaces = ase_tfaces(65535);
+    const std::string limit_ase = ase_scene({limit});
+    const std::string limit_asc = trevanix::testing::asc_scene({{.name = "limit", .faces = 65535}});
     struct Case {
         const char* what;
         std::string name, scene;
@@ -336,6 +343,8 @@ TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
          {std::to_string(line_of(lod_scene, "\"LOD1_tree\"") - 1) + " LOD1_tree lod_name"}},
         {"an object read into the one before it", "scene.ase", overrun, 1,
          {std::to_string(line_of(overrun, "\"second\"") - 1) + " second object_start_skipped"}},
+        {"an .ase object of exactly 65535 faces", "scene.ase", limit_ase, 1, {}},
+        {"an .asc object of exactly 65535 faces", "scene.asc", limit_asc, 1, {}},
     };
     for (const Case& c : cases) {
         Harness h;
