@@ -1,8 +1,5 @@
 #include "convert/asc_reexport.hpp"
 
-#include <algorithm>
-
-#include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 #include "format/asc_lines.hpp"
 #include "format/asc_object_reader.hpp"
@@ -11,63 +8,6 @@
 namespace trevanix {
 
 namespace {
-
-bool is_blank(char c) noexcept { return c == ' ' || c == '\t'; }
-
-// A value of a vertex line as written: no blank, tab or colon, so that no
-// label can hide in it and the split takes it from its first character.
-std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
-{
-    std::size_t i = from;
-    while (i < tail.size() && !is_blank(tail[i]) && tail[i] != ':')
-        ++i;
-    return i;
-}
-
-// The axis flip of a vertex line tail written in the ".asc" form
-// ":  X:x     Y:y     Z:z" (U and V may follow and are dropped), assembled
-// in one buffer. In that form each label occurs first where the form puts
-// it and each value starts right after its label, so taking the values
-// straight gives what the split by labels gives; false (nothing appended)
-// for any other tail, which takes the split.
-bool append_axis_flipped_plain_tail(std::string& block, std::int64_t index, std::string_view tail)
-{
-    constexpr std::string_view x_label = asc::vertex_x_label;
-    constexpr std::string_view y_label = asc::vertex_y_label;
-    constexpr std::string_view z_label = asc::vertex_z_label;
-    if (tail.substr(0, x_label.size()) != x_label)
-        return false;
-    const std::size_t x_end = plain_value_end(tail, x_label.size());
-    if (tail.substr(x_end, y_label.size()) != y_label)
-        return false;
-    const std::size_t y_start = x_end + y_label.size();
-    const std::size_t y_end = plain_value_end(tail, y_start);
-    if (tail.substr(y_end, z_label.size()) != z_label)
-        return false;
-    const std::size_t z_start = y_end + z_label.size();
-    // A blank or tab after "Z:" is skipped by the split: not this form.
-    if (z_start < tail.size() && is_blank(tail[z_start]))
-        return false;
-    const std::size_t z_end = std::min(tail.find(' ', z_start), tail.size());
-    const std::string_view x = tail.substr(x_label.size(), x_end - x_label.size());
-    const std::string_view y = tail.substr(y_start, y_end - y_start);
-    const std::string_view z = tail.substr(z_start, z_end - z_start);
-
-    LineAssembler line;
-    if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 1 + 2 + x.size() + y.size() + z.size()))
-        return false;
-    line.put(asc::vertex_line_start);
-    line.put_decimal(index);
-    line.put(asc::vertex_x_label);
-    line.put(x);
-    line.put(asc::vertex_y_label);
-    line.put(z);
-    line.put(asc::vertex_z_label);
-    line.put_sign_toggled(y);
-    line.put(asc::line_end);
-    line.append_to(block);
-    return true;
-}
 
 // Writes the lists of an object into its block as the reader hands them
 // over: the vertex lines with the axis flip on request, the face lines
@@ -86,16 +26,19 @@ public:
 
     bool vertex_line(std::int64_t index, std::string_view tail) override
     {
-        if (axis_flip_ && append_axis_flipped_plain_tail(block_, index, tail))
-            return true;
-        asc::append_vertex_start(block_, index);
-        if (axis_flip_) {
-            if (!append_axis_flipped(block_, tail, false))
-                return false;
-        } else {
+        if (!axis_flip_) {
+            // Copied as it stands.
+            asc::append_vertex_start(block_, index);
             block_ += tail;
+            block_ += asc::line_end;
+            return true;
         }
-        block_ += asc::line_end;
+        // The values of the written form are taken straight; any other tail
+        // is split by its labels.
+        VertexValues values;
+        if (!plain_vertex_tail_values(tail, values) && !split_vertex_values(tail, false, values))
+            return false;
+        write_vertex_line(block_, index, values, {.axis = true});
         return true;
     }
 

@@ -18,7 +18,6 @@
 #include "format/asc_lines.hpp"
 #include "format/kolbrin_limits.hpp"
 #include "convert/ase_face_lines.hpp"
-#include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 
 namespace trevanix {
@@ -102,7 +101,7 @@ AseObjectExporter::Outcome AseObjectExporter::face_pass(const MaterialCatalogue&
 
 namespace {
 
-// A value text without blanks, tabs or colons splits back out of a rebuilt
+// A value text without blanks, tabs or colons splits back out of a written
 // vertex line exactly as it went in, so the flips can take it directly.
 bool splits_back(std::string_view text) noexcept
 {
@@ -113,55 +112,27 @@ bool splits_back(std::string_view text) noexcept
     return true;
 }
 
-constexpr std::string_view filler_value = "0.000000";
-
-// "Vertex " + i + the mapped or unmapped form of the values, flipped as
-// asked, assembled in one buffer. False (nothing appended) when the line
-// would not fit.
-bool assemble_vertex_line(std::string& out, std::size_t i, std::string_view x, std::string_view y, std::string_view z,
-                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip)
+bool all_split_back(const VertexValues& values) noexcept
 {
-    LineAssembler line;
-    if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 7 + 7 + 2 + 2 + x.size() + y.size() + z.size() +
-                   u.size() + v.size()))
-        return false;
-    line.put(asc::vertex_line_start);
-    line.put_decimal(static_cast<std::int64_t>(i));
-    line.put(asc::vertex_x_label);
-    line.put(x);
-    line.put(asc::vertex_y_label);
-    if (axis_flip) {
-        line.put(z);
-        line.put(asc::vertex_z_label);
-        line.put_sign_toggled(y);
-    } else {
-        line.put(y);
-        line.put(asc::vertex_z_label);
-        line.put(z);
-    }
-    if (mapped) {
-        line.put(asc::vertex_u_label);
-        line.put(u);
-        line.put(asc::vertex_v_label);
-        if (texture_flip)
-            line.put_sign_toggled(v);
-        else
-            line.put(v);
-    }
-    line.put(asc::line_end);
-    line.append_to(out);
-    return true;
+    return splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
+           (!values.mapped || (splits_back(values.u) && splits_back(values.v)));
 }
+
+constexpr std::string_view filler_value = "0.000000";
 
 } // namespace
 
-AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, bool mapped) const noexcept
+VertexValues AseObjectExporter::slot_values(std::size_t slot, bool mapped) const noexcept
 {
     const std::int64_t g = slot_sources_[slot];
-    if (g < 0)
-        return {};
+    if (g < 0) {
+        // A slot no face reaches.
+        const std::string_view uv = mapped ? filler_value : std::string_view();
+        return {filler_value, filler_value, filler_value, uv, uv, mapped};
+    }
     const AseListValues& position = object_.vertex_values[static_cast<std::size_t>(g)];
-    VertexSlot values{object_.value(position, 0), object_.value(position, 1), object_.value(position, 2), {}, {}, true};
+    VertexValues values{object_.value(position, 0), object_.value(position, 1), object_.value(position, 2), {}, {},
+                        mapped};
     if (mapped) {
         const AseListValues& texture = object_.mapping_vertex_values[slot];
         values.u = object_.value(texture, 0);
@@ -173,74 +144,48 @@ AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, b
 bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
                                             std::string& clipboard_line)
 {
-    const bool texture_flip = options.texture_flip && mapped;
-    const bool axis_flip = options.axis_flip;
-    for (std::size_t i = 0; i < slot_sources_.size(); ++i) {
-        const VertexSlot slot = slot_values(i, mapped);
-        if (!axis_flip && !texture_flip) {
-            const VertexSlot values = slot.set ? slot
-                                               : VertexSlot{filler_value, filler_value, filler_value,
-                                                            mapped ? filler_value : std::string_view(),
-                                                            mapped ? filler_value : std::string_view(), true};
-            if (assemble_vertex_line(block, i, values.x, values.y, values.z, values.u, values.v, mapped, false, false))
-                continue;
-        } else if (const bool last = i + 1 == slot_sources_.size(); slot.set && !(last && axis_flip)) {
-            // Values that split back unchanged take the flips directly.
-            const bool direct = splits_back(slot.x) && splits_back(slot.y) && splits_back(slot.z) &&
-                                (!mapped || (splits_back(slot.u) && splits_back(slot.v)));
-            if (direct && assemble_vertex_line(block, i, slot.x, slot.y, slot.z, slot.u, slot.v, mapped, axis_flip,
-                                               texture_flip))
-                continue;
-        }
-        asc::append_vertex_start(block, static_cast<std::int64_t>(i));
-        if (!axis_flip && !texture_flip) {
-            if (!slot.set)
-                block += mapped ? asc::mapped_filler : asc::unmapped_filler;
-            else if (mapped)
-                append_mapped_form(block, slot.x, slot.y, slot.z, slot.u, slot.v);
-            else
-                append_unmapped_form(block, slot.x, slot.y, slot.z);
-            block += asc::line_end;
-            continue;
-        }
-        const bool last = i + 1 == slot_sources_.size();
-        const VertexSlot values = slot.set ? slot
-                                           : VertexSlot{filler_value, filler_value, filler_value,
-                                                        mapped ? filler_value : std::string_view(),
-                                                        mapped ? filler_value : std::string_view(), true};
-        const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
-                            (!mapped || (splits_back(values.u) && splits_back(values.v)));
-        if (direct && !(last && axis_flip)) {
-            append_vertex_values(block, values.x, values.y, values.z, values.u, values.v, mapped, axis_flip,
-                                 texture_flip);
-            block += asc::line_end;
-            continue;
-        }
-        scratch_.clear();
-        if (!slot.set)
-            scratch_ += mapped ? asc::mapped_filler : asc::unmapped_filler;
-        else if (mapped)
-            append_mapped_form(scratch_, slot.x, slot.y, slot.z, slot.u, slot.v);
-        else
-            append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
-        std::string* text = &scratch_;
-        if (axis_flip) {
-            if (last)
-                clipboard_line = scratch_;
-            flipped_.clear();
-            if (!append_axis_flipped(flipped_, scratch_, mapped))
-                return false;
-            text = &flipped_;
-        }
-        if (texture_flip) {
-            flipped_again_.clear();
-            if (!append_texture_flipped(flipped_again_, *text))
-                return false;
-            text = &flipped_again_;
-        }
-        block += *text;
-        block += asc::line_end;
+    const VertexFlips flips{options.axis_flip, options.texture_flip && mapped};
+    const std::size_t count = slot_sources_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const VertexValues values = slot_values(i, mapped);
+        const bool last = i + 1 == count;
+        const auto index = static_cast<std::int64_t>(i);
+        if (!flips.any() || (all_split_back(values) && !(last && flips.axis)))
+            write_vertex_line(block, index, values, flips);
+        else if (!write_resplit_vertex_line(block, index, values, flips, last ? &clipboard_line : nullptr))
+            return false;
     }
+    return true;
+}
+
+// The flips of values that would not split back out of the written line as
+// they stand (a blank, TAB or colon in a text), and of an object's last line
+// under the axis flip, whose unflipped text goes to the clipboard: the
+// unflipped line is built, and each flip takes its values from the line
+// before it by the split, as it takes them from 3D Studio's own lines.
+bool AseObjectExporter::write_resplit_vertex_line(std::string& block, std::int64_t index, const VertexValues& values,
+                                                  VertexFlips flips, std::string* clipboard_line)
+{
+    scratch_.clear();
+    append_vertex_tail(scratch_, values, {});
+    std::string_view line = scratch_;
+    VertexValues found;
+    if (flips.axis) {
+        if (clipboard_line != nullptr)
+            *clipboard_line = scratch_;
+        if (!split_vertex_values(line, values.mapped, found))
+            return false;
+        if (!flips.texture) {
+            write_vertex_line(block, index, found, {.axis = true});
+            return true;
+        }
+        flipped_.clear();
+        append_vertex_tail(flipped_, found, {.axis = true});
+        line = flipped_;
+    }
+    if (!split_vertex_values(line, true, found))
+        return false;
+    write_vertex_line(block, index, found, {.texture = true});
     return true;
 }
 

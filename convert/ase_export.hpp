@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/export_run.hpp"
+#include "convert/vertex_lines.hpp"
 #include "format/ase_object_reader.hpp"
 
 namespace trevanix {
@@ -50,11 +51,6 @@ public:
     std::int64_t cut_line() const noexcept { return left_out_ ? 0 : object_.cut_line; }
 
 private:
-    struct VertexSlot {
-        std::string_view x, y, z, u, v;
-        bool set = false;
-    };
-
     Outcome face_pass(const MaterialCatalogue& catalogue, bool mapped);
     // The material name of the face's sub-material; "" for the empty
     // material and for a sub-material the material list left undefined.
@@ -63,9 +59,14 @@ private:
     // else the geometric vertex) takes the geometric vertex's position.
     // `geometric` is the corner's vertex index, nullopt when it could not be read.
     Outcome place_corner(std::optional<std::int64_t> geometric, std::string_view texture, bool mapped);
-    VertexSlot slot_values(std::size_t slot, bool mapped) const noexcept;
+    // The values a vertex slot is written with: its geometric vertex's
+    // position and, when mapped, its texture vertex's U and V; filler values
+    // for a slot no face reaches.
+    VertexValues slot_values(std::size_t slot, bool mapped) const noexcept;
     bool append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
                              std::string& clipboard_line);
+    bool write_resplit_vertex_line(std::string& block, std::int64_t index, const VertexValues& values,
+                                   VertexFlips flips, std::string* clipboard_line);
 
     AseObjectReader reader_;
     AseObject object_;
@@ -73,7 +74,7 @@ private:
     // it takes; -1 for a slot no face reaches (written as filler).
     std::vector<std::int64_t> slot_sources_;
     std::string face_text_;
-    std::string scratch_, flipped_, flipped_again_;
+    std::string scratch_, flipped_;
     int material_reference_ = 0;         // the current object's material number
     int cached_mtlid_ = -1;              // sub-material whose material name is cached
     std::string_view cached_material_;

@@ -35,17 +35,6 @@ public:
     {
         size_ = static_cast<std::size_t>(std::to_chars(buffer_ + size_, buffer_ + capacity, value).ptr - buffer_);
     }
-    // The text with its leading "-" removed, or with a "-" added.
-    void put_sign_toggled(std::string_view value) noexcept
-    {
-        if (!value.empty() && value.front() == '-') {
-            put(value.substr(1));
-        } else {
-            buffer_[size_++] = '-';
-            put(value);
-        }
-    }
-
     void append_to(std::string& out) const { out.append(buffer_, size_); }
     void clear() noexcept { size_ = 0; }
 

@@ -43,6 +43,9 @@ inline constexpr std::string_view vertex_y_label = "     Y:";
 inline constexpr std::string_view vertex_z_label = "     Z:";
 inline constexpr std::string_view vertex_u_label = "     U:";
 inline constexpr std::string_view vertex_v_label = "     V:";
+// A face line after its index: ": A:a B:b C:c AB:ab BC:bc CA:ca".
+inline constexpr std::string_view face_corner_labels[3] = {": A:", " B:", " C:"};
+inline constexpr std::string_view face_edge_labels[3] = {" AB:", " BC:", " CA:"};
 inline constexpr std::string_view material_line_start = "Material:\""; // then the name and a closing quote
 inline constexpr std::string_view smoothing_line_start = "Smoothing: ";
 inline constexpr std::string_view vertex_list_line = "Vertex list:";
