@@ -62,14 +62,14 @@ public:
         return !s_.stop_requested;
     }
 
-    void lines_counted() override
+    void reading_started(std::int64_t total) override
     {
         c_.Label_analize.visible = true;
         c_.Analize_bar.visible = true;
-        c_.Analize_bar.min = 1;
-        // A file of fewer than two lines still needs a valid range.
-        c_.Analize_bar.max = scene_.line_count > 1 ? scene_.line_count : 2;
-        c_.Analize_bar.value = 1;
+        c_.Analize_bar.min = 0;
+        // An empty file still needs a valid range.
+        c_.Analize_bar.max = total > 0 ? total : 1;
+        c_.Analize_bar.value = 0;
         s_.refresh();
     }
 
@@ -109,7 +109,7 @@ public:
         s_.refresh();
     }
 
-    void line_checked(std::int64_t line_number) override { c_.Analize_bar.value = line_number; }
+    void progress(std::int64_t done) override { c_.Analize_bar.value = done; }
 
 private:
     Session& s_;

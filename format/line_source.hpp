@@ -72,6 +72,9 @@ public:
 
     // Lines handed out since open().
     std::int64_t lines_read() const noexcept { return lines_read_; }
+    // Bytes of the file read so far (those of the blocks handed out), for a
+    // progress display.
+    std::uint64_t bytes_reached() const noexcept { return bytes_reached_; }
     // True when the file was not read to its end: the operating system
     // reported an error, the file changed while it was read, or a stop was
     // requested. What was read is then not the whole file, and nothing may
@@ -124,6 +127,7 @@ private:
     bool line_cut_ = false;
     Failure failure_ = Failure::None;
     std::int64_t lines_read_ = 0;
+    std::uint64_t bytes_reached_ = 0;
 };
 
 } // namespace trevanix

@@ -106,7 +106,7 @@ private:
         if (instances.empty())
             return end(AnalysisEnd::NoObjects);
         scene_.line_count = general_progress_steps;
-        observer_.lines_counted();
+        observer_.reading_started(general_progress_steps);
         plan_objects(instances);
         if (!check_objects())
             return false;
@@ -267,7 +267,7 @@ private:
                 check.verdict = ObjectVerdict::Failed;
                 observer_.object_failed(check);
             }
-            observer_.line_checked(1 + static_cast<std::int64_t>((i + 1) * (general_progress_steps - 1) / n));
+            observer_.progress(1 + static_cast<std::int64_t>((i + 1) * (general_progress_steps - 1) / n));
         }
         return true;
     }
