@@ -1,7 +1,5 @@
 #include "format/asc_object_reader.hpp"
 
-#include <cstring>
-
 #include "format/asc_lines.hpp"
 #include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
@@ -10,41 +8,28 @@ namespace trevanix {
 
 namespace {
 
+constexpr asc::ShortText vertex_written = asc::short_text(asc::vertex_line_start);
+constexpr asc::ShortText face_written = asc::short_text(asc::face_line_start);
+
 // The line begins with the keyword as the writer spells it ("Vertex ",
 // "Face ") and the running index: the common case of the case-insensitive
-// test, answered without lower-casing. Other lines take the full test.
-bool starts_with_indexed_fast(std::string_view line, std::string_view written, std::string_view keyword,
+// test, answered with a compare of eight bytes each. Other lines take the
+// full test.
+bool starts_with_indexed_fast(std::string_view line, const asc::ShortText& written, std::string_view keyword,
                               const asc::RunningIndex& index, std::string_view& rest) noexcept
 {
-    const std::size_t size = written.size();
     const std::string_view digits = index.digits();
-    if (line.size() >= size + digits.size() && std::memcmp(line.data(), written.data(), size) == 0) {
-        if (std::memcmp(line.data() + size, digits.data(), digits.size()) != 0)
+    if (digits.size() <= 8 && line.size() >= written.size + 8 && asc::begins_with(line.data(), written)) {
+        if (!asc::begins_with(line.data() + written.size, index.packed()))
             return false;
-        rest = line.substr(size + digits.size());
+        rest = line.substr(written.size + digits.size());
         return true;
     }
     return asc::starts_with_indexed(line, keyword, index, rest);
 }
 
-// The line begins with the keyword, case-insensitively; the spelling the
-// writer uses is tested first, without lower-casing.
-bool starts_with_keyword(std::string_view line, std::string_view written, std::string_view keyword) noexcept
-{
-    const std::size_t size = written.size();
-    return (line.size() >= size && std::memcmp(line.data(), written.data(), size) == 0) ||
-           starts_with_lower(line, keyword);
-}
-
-bool is_material_line(std::string_view line) noexcept
-{
-    return starts_with_keyword(line, asc::material_line_start.substr(0, asc::material.size()), asc::material);
-}
-
-bool is_smoothing_line(std::string_view line) noexcept
-{
-    return starts_with_keyword(line, asc::smoothing_line_start.substr(0, asc::smoothing.size()), asc::smoothing);
-}
+bool is_material_line(std::string_view line) noexcept { return starts_with_lower(line, asc::material); }
+bool is_smoothing_line(std::string_view line) noexcept { return starts_with_lower(line, asc::smoothing); }
 
 // One object's reading: the steps in the order of the object's lines. Each
 // step returns false once the reading has stopped (object.stop says why) or,
@@ -73,7 +58,7 @@ private:
         object_.failed_index = index;
         return stop(why);
     }
-    bool next() { return in_.read() || stop(AscStop::CutShort); }
+    [[gnu::always_inline]] bool next() { return in_.read() || stop(AscStop::CutShort); }
 
     // A line handed to the consumer.
     void note_kept_line() noexcept
@@ -161,7 +146,7 @@ private:
             lists_->vertices_begin(object_);
         for (asc::RunningIndex i; static_cast<double>(i.value()) <= object_.vertices - 1; i.next()) {
             std::string_view tail;
-            if (!starts_with_indexed_fast(in_.line(), asc::vertex_line_start, asc::vertex, i, tail))
+            if (!starts_with_indexed_fast(in_.line(), vertex_written, asc::vertex, i, tail))
                 return stop_at(AscStop::VertexLineMissing, i.value());
             note_kept_line();
             if (lists_ != nullptr && !lists_->vertex_line(i.value(), tail))
@@ -185,7 +170,7 @@ private:
             lists_->faces_begin();
         for (asc::RunningIndex i; static_cast<double>(i.value()) <= object_.faces - 1; i.next()) {
             std::string_view rest;
-            if (!starts_with_indexed_fast(in_.line(), asc::face_line_start, asc::face, i, rest))
+            if (!starts_with_indexed_fast(in_.line(), face_written, asc::face, i, rest))
                 return stop_at(AscStop::FaceLineMissing, i.value());
             note_kept_line();
             if (lists_ != nullptr)
@@ -198,7 +183,7 @@ private:
     }
 
     // The file may end after the last face: the object is whole then.
-    bool next_or_whole(bool last) { return in_.read() || (!last && stop(AscStop::CutShort)); }
+    [[gnu::always_inline]] bool next_or_whole(bool last) { return in_.read() || (!last && stop(AscStop::CutShort)); }
 
     // The "Material" and "Smoothing" lines after a face line.
     bool pass_face_tail(std::int64_t index, bool last)

@@ -15,7 +15,10 @@ namespace trevanix {
 
 namespace {
 
-bool matches(std::string_view line, std::string_view keyword) noexcept { return starts_with_upper(line, keyword); }
+[[gnu::always_inline]] inline bool matches(std::string_view line, std::string_view keyword) noexcept
+{
+    return starts_with_upper(line, keyword);
+}
 
 // The text after a keyword the line begins with.
 std::string_view after_keyword(std::string_view line, std::string_view keyword) noexcept
@@ -23,11 +26,30 @@ std::string_view after_keyword(std::string_view line, std::string_view keyword) 
     return line.substr(std::min(keyword.size(), line.size()));
 }
 
+// Up to five digits, as nearly every sub-material id is written: the value,
+// or nullopt for any other text (which takes the full reading).
+std::optional<std::int16_t> few_digits(std::string_view body) noexcept
+{
+    if (body.empty() || body.size() > 5)
+        return std::nullopt;
+    int value = 0;
+    for (const char c : body) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > 32767)
+        return std::nullopt;
+    return static_cast<std::int16_t>(value);
+}
+
 // A sub-material id as written after "*MESH_MTLID": the rest of the line must
 // be a number that fits 16 bits (blanks around it are allowed).
 std::optional<std::int16_t> read_submaterial_id(std::string_view text) noexcept
 {
     const std::string_view body = trim_blanks(text);
+    if (const auto plain = few_digits(body))
+        return plain;
     if (body.empty())
         return std::nullopt;
     std::size_t i = 0;
@@ -158,8 +180,8 @@ private:
         return stop(reading_rule::end_of_file_breaks_structure(reading_) ? AseStop::BrokenStructure
                                                                          : AseStop::CutShort);
     }
-    bool next() { return in_.read() || file_ended(); }
-    bool read_until(std::string_view keyword)
+    [[gnu::always_inline]] bool next() { return in_.read() || file_ended(); }
+    [[gnu::always_inline]] bool read_until(std::string_view keyword)
     {
         while (in_.read())
             if (matches(in_.line(), keyword))
