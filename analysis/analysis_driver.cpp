@@ -52,8 +52,8 @@ std::int64_t add_count(std::int64_t total, double count) noexcept
 class SceneAnalysis {
 public:
     SceneAnalysis(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading, AnalysisObserver& observer,
-                  PictureRenaming renaming)
-        : scene_(scene), log_(log), reading_(reading), observer_(observer), renaming_(renaming)
+                  PictureRenaming renaming, RidingReader* rider)
+        : scene_(scene), log_(log), reading_(reading), observer_(observer), renaming_(renaming), rider_(rider)
     {
     }
 
@@ -70,6 +70,8 @@ public:
             analyse_asc();
         else if (scene_.file_type == "ase")
             analyse_ase();
+        if (rider_ != nullptr && !riding_done_)
+            rider_->dropped();
         return result_;
     }
 
@@ -229,9 +231,10 @@ private:
     }
 
     // The checking pass, to the end of the file: `examine` checks the object
-    // that starts on the current line, if any.
-    template <typename Examine>
-    bool check_objects(LineCursor& cursor, Examine examine)
+    // that starts on the current line, if any; `after_step` follows each
+    // step.
+    template <typename Examine, typename AfterStep>
+    bool check_objects(LineCursor& cursor, Examine examine, AfterStep after_step)
     {
         scene_.passed_objects.clear();
         scene_.valid_objects = 0;
@@ -246,17 +249,91 @@ private:
             // An object cut short by a failed or stopped read gets no verdict.
             if (cursor.read_failed())
                 return reading_ended(cursor);
-            if (!take_verdict(check, start_line)) {
-                read_rest(cursor);
+            if (!take_verdict(check, start_line))
                 return false;
-            }
             observer_.progress(static_cast<std::int64_t>(cursor.bytes_reached()));
+            after_step();
         }
         if (cursor.read_failed())
             return reading_ended(cursor);
         if (!file_.unchanged())
             return unreadable(file_.changed_message());
         return true;
+    }
+
+    // Steps the rider so that it keeps up with the checks; tells it when it
+    // cannot go on.
+    class Riding {
+    public:
+        Riding(RidingReader* rider, LineTape& tape, LineCursor* cursor, bool& told)
+            : rider_(rider), tape_(tape), cursor_(cursor), told_(told), active_(rider != nullptr)
+        {
+        }
+        void keep_up(std::int64_t line)
+        {
+            while (active_ && cursor_->number() < line)
+                step();
+        }
+        // After the checks reached the end of the file.
+        void to_the_end()
+        {
+            while (active_)
+                step();
+            told_ = true;
+        }
+        void drop()
+        {
+            if (!active_)
+                return;
+            active_ = false;
+            tape_.end_follower();
+            rider_->dropped();
+            told_ = true;
+        }
+
+    private:
+        void step()
+        {
+            const bool went_on = rider_->step();
+            if (tape_.follower_dropped()) {
+                active_ = false;
+                rider_->dropped();
+                told_ = true;
+            } else if (!went_on) {
+                active_ = false;
+                tape_.end_follower();
+            }
+        }
+
+        RidingReader* rider_;
+        LineTape& tape_;
+        LineCursor* cursor_;
+        bool& told_;
+        bool active_;
+    };
+
+    // The checking pass over the tape (the last of the scan), with the rider
+    // beside it when there is one.
+    template <typename Examine>
+    bool check_through_tape(LineTape& tape, Examine examine)
+    {
+        LineCursor cursor(tape);
+        std::optional<LineCursor> follower;
+        if (rider_ != nullptr)
+            follower.emplace(tape);
+        tape.begin_last_pass(cursor, follower ? &*follower : nullptr);
+        Riding riding(rider_, tape, follower ? &*follower : nullptr, riding_done_);
+        if (rider_ != nullptr)
+            rider_->begin(*follower);
+        const bool checked = check_objects(cursor, examine, [&] { riding.keep_up(cursor.number()); });
+        if (checked) {
+            riding.to_the_end();
+        } else {
+            riding.drop();
+            if (result_.end == AnalysisEnd::BrokenStructure)
+                read_rest(cursor);
+        }
+        return counted(cursor, tape.tally().count, checked);
     }
 
     bool start_reading(LineSource& source)
@@ -278,21 +355,18 @@ private:
         if (!start_reading(source))
             return;
         ObjectStartTally tally{asc_object_start};
-        LineCursor cursor(source, 0, &tally);
-        if (!check_objects(cursor, [this](LineCursor& in) { return examine_asc_line(in, log_); }))
+        LineTape tape(source, tally);
+        if (!check_through_tape(tape, [this](LineCursor& in) { return examine_asc_line(in, log_); }))
             return;
-        if (tally.count == 0) {
+        if (tally.count == 0)
             no_objects_found(asc_object_start);
-            return;
-        }
-        objects_counted(cursor.number(), tally.count);
     }
 
     // The counts of a file read to its end, shown also beside a broken
-    // structure's message.
+    // structure's message (a file without objects has none to show).
     bool counted(const LineCursor& cursor, std::int64_t object_starts, bool checked)
     {
-        if (checked || result_.end == AnalysisEnd::BrokenStructure)
+        if ((checked || result_.end == AnalysisEnd::BrokenStructure) && object_starts > 0)
             objects_counted(cursor.number(), object_starts);
         return checked;
     }
@@ -392,19 +466,18 @@ private:
     {
         AseObjectChecker checker(log_, scene_.catalogue.submaterial_counts);
         auto examine = [&checker](LineCursor& in) { return checker.examine(in); };
-        if (tape.whole()) {
-            tape.last_pass();
-            LineCursor cursor(tape);
-            const bool checked = check_objects(cursor, examine);
-            return counted(cursor, tape.tally().count, checked);
-        }
+        if (tape.whole())
+            return check_through_tape(tape, examine);
+        // The rider cannot read beside a pass of its own.
         LineSource own(reading_);
         std::string error;
         if (!own.open(file_, error))
             return unreadable(error);
         ObjectStartTally tally{ase_object_start};
         LineCursor cursor(own, 0, &tally);
-        const bool checked = check_objects(cursor, examine);
+        const bool checked = check_objects(cursor, examine, [] {});
+        if (!checked && result_.end == AnalysisEnd::BrokenStructure)
+            read_rest(cursor);
         return counted(cursor, tally.count, checked);
     }
 
@@ -437,6 +510,8 @@ private:
     LineSourceOptions reading_; // with the line-end rule of the file
     AnalysisObserver& observer_;
     PictureRenaming renaming_;
+    RidingReader* rider_;
+    bool riding_done_ = false; // the rider has been told whether it read the whole scan
     AnalysisResult result_;
     SceneFile file_;
 };
@@ -458,9 +533,9 @@ bool open_scene_file(SceneFile& file, const std::string& path, std::string& refu
 }
 
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
-                                  AnalysisObserver& observer, PictureRenaming renaming)
+                                  AnalysisObserver& observer, PictureRenaming renaming, RidingReader* rider)
 {
-    return SceneAnalysis(scene, log, reading, observer, renaming).run();
+    return SceneAnalysis(scene, log, reading, observer, renaming, rider).run();
 }
 
 } // namespace trevanix

@@ -11,6 +11,7 @@
 
 #include "analysis/object_check.hpp"
 #include "analysis/texture_short_names.hpp"
+#include "format/line_cursor.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "state/error_log.hpp"
@@ -45,6 +46,23 @@ public:
     virtual void progress(std::int64_t done) { (void)done; }
 };
 
+// A reading that rides along the checks of an analysis: a conversion that
+// follows the analysis directly reads the same lines beside the checks, at
+// its own pace, so that the scene is read once. The analysis only steps it.
+class RidingReader {
+public:
+    virtual ~RidingReader() = default;
+    // The material list has been read (the scene state holds it): the rider
+    // starts on `in`, a cursor of its own over the scan from the first line.
+    virtual void begin(LineCursor& in) = 0;
+    // One step of the rider; false once it has ended.
+    virtual bool step() = 0;
+    // The rider cannot go on: the scan could not keep its lines, ended
+    // before the end of the file, or read the file in another way. Its work
+    // is void.
+    virtual void dropped() = 0;
+};
+
 enum class AnalysisEnd {
     Completed,       // every object was examined
     Unreadable,      // the file could not be read; `message` says why
@@ -67,9 +85,11 @@ struct AnalysisResult {
 
 // Analyses scene.scene_path as an ".asc" or ".ase" scene (scene.file_type).
 // The log must be open (or have failed to open: the analysis goes on without it).
+// With `rider`, the rider reads the scan's lines beside the checks; it is
+// told dropped() whenever it could not read them all.
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
                                   AnalysisObserver& observer,
-                                  PictureRenaming renaming = PictureRenaming::Rename);
+                                  PictureRenaming renaming = PictureRenaming::Rename, RidingReader* rider = nullptr);
 
 // Opens a scene for the passes of an analysis. False, with the sentence that
 // refuses it, when it cannot be opened, is not a regular file or is saved as

@@ -195,7 +195,6 @@ ConversionInput conversion_input(const Session& session, const SceneFile& scene_
     return {scene_file,
             scene.scene_path,
             scene.file_type,
-            scene.line_count,
             scene.catalogue,
             scene.has_materials,
             export_options(scene, options),

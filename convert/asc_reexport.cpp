@@ -82,15 +82,11 @@ std::optional<LeftOutReason> copy_asc_object(ExportRun& run, std::string& block)
 
 namespace {
 
-// The loop's line counter starts at 1 before the first line (it is also its
-// progress), so its numbers run one ahead of the file's.
-std::int64_t file_line(const LineCursor& in) noexcept { return in.number() - 1; }
-
 // Copies the object that starts on the current line and places it, or tells
 // why it is left out. False when the loop must end (see `end`).
 bool copy_and_place(ExportRun& run, std::string& block, LoopEnd& end)
 {
-    const std::int64_t start = file_line(run.input);
+    const std::int64_t start = run.input.number();
     block.clear();
     if (const std::optional<LeftOutReason> left_out = copy_asc_object(run, block)) {
         if (run.outcomes != nullptr)
@@ -110,27 +106,37 @@ bool copy_and_place(ExportRun& run, std::string& block, LoopEnd& end)
     return true;
 }
 
+// The ".asc" object loop, a line a step: each line that starts an object
+// is copied with its object's further lines, or left out.
+class AscReexportLoop : public ExportLoop {
+public:
+    explicit AscReexportLoop(ExportRun& run) : run_(run) {}
+
+    bool step() override
+    {
+        if (!run_.pace.keep_going()) {
+            end_ = LoopEnd::Stopped;
+            return false;
+        }
+        LineCursor& in = run_.input;
+        if (!in.read())
+            return false;
+        if (asc::starts_object(in.line()) && !copy_and_place(run_, block_, end_))
+            return false;
+        run_.pace.progress(in.number());
+        return true;
+    }
+
+    LoopEnd finish() override { return end_; }
+
+private:
+    ExportRun& run_;
+    std::string block_;
+    LoopEnd end_ = LoopEnd::Finished;
+};
+
 } // namespace
 
-LoopEnd run_asc_reexport(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    std::string block;
-    for (;;) {
-        if (!run.pace.keep_going())
-            return LoopEnd::Stopped;
-        if (!in.read())
-            break;
-        LoopEnd end = LoopEnd::Finished;
-        if (asc::starts_object(in.line()) && !copy_and_place(run, block, end))
-            return end;
-        if (in.number() < run.line_count)
-            run.pace.progress(in.number());
-        if (in.number() >= run.line_count)
-            break;
-    }
-    run.pace.progress(in.number() - 1);
-    return LoopEnd::Finished;
-}
+std::unique_ptr<ExportLoop> asc_reexport_loop(ExportRun& run) { return std::make_unique<AscReexportLoop>(run); }
 
 } // namespace trevanix

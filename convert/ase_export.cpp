@@ -376,41 +376,73 @@ private:
 
 } // namespace
 
-LoopEnd run_ase_export(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    AseObjectExporter exporters[2] = {AseObjectExporter(run.has_materials), AseObjectExporter(run.has_materials)};
-    int reading = 0; // the exporter the next object is read into
-    ObjectWriting writing(run);
+namespace {
+
+// The ".ase" object loop, a line or an object a step. Objects are read into
+// one of two exporters while the writing places the other.
+class AseExportLoop : public ExportLoop {
+public:
+    explicit AseExportLoop(ExportRun& run)
+        : run_(run), exporters_{AseObjectExporter(run.has_materials), AseObjectExporter(run.has_materials)},
+          writing_(run)
+    {
+    }
+
+    bool step() override
+    {
+        if (!run_.pace.keep_going()) {
+            stopped_ = true;
+            return false;
+        }
+        LineCursor& in = run_.input;
+        if (at_object_ && !read_and_hand_over())
+            return false;
+        if (in.number() != 0)
+            run_.pace.progress(in.number());
+        if (in.at_end())
+            return false;
+        if (!at_object_) {
+            if (!in.read())
+                return false;
+            at_object_ = matches(in.line(), ase_keyword::object_start);
+        }
+        return true;
+    }
+
+    LoopEnd finish() override
+    {
+        if (stopped_)
+            return LoopEnd::Stopped;
+        const LoopEnd end = writing_.finish();
+        if (end == LoopEnd::LineTooLong)
+            run_.cut_line = writing_.cut_line();
+        run_.clipboard_line = std::move(writing_.clipboard_line());
+        return end;
+    }
+
+private:
+    bool read_and_hand_over()
+    {
+        exporters_[reading_].read_object(run_);
+        if (!writing_.hand_over(exporters_[reading_]))
+            return false;
+        reading_ = 1 - reading_;
+        at_object_ = matches(run_.input.line(), ase_keyword::object_start);
+        return true;
+    }
+
+    ExportRun& run_;
+    AseObjectExporter exporters_[2];
+    int reading_ = 0; // the exporter the next object is read into
+    ObjectWriting writing_;
     // Whether the current line starts an object. Kept as a flag because the
     // end-of-input test may move the reader's buffer under the current line.
-    bool at_object = false;
-    LoopEnd end = LoopEnd::Finished;
-    for (;;) {
-        if (!run.pace.keep_going())
-            return LoopEnd::Stopped;
-        if (at_object) {
-            exporters[reading].read_object(run);
-            if (!writing.hand_over(exporters[reading]))
-                break;
-            reading = 1 - reading;
-            at_object = matches(in.line(), ase_keyword::object_start);
-        }
-        if (in.number() != 0)
-            run.pace.progress(in.number());
-        if (in.at_end())
-            break;
-        if (!at_object) {
-            if (!in.read())
-                break;
-            at_object = matches(in.line(), ase_keyword::object_start);
-        }
-    }
-    end = writing.finish();
-    if (end == LoopEnd::LineTooLong)
-        run.cut_line = writing.cut_line();
-    run.clipboard_line = std::move(writing.clipboard_line());
-    return end;
-}
+    bool at_object_ = false;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<ExportLoop> ase_export_loop(ExportRun& run) { return std::make_unique<AseExportLoop>(run); }
 
 } // namespace trevanix

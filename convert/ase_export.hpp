@@ -5,6 +5,7 @@
 // vertex indices and carry material and smoothing lines.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,8 @@
 
 namespace trevanix {
 
-LoopEnd run_ase_export(ExportRun& run);
+// The object loop over `run`, taken a step at a time.
+std::unique_ptr<ExportLoop> ase_export_loop(ExportRun& run);
 
 // Holds one object at a time: its input lines in one arena, the vertex slots
 // and the face lines to be written. Reused from object to object, so a scene

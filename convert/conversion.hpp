@@ -38,7 +38,6 @@ struct ConversionInput {
     const SceneFile& scene;
     std::string scene_path;
     std::string file_type; // "asc" or "ase"
-    std::int64_t line_count = 0;
     const MaterialCatalogue& catalogue;
     bool has_materials = false;
     ExportOptions options;

@@ -57,6 +57,8 @@ public:
     std::uint64_t bytes_reached() const noexcept { return source_.bytes_reached(); }
 
 private:
+    friend class LineTape;
+
     bool read_from_tape();
 
     LineSource& source_;

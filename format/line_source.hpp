@@ -70,6 +70,15 @@ public:
     // True when no character is left to read (or nothing more can be read).
     bool at_end();
 
+    // The lines handed out so far stay where they are through the next
+    // next() and at_end(): the next line ends in the current block. When
+    // false, the block may be given back for the next one.
+    bool next_keeps_views() const noexcept
+    {
+        return next_end_ < block_.end_count &&
+               static_cast<std::size_t>(block_.data + block_.ends[next_end_] - line_start_) <= max_line_length;
+    }
+
     // Lines handed out since open().
     std::int64_t lines_read() const noexcept { return lines_read_; }
     // Bytes of the file read so far (those of the blocks handed out), for a

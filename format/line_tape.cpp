@@ -1,11 +1,41 @@
 #include "format/line_tape.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "format/line_cursor.hpp"
 
 namespace trevanix {
 
+namespace {
+
+constexpr std::size_t chunk_size = std::size_t{256} << 10;
+
+} // namespace
+
+LineTape::LineTape(LineSource& source, ObjectStartTally& tally, std::size_t bound)
+    : source_(source), tally_(tally), bound_(bound)
+{
+}
+
+LineTape::~LineTape() = default;
+
+bool LineTape::kept_at(std::int64_t index) const noexcept
+{
+    return index >= first_ && index - first_ < static_cast<std::int64_t>(kept_.size());
+}
+
+bool LineTape::keeping() const noexcept
+{
+    if (!last_pass_)
+        return whole_;
+    return follower_ != nullptr && !follower_dropped_;
+}
+
 bool LineTape::take(std::string_view& text)
 {
+    if (!source_.next_keeps_views())
+        hold_views();
     if (!source_.next(text))
         return false;
     ++taken_;
@@ -15,38 +45,158 @@ bool LineTape::take(std::string_view& text)
 
 void LineTape::keep(std::string_view text)
 {
-    if (!keeping_ || !whole_)
-        return;
-    if (bytes_.size() + text.size() > bound_) {
-        // The bound is reached: later passes read the file on their own.
-        whole_ = false;
-        bytes_.clear();
-        bytes_.shrink_to_fit();
-        kept_.clear();
-        kept_.shrink_to_fit();
-        return;
-    }
-    kept_.push_back({bytes_.size(), text.size(), source_.line_cut()});
-    bytes_ += text;
+    if (keeping())
+        kept_.push_back({text.data(), text.size(), source_.line_cut(), false});
 }
 
-bool LineTape::line(std::int64_t index, std::string_view& text, bool& cut, bool& direct)
+void LineTape::repoint(LineCursor* cursor, std::int64_t index, const Kept& moved) const noexcept
 {
-    const auto at = static_cast<std::size_t>(index);
-    if (whole_ && at < kept_.size()) {
-        const Kept& k = kept_[at];
-        text = std::string_view(bytes_).substr(k.begin, k.size);
-        cut = k.cut;
-        direct = false;
-        return true;
+    if (cursor != nullptr && cursor->tape_ == this && cursor->number_ - 1 == index)
+        cursor->line_ = std::string_view(moved.data, moved.size);
+}
+
+void LineTape::copy_line(std::int64_t index)
+{
+    Kept& k = kept_[static_cast<std::size_t>(index - first_)];
+    if (chunks_.empty() || chunks_.back().size - chunks_.back().used < k.size) {
+        Chunk chunk;
+        chunk.size = std::max(chunk_size, k.size);
+        chunk.bytes = std::make_unique<char[]>(chunk.size);
+        chunks_.push_back(std::move(chunk));
     }
-    // The cursor stands at the front of the reading: the file's next line.
-    if (!take(text))
+    Chunk& chunk = chunks_.back();
+    char* at = chunk.bytes.get() + chunk.used;
+    if (k.size > 0)
+        std::memcpy(at, k.data, k.size);
+    chunk.used += k.size;
+    chunk.last_line = index;
+    k.data = at;
+    k.copied = true;
+    copied_bytes_ += k.size;
+    repoint(pass_, index, k);
+    repoint(follower_, index, k);
+}
+
+// The lines a pass still needs would take more than the bound: an earlier
+// pass's lines are given up (later passes read the file on their own), a
+// follower is dropped.
+void LineTape::hold_views()
+{
+    for (std::size_t i = 0; i < kept_.size(); ++i) {
+        if (kept_[i].copied)
+            continue;
+        if (copied_bytes_ + kept_[i].size > bound_) {
+            if (!last_pass_) {
+                whole_ = false;
+                drop_all();
+                return;
+            }
+            if (follower_ != nullptr && !follower_dropped_) {
+                drop_follower();
+                i = static_cast<std::size_t>(-1); // start over on what is left
+                continue;
+            }
+        }
+        copy_line(first_ + static_cast<std::int64_t>(i));
+    }
+}
+
+void LineTape::let_go_before(std::int64_t index)
+{
+    while (!kept_.empty() && first_ < index) {
+        if (kept_.front().copied)
+            copied_bytes_ -= kept_.front().size;
+        kept_.pop_front();
+        ++first_;
+    }
+    if (kept_.empty())
+        first_ = index;
+    while (!chunks_.empty() && chunks_.front().last_line < first_) {
+        if (chunks_.size() == 1) {
+            chunks_.front().used = 0;
+            break;
+        }
+        chunks_.pop_front();
+    }
+}
+
+void LineTape::drop_all() noexcept
+{
+    kept_.clear();
+    chunks_.clear();
+    copied_bytes_ = 0;
+    first_ = taken_;
+}
+
+void LineTape::drop_follower()
+{
+    follower_dropped_ = true;
+    // The pass holds its current line; what lies before it goes.
+    if (pass_ != nullptr)
+        let_go_before(pass_->number_ - 1);
+}
+
+void LineTape::end_follower() noexcept
+{
+    follower_ = nullptr;
+    if (pass_ != nullptr)
+        let_go_before(pass_->number_ - 1);
+}
+
+bool LineTape::may_take(const LineCursor& cursor)
+{
+    if (&cursor != follower_)
+        return true;
+    if (copied_bytes_ < bound_)
+        return true;
+    drop_follower();
+    return false;
+}
+
+void LineTape::begin_last_pass(LineCursor& pass, LineCursor* follower)
+{
+    last_pass_ = true;
+    pass_ = &pass;
+    follower_ = follower;
+}
+
+bool LineTape::line(const LineCursor& cursor, std::int64_t index, std::string_view& text, bool& cut, bool& direct)
+{
+    direct = false;
+    if (&cursor == follower_ && follower_dropped_)
         return false;
-    cut = source_.line_cut();
-    keep(text);
-    direct = !keeping_ || !whole_;
+    if (kept_at(index)) {
+        const Kept& k = kept_[static_cast<std::size_t>(index - first_)];
+        text = std::string_view(k.data, k.size);
+        cut = k.cut;
+    } else {
+        // The cursor stands at the front of the reading: the file's next line.
+        if (index != taken_ || !may_take(cursor) || !take(text))
+            return false;
+        cut = source_.line_cut();
+        keep(text);
+        direct = !keeping() && (last_pass_ || !whole_);
+    }
+    // Each cursor keeps its current line: after this read, `index` for the
+    // caller, the line before its next one for the other.
+    if (last_pass_ && follower_ != nullptr && !follower_dropped_) {
+        const LineCursor& other = &cursor == pass_ ? *follower_ : *pass_;
+        let_go_before(std::min(index, other.number_ - 1));
+    } else if (last_pass_ && &cursor == pass_) {
+        let_go_before(index);
+    }
     return true;
+}
+
+bool LineTape::at_end(const LineCursor& cursor, std::int64_t index)
+{
+    if (&cursor == follower_ && follower_dropped_)
+        return true;
+    if (kept_at(index))
+        return false;
+    if (!source_.next_keeps_views())
+        hold_views();
+    return source_.at_end();
 }
 
 bool LineTape::take_until_object_start()
@@ -64,18 +214,22 @@ void LineTape::take_rest()
     }
 }
 
+} // namespace trevanix
+
+namespace trevanix {
+
 LineCursor::LineCursor(LineTape& tape) : source_(tape.source()), number_(0), tally_(&tape.tally()), tape_(&tape) {}
 
 bool LineCursor::read_from_tape()
 {
     bool direct = false;
-    if (!tape_->line(number_, line_, tape_line_cut_, direct)) {
+    if (!tape_->line(*this, number_, line_, tape_line_cut_, direct)) {
         line_ = {};
         return false;
     }
     ++number_;
-    // Past the kept lines the cursor reads the file itself (the tape counts
-    // the line it has just handed over).
+    // Past the kept lines the cursor reads the file itself (the tape has
+    // counted the line it has just handed over).
     if (direct)
         tape_ = nullptr;
     return true;
@@ -83,8 +237,8 @@ bool LineCursor::read_from_tape()
 
 bool LineCursor::at_end()
 {
-    if (tape_ != nullptr && tape_->whole() && static_cast<std::size_t>(number_) < tape_->kept_.size())
-        return false;
+    if (tape_ != nullptr)
+        return tape_->at_end(*this, number_);
     return source_.at_end();
 }
 

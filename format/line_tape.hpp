@@ -1,16 +1,23 @@
 #pragma once
-// One reading of a scene for several passes that each read it from its
-// first line, as the passes of an ".ase" analysis do (the material list's
-// two passes, then the checks).
+// One reading of a scene for the several passes of one scan.
 //
-// The lines a pass takes from the file are kept, up to a bound, for the
-// passes after it: those read the kept lines and then go on reading the
-// file, so the file is read once. Each line is taken from the file once,
-// and the lines that start an object are counted there. A pass that starts
-// after the tape has overflowed its bound must read the file on its own.
+// The passes of an ".ase" analysis each read the scene from its first line:
+// the material list's two passes, then the checks. A conversion that follows
+// the analysis directly reads the same lines beside the checks, at its own
+// pace. The tape lets them all share one reading: every line is taken from
+// the file once (where the lines that start an object are counted) and kept
+// for as long as a pass still has to read it.
+//
+// Kept lines stay where the line source put them while its block lasts, and
+// are copied only when the source moves on to its next block. Memory stays
+// bounded: a later pass that would need more than the bound kept reads the
+// file on its own (whole() turns false), and a follower that falls or runs
+// too far from the last pass is dropped (its reads fail; its work is
+// abandoned and done again later by a pass of its own).
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <deque>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -19,29 +26,38 @@
 
 namespace trevanix {
 
+class LineCursor;
+
 class LineTape {
 public:
-    static constexpr std::size_t default_bound = std::size_t{8} << 20; // bytes of kept lines
+    static constexpr std::size_t default_bound = std::size_t{8} << 20; // bytes of copied lines
 
-    LineTape(LineSource& source, ObjectStartTally& tally, std::size_t bound = default_bound)
-        : source_(source), tally_(tally), bound_(bound)
-    {
-    }
+    LineTape(LineSource& source, ObjectStartTally& tally, std::size_t bound = default_bound);
+    ~LineTape();
     LineTape(const LineTape&) = delete;
     LineTape& operator=(const LineTape&) = delete;
 
     // Every line taken from the file so far is kept: a new pass can read the
     // file from its first line through the tape.
     bool whole() const noexcept { return whole_; }
-    // The pass about to start is the last one: it reads the kept lines, and
-    // then the file directly, keeping nothing more.
-    void last_pass() noexcept { keeping_ = false; }
     // Takes lines from the file (keeping them while the tape is whole) until
     // one starts an object or the file ends; true when some line taken so
     // far starts an object.
     bool take_until_object_start();
     // Takes the rest of the file, counting its lines and object starts only.
     void take_rest();
+
+    // The last pass begins, with `pass` (made over this tape) reading the
+    // kept lines and then the file, and `follower` (also made over this
+    // tape; null for none) reading the same lines at its own pace. Lines
+    // both have read are let go; once no follower needs them, the pass reads
+    // the file itself.
+    void begin_last_pass(LineCursor& pass, LineCursor* follower);
+    // The follower has finished: lines are kept for the pass alone.
+    void end_follower() noexcept;
+    // The follower was dropped: keeping the lines between it and the pass
+    // would have taken more than the bound.
+    bool follower_dropped() const noexcept { return follower_dropped_; }
 
     LineSource& source() noexcept { return source_; }
     ObjectStartTally& tally() noexcept { return tally_; }
@@ -50,26 +66,50 @@ private:
     friend class LineCursor;
 
     struct Kept {
-        std::size_t begin = 0;
+        const char* data = nullptr;
         std::size_t size = 0;
         bool cut = false;
+        bool copied = false; // in the tape's own chunks, not in the source's block
+    };
+    struct Chunk {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        std::size_t used = 0;
+        std::int64_t last_line = -1; // the last kept line copied into it
     };
 
-    // Line `index` (0-based) for a cursor: a kept line, or the next line of
-    // the file. `direct` tells the cursor to read the file itself from now on
-    // (nothing more is kept). False at the end of the file.
-    bool line(std::int64_t index, std::string_view& text, bool& cut, bool& direct);
+    // Line `index` for `cursor`: a kept line, or the next line of the file.
+    // `direct` tells the cursor to read the file itself from now on. False
+    // at the end of the file, and for a dropped follower.
+    bool line(const LineCursor& cursor, std::int64_t index, std::string_view& text, bool& cut, bool& direct);
+    bool at_end(const LineCursor& cursor, std::int64_t index);
+    bool kept_at(std::int64_t index) const noexcept;
     bool take(std::string_view& text);
     void keep(std::string_view text);
+    bool keeping() const noexcept;
+    bool may_take(const LineCursor& cursor);
+    // Before the source may move to its next block: the kept lines that
+    // still point into its block are copied.
+    void hold_views();
+    void copy_line(std::int64_t index);
+    void repoint(LineCursor* cursor, std::int64_t index, const Kept& moved) const noexcept;
+    void let_go_before(std::int64_t index);
+    void drop_follower();
+    void drop_all() noexcept;
 
     LineSource& source_;
     ObjectStartTally& tally_;
     std::size_t bound_;
-    std::string bytes_;
-    std::vector<Kept> kept_;
-    std::int64_t taken_ = 0; // lines taken from the file
-    bool keeping_ = true;
+    std::deque<Kept> kept_;         // lines [first_, first_ + kept_.size())
+    std::int64_t first_ = 0;
+    std::deque<Chunk> chunks_;
+    std::size_t copied_bytes_ = 0;
+    std::int64_t taken_ = 0;        // lines taken from the file
     bool whole_ = true;
+    bool last_pass_ = false;
+    LineCursor* pass_ = nullptr;
+    LineCursor* follower_ = nullptr;
+    bool follower_dropped_ = false;
 };
 
 } // namespace trevanix
