@@ -66,9 +66,9 @@ public:
         scene_.statistics.faces = 0;
         scene_.statistics.vertices = 0;
         scene_.statistics.invalid_submaterial_objects = 0;
-        if (scene_.file_type == "asc")
+        if (scene_.file_type == FileType::Asc)
             analyse_asc();
-        else if (scene_.file_type == "ase")
+        else if (scene_.file_type == FileType::Ase)
             analyse_ase();
         if (rider_ != nullptr && !riding_done_)
             rider_->dropped();
@@ -185,9 +185,8 @@ private:
     void object_passed(const ObjectCheck& check, std::int64_t start_line)
     {
         scene_.passed_objects.add(start_line, check.name);
-        ++scene_.valid_objects;
         SceneStatistics& totals = scene_.statistics;
-        totals.valid_objects = scene_.valid_objects;
+        ++totals.valid_objects;
         totals.faces = add_count(totals.faces, check.faces);
         totals.vertices = add_count(totals.vertices, check.vertices);
         observer_.object_passed();
@@ -237,7 +236,7 @@ private:
     bool check_objects(LineCursor& cursor, Examine examine, AfterStep after_step)
     {
         scene_.passed_objects.clear();
-        scene_.valid_objects = 0;
+        scene_.statistics.valid_objects = 0;
         for (;;) {
             if (!observer_.keep_going())
                 return stopped();

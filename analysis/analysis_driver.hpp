@@ -12,6 +12,7 @@
 #include "analysis/object_check.hpp"
 #include "analysis/texture_short_names.hpp"
 #include "format/line_cursor.hpp"
+#include "format/line_tape.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "state/error_log.hpp"
@@ -44,23 +45,6 @@ public:
     virtual void object_failed(const ObjectCheck& check) { (void)check; }
     // `done` of the steps announced by reading_started() are behind.
     virtual void progress(std::int64_t done) { (void)done; }
-};
-
-// A reading that rides along the checks of an analysis: a conversion that
-// follows the analysis directly reads the same lines beside the checks, at
-// its own pace, so that the scene is read once. The analysis only steps it.
-class RidingReader {
-public:
-    virtual ~RidingReader() = default;
-    // The material list has been read (the scene state holds it): the rider
-    // starts on `in`, a cursor of its own over the scan from the first line.
-    virtual void begin(LineCursor& in) = 0;
-    // One step of the rider; false once it has ended.
-    virtual bool step() = 0;
-    // The rider cannot go on: the scan could not keep its lines, ended
-    // before the end of the file, or read the file in another way. Its work
-    // is void.
-    virtual void dropped() = 0;
 };
 
 enum class AnalysisEnd {

@@ -82,7 +82,7 @@ std::string line_too_long_text(const std::string& scene_path, std::int64_t line_
 WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
                                    const TargetFolder& folder, WorkPace& pace)
 {
-    const bool ase = input.file_type == "ase";
+    const bool ase = input.file_type == FileType::Ase;
     std::vector<OutputFile> files;
     LineSource source(input.reading);
     std::string error;

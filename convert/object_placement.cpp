@@ -67,6 +67,18 @@ bool ObjectPlacement::place_block(std::string_view block)
     return true;
 }
 
+void ObjectPlacement::settle_split(bool split)
+{
+    if (split || !split_)
+        return;
+    split_ = false;
+    current_split_file_ = 1;
+    // At most one file of objects was begun: a scene of one file holds no
+    // more objects than a file takes.
+    if (!files_.empty())
+        files_.front().retarget(target_);
+}
+
 bool ObjectPlacement::create_remaining(std::size_t count)
 {
     while (files_.size() < count) {

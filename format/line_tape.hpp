@@ -28,6 +28,24 @@ namespace trevanix {
 
 class LineCursor;
 
+// A reading that rides along the last pass of a scan (the checks of an
+// analysis): a conversion that follows the analysis directly reads the same
+// lines beside the checks, at its own pace, so that the scene is read once.
+// The scan only steps it.
+class RidingReader {
+public:
+    virtual ~RidingReader() = default;
+    // The material list has been read (the scene state holds it): the rider
+    // starts on `in`, a cursor of its own over the scan from the first line.
+    virtual void begin(LineCursor& in) = 0;
+    // One step of the rider; false once it has ended.
+    virtual bool step() = 0;
+    // The rider cannot go on: the scan could not keep its lines, ended
+    // before the end of the file, or read the file in another way. Its work
+    // is void.
+    virtual void dropped() = 0;
+};
+
 class LineTape {
 public:
     static constexpr std::size_t default_bound = std::size_t{8} << 20; // bytes of copied lines

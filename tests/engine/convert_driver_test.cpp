@@ -124,12 +124,11 @@ TEST(ConversionDriver, EndsWithTheFinalMessageAndLeavesTheWindowIdle)
     for (const auto& c : cases) {
         ConversionFixture f;
         f.load("scene.ase", ase_scene({}));
-        f.session.scene.express_run = c.express;
         f.session.show_final_message = c.show;
         f.session.controls.Open_error_log.enabled = true;
         if (c.answer)
             f.ui.answers.push_back(*c.answer);
-        start_process(f.session);
+        start_process(f.session, {.express_run = c.express == 1, .prepared = nullptr});
         EXPECT_EQ(f.ui.quit_called, c.quits);
         EXPECT_EQ(f.ui.messages.size(), c.show ? 1u : 0u);
         if (c.show) {
@@ -213,7 +212,8 @@ TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
     const std::string input = asc_scene(40);
     session.scene.scene_path = dir.write("in.asc", input);
     session.scene.scene_identity = identity_of(session.scene.scene_path);
-    session.scene.file_type = "asc";
+    session.scene.file_type = FileType::Asc;
+    session.scene.extension = "asc";
     session.scene.line_count = 2 + 40 * 7;
     session.scene.statistics.split_files = 1;
     session.scene.chosen_target = dir.file("out.asc");

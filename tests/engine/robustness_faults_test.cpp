@@ -947,7 +947,8 @@ TEST(RobustnessFaults, ASceneThatShrinksWhileItIsReadEndsWithAMessageAndNoOutput
             TempDir dir;
             SceneState scene;
             scene.scene_path = dir.write(name, many_object_scene(ase));
-            scene.file_type = ase ? "ase" : "asc";
+            scene.extension = ase ? "ase" : "asc";
+            scene.file_type = file_type_of(scene.extension);
             ErrorLog log(dir.file("log.txt"));
             std::string error;
             ASSERT_TRUE(log.create(error));
