@@ -135,6 +135,13 @@ public:
         p_ += size;
         return true;
     }
+    bool literal(std::string_view text) noexcept
+    {
+        if (static_cast<std::size_t>(end_ - p_) < text.size() || std::memcmp(p_, text.data(), text.size()) != 0)
+            return false;
+        p_ += text.size();
+        return true;
+    }
     void blanks() noexcept
     {
         while (p_ < end_ && *p_ == ' ')
@@ -179,22 +186,25 @@ private:
 // a line each label occurs first where the grammar puts it, so reading it
 // straight through gives what the reading by labels gives; any other line is
 // read by its labels.
-bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+// "A:" a " B:" b " C:" c " AB:" ab " BC:" bc " CA:" ca, each value after blanks.
+bool read_canonical_corners_and_edges(FaceScan& scan, FaceReading& r) noexcept
 {
-    FaceScan scan(face);
-    std::string_view index, id;
-    if (!scan.literal("\t\t\t*MESH_FACE"))
-        return false;
-    scan.blanks();
-    if (!scan.plain_number(index) || !scan.literal(":"))
-        return false;
-    scan.blanks();
-    if (!scan.literal("A:") || !scan.value(r.corners[0]) || !scan.literal(" B:") || !scan.value(r.corners[1]) ||
-        !scan.literal(" C:") || !scan.value(r.corners[2]) || !scan.literal(" AB:") || !scan.value(r.edges[0]) ||
-        !scan.literal(" BC:") || !scan.value(r.edges[1]) || !scan.literal(" CA:") || !scan.value(r.edges[2]))
-        return false;
-    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
-        return false;
+    // The written labels, without the corners' leading ": " (read before).
+    constexpr std::string_view corner_labels[3] = {asc::face_corner_labels[0].substr(2), asc::face_corner_labels[1],
+                                                   asc::face_corner_labels[2]};
+    for (int k = 0; k < 3; ++k)
+        if (!scan.literal(corner_labels[k]) || !scan.value(r.corners[k]))
+            return false;
+    for (int k = 0; k < 3; ++k)
+        if (!scan.literal(asc::face_edge_labels[k]) || !scan.value(r.edges[k]))
+            return false;
+    return true;
+}
+
+// The sub-material id: 1 to 5 digits that fit 16 bits, ending the line.
+bool read_canonical_id(FaceScan& scan, FaceReading& r) noexcept
+{
+    std::string_view id;
     scan.blanks();
     if (!scan.plain_number(id) || !scan.at_end() || id.size() > 5)
         return false;
@@ -204,6 +214,25 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
     if (submaterial > 32767)
         return false;
     r.submaterial = static_cast<std::int16_t>(submaterial);
+    return true;
+}
+
+bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+{
+    FaceScan scan(face);
+    std::string_view index;
+    if (!scan.literal("\t\t\t*MESH_FACE"))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(index) || !scan.literal(":"))
+        return false;
+    scan.blanks();
+    if (!read_canonical_corners_and_edges(scan, r))
+        return false;
+    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
+        return false;
+    if (!read_canonical_id(scan, r))
+        return false;
     for (int k = 0; k < 3; ++k) {
         std::int64_t value = 0;
         for (const char c : r.corners[k])
