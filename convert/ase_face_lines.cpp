@@ -135,13 +135,6 @@ public:
         p_ += size;
         return true;
     }
-    bool literal(std::string_view text) noexcept
-    {
-        if (static_cast<std::size_t>(end_ - p_) < text.size() || std::memcmp(p_, text.data(), text.size()) != 0)
-            return false;
-        p_ += text.size();
-        return true;
-    }
     void blanks() noexcept
     {
         while (p_ < end_ && *p_ == ' ')
@@ -186,19 +179,14 @@ private:
 // a line each label occurs first where the grammar puts it, so reading it
 // straight through gives what the reading by labels gives; any other line is
 // read by its labels.
-// "A:" a " B:" b " C:" c " AB:" ab " BC:" bc " CA:" ca, each value after blanks.
+// "A:" a " B:" b " C:" c " AB:" ab " BC:" bc " CA:" ca, each value after
+// blanks (the labels as the face line grammar spells them, checked with
+// compares the compiler unrolls).
 bool read_canonical_corners_and_edges(FaceScan& scan, FaceReading& r) noexcept
 {
-    // The written labels, without the corners' leading ": " (read before).
-    constexpr std::string_view corner_labels[3] = {asc::face_corner_labels[0].substr(2), asc::face_corner_labels[1],
-                                                   asc::face_corner_labels[2]};
-    for (int k = 0; k < 3; ++k)
-        if (!scan.literal(corner_labels[k]) || !scan.value(r.corners[k]))
-            return false;
-    for (int k = 0; k < 3; ++k)
-        if (!scan.literal(asc::face_edge_labels[k]) || !scan.value(r.edges[k]))
-            return false;
-    return true;
+    return scan.literal("A:") && scan.value(r.corners[0]) && scan.literal(" B:") && scan.value(r.corners[1]) &&
+           scan.literal(" C:") && scan.value(r.corners[2]) && scan.literal(" AB:") && scan.value(r.edges[0]) &&
+           scan.literal(" BC:") && scan.value(r.edges[1]) && scan.literal(" CA:") && scan.value(r.edges[2]);
 }
 
 // The sub-material id: 1 to 5 digits that fit 16 bits, ending the line.

@@ -1,6 +1,7 @@
 #include "format/line_tape.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "format/line_cursor.hpp"
@@ -22,7 +23,7 @@ LineTape::~LineTape() = default;
 
 bool LineTape::kept_at(std::int64_t index) const noexcept
 {
-    return index >= first_ && index - first_ < static_cast<std::int64_t>(kept_.size());
+    return index >= first_ && index - first_ < static_cast<std::int64_t>(kept_count());
 }
 
 bool LineTape::keeping() const noexcept
@@ -34,8 +35,10 @@ bool LineTape::keeping() const noexcept
 
 bool LineTape::take(std::string_view& text)
 {
-    if (!source_.next_keeps_views())
+    if (!source_.next_keeps_views()) {
+        let_go_of_read_lines();
         hold_views();
+    }
     if (!source_.next(text))
         return false;
     ++taken_;
@@ -57,7 +60,7 @@ void LineTape::repoint(LineCursor* cursor, std::int64_t index, const Kept& moved
 
 void LineTape::copy_line(std::int64_t index)
 {
-    Kept& k = kept_[static_cast<std::size_t>(index - first_)];
+    Kept& k = kept(index);
     if (chunks_.empty() || chunks_.back().size - chunks_.back().used < k.size) {
         Chunk chunk;
         chunk.size = std::max(chunk_size, k.size);
@@ -82,10 +85,11 @@ void LineTape::copy_line(std::int64_t index)
 // follower is dropped.
 void LineTape::hold_views()
 {
-    for (std::size_t i = 0; i < kept_.size(); ++i) {
-        if (kept_[i].copied)
+    for (std::size_t i = 0; i < kept_count(); ++i) {
+        const Kept& k = kept_[head_ + i];
+        if (k.copied)
             continue;
-        if (copied_bytes_ + kept_[i].size > bound_) {
+        if (copied_bytes_ + k.size > bound_) {
             if (!last_pass_) {
                 whole_ = false;
                 drop_all();
@@ -103,14 +107,20 @@ void LineTape::hold_views()
 
 void LineTape::let_go_before(std::int64_t index)
 {
-    while (!kept_.empty() && first_ < index) {
-        if (kept_.front().copied)
-            copied_bytes_ -= kept_.front().size;
-        kept_.pop_front();
+    while (kept_count() > 0 && first_ < index) {
+        if (kept_[head_].copied)
+            copied_bytes_ -= kept_[head_].size;
+        ++head_;
         ++first_;
     }
-    if (kept_.empty())
-        first_ = index;
+    if (kept_count() == 0) {
+        kept_.clear();
+        head_ = 0;
+        first_ = std::max(first_, index);
+    } else if (head_ > kept_.size() / 2 && head_ > 1024) {
+        kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+    }
     while (!chunks_.empty() && chunks_.front().last_line < first_) {
         if (chunks_.size() == 1) {
             chunks_.front().used = 0;
@@ -120,9 +130,22 @@ void LineTape::let_go_before(std::int64_t index)
     }
 }
 
+// Each cursor keeps its current line: the lines before the earlier of them
+// go. Before the last pass every line is kept.
+void LineTape::let_go_of_read_lines()
+{
+    if (!last_pass_ || pass_ == nullptr)
+        return;
+    std::int64_t oldest = pass_->number_ - 1;
+    if (follower_ != nullptr && !follower_dropped_)
+        oldest = std::min(oldest, follower_->number_ - 1);
+    let_go_before(oldest);
+}
+
 void LineTape::drop_all() noexcept
 {
     kept_.clear();
+    head_ = 0;
     chunks_.clear();
     copied_bytes_ = 0;
     first_ = taken_;
@@ -166,25 +189,20 @@ bool LineTape::line(const LineCursor& cursor, std::int64_t index, std::string_vi
     if (&cursor == follower_ && follower_dropped_)
         return false;
     if (kept_at(index)) {
-        const Kept& k = kept_[static_cast<std::size_t>(index - first_)];
+        const Kept& k = kept(index);
         text = std::string_view(k.data, k.size);
         cut = k.cut;
-    } else {
-        // The cursor stands at the front of the reading: the file's next line.
-        if (index != taken_ || !may_take(cursor) || !take(text))
-            return false;
-        cut = source_.line_cut();
-        keep(text);
-        direct = !keeping() && (last_pass_ || !whole_);
+        return true;
     }
-    // Each cursor keeps its current line: after this read, `index` for the
-    // caller, the line before its next one for the other.
-    if (last_pass_ && follower_ != nullptr && !follower_dropped_) {
-        const LineCursor& other = &cursor == pass_ ? *follower_ : *pass_;
-        let_go_before(std::min(index, other.number_ - 1));
-    } else if (last_pass_ && &cursor == pass_) {
-        let_go_before(index);
-    }
+    // The cursor stands at the front of the reading: the file's next line.
+    if (index != taken_ || !may_take(cursor) || !take(text))
+        return false;
+    cut = source_.line_cut();
+    keep(text);
+    direct = !keeping() && (last_pass_ || !whole_);
+    // Lines are let go in bulk, not one by one.
+    if (kept_count() > 4096)
+        let_go_of_read_lines();
     return true;
 }
 

@@ -112,13 +112,20 @@ private:
     void copy_line(std::int64_t index);
     void repoint(LineCursor* cursor, std::int64_t index, const Kept& moved) const noexcept;
     void let_go_before(std::int64_t index);
+    // Lets go of what both cursors have read (see let_go_before).
+    void let_go_of_read_lines();
+    std::size_t kept_count() const noexcept { return kept_.size() - head_; }
+    Kept& kept(std::int64_t index) noexcept { return kept_[head_ + static_cast<std::size_t>(index - first_)]; }
     void drop_follower();
     void drop_all() noexcept;
 
     LineSource& source_;
     ObjectStartTally& tally_;
     std::size_t bound_;
-    std::deque<Kept> kept_;         // lines [first_, first_ + kept_.size())
+    // Lines [first_, first_ + kept_.size() - head_) are kept_[head_, ...);
+    // the entries before head_ are let go, and dropped in bulk.
+    std::vector<Kept> kept_;
+    std::size_t head_ = 0;
     std::int64_t first_ = 0;
     std::deque<Chunk> chunks_;
     std::size_t copied_bytes_ = 0;
