@@ -28,6 +28,8 @@ public:
     }
     void put(std::string_view text) noexcept
     {
+        if (text.empty())
+            return; // an empty view may have no bytes at all to copy from
         std::memcpy(buffer_ + size_, text.data(), text.size());
         size_ += text.size();
     }

@@ -39,7 +39,7 @@ struct ToggledSign {
 constexpr ToggledSign toggled_sign(std::string_view value) noexcept
 {
     if (!value.empty() && value.front() == '-')
-        return {{}, value.substr(1)};
+        return {"", value.substr(1)};
     return {"-", value};
 }
 // Appends the text with its sign toggled.
