@@ -76,12 +76,24 @@ public:
             s_.log.close();
             s_.tell("Error", messages::not_a_scene_file, MessageIcon::Critical);
         }
-        if (!report_.completed)
+        // The outputs written beside the scan, and the claim on their target,
+        // are kept only for a conversion that follows.
+        if (!conversion_follows())
             rider_.reset();
         return {express_, std::move(rider_)};
     }
 
 private:
+    // The express run the user asked for and the verdict allows, or the
+    // command line's conversion when the verdict allows it.
+    bool conversion_follows() const
+    {
+        if (express_)
+            return true;
+        const bool allowed = converts_like_ase(scene_) || !report_.problems;
+        return request_.conversion.has_value() && report_.completed && allowed;
+    }
+
     // The open dialog, after the discard question when a scene is loaded.
     bool choose_scene(std::string& path)
     {

@@ -149,6 +149,8 @@ TEST(AnalysisVerdict, AnExpressRunStartsTheConversionOnlyWithoutProblems)
         } else {
             EXPECT_FALSE(std::filesystem::exists(h.dir.file("city.asc")));
         }
+        // Whether it converted or not, nothing holds the target afterwards.
+        EXPECT_FALSE(std::filesystem::exists(h.dir.file("city.asc.trevanix-lock"))) << c.yes << c.problems;
     }
 
     // A scene that will be refused unread (saved as UTF-16) is refused before the question.
