@@ -1,15 +1,18 @@
 #pragma once
-// The passes of an analysis over one scene file: the counting pass, the two
-// material passes of an ".ase" scene and the checking pass. The driver fills
-// the scene state the conversion reads (counts, statistics, the objects
-// passed, material catalogue) and writes the error log; it tells an observer what it
-// finds as it goes, and what to show of it is the caller's business.
+// The analysis of one scene file, in one scan: the lines and the objects are
+// counted, the material list of an ".ase" scene is read and the objects are
+// checked while the file is read once. The driver fills the scene state the
+// conversion reads (counts, statistics, the objects passed, material
+// catalogue) and writes the error log; it tells an observer what it finds as
+// it goes, and what to show of it is the caller's business.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "analysis/object_check.hpp"
 #include "analysis/texture_short_names.hpp"
+#include "format/line_cursor.hpp"
+#include "format/line_tape.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "state/error_log.hpp"
@@ -20,12 +23,13 @@ namespace trevanix {
 class AnalysisObserver {
 public:
     virtual ~AnalysisObserver() = default;
-    // Called before every step of every pass; false stops the analysis.
+    // Called before every step of the scan; false stops the analysis.
     virtual bool keep_going() = 0;
-    // The counting pass is done: scene.line_count and scene.object_count hold
-    // its counts (called even when no object was found).
-    virtual void lines_counted() {}
-    // statistics.objects_found and statistics.split_files are known.
+    // The reading has started; the work ahead is `total` steps (the exact
+    // readers count the file's bytes).
+    virtual void reading_started(std::int64_t total) { (void)total; }
+    // statistics.objects_found and statistics.split_files are known (the
+    // exact readers know them once the whole file is read).
     virtual void objects_counted() {}
     // The material list of an ".ase" scene is read: the picture renames
     // that failed, and the pictures left as they were on purpose.
@@ -39,8 +43,8 @@ public:
     virtual void object_passed() {}
     // An object failed a check; its log line is written.
     virtual void object_failed(const ObjectCheck& check) { (void)check; }
-    // A step of the checking pass ended on this line.
-    virtual void line_checked(std::int64_t line_number) { (void)line_number; }
+    // `done` of the steps announced by reading_started() are behind.
+    virtual void progress(std::int64_t done) { (void)done; }
 };
 
 enum class AnalysisEnd {
@@ -65,9 +69,11 @@ struct AnalysisResult {
 
 // Analyses scene.scene_path as an ".asc" or ".ase" scene (scene.file_type).
 // The log must be open (or have failed to open: the analysis goes on without it).
+// With `rider`, the rider reads the scan's lines beside the checks; it is
+// told dropped() whenever it could not read them all.
 AnalysisResult analyse_scene_file(SceneState& scene, ErrorLog& log, const LineSourceOptions& reading,
                                   AnalysisObserver& observer,
-                                  PictureRenaming renaming = PictureRenaming::Rename);
+                                  PictureRenaming renaming = PictureRenaming::Rename, RidingReader* rider = nullptr);
 
 // Opens a scene for the passes of an analysis. False, with the sentence that
 // refuses it, when it cannot be opened, is not a regular file or is saved as

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "format/asc_lines.hpp"
 #include "format/ase_keywords.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
@@ -10,7 +9,6 @@
 namespace trevanix {
 
 namespace {
-
 
 constexpr std::string_view zero_vertices =
     "the line indicating the number of vertices indicates that the object has 0 vertices. This object was skipped since it would make Kb2 crash when importing it.";
@@ -30,169 +28,113 @@ std::string missing_count_message(const std::string& name, std::string_view what
            " of this object). Unfortunately it's not possible to just skip this object, please remove this object in the 3d scene in the 3d modelling program.";
 }
 
-// A sub-material id as written after "*MESH_MTLID": the rest of the line must
-// be a number that fits 16 bits (blanks around it are allowed).
-std::optional<std::int16_t> read_submaterial_id(std::string_view text)
+ObjectCheck fatal(ObjectCheck& result, std::string message)
 {
-    const std::string_view body = trim_blanks(text);
-    if (body.empty())
-        return std::nullopt;
-    std::size_t i = 0;
-    if (body[i] == '+' || body[i] == '-')
-        ++i;
-    bool digits = false;
-    while (i < body.size() && body[i] >= '0' && body[i] <= '9') {
-        digits = true;
-        ++i;
-    }
-    if (i < body.size() && body[i] == '.') {
-        ++i;
-        while (i < body.size() && body[i] >= '0' && body[i] <= '9') {
-            digits = true;
-            ++i;
-        }
-    }
-    if (!digits || i != body.size())
-        return std::nullopt;
-    return to_int16(number_value(body));
+    result.fatal_message = std::move(message);
+    result.verdict = ObjectVerdict::Fatal;
+    return result;
+}
+
+std::string unreadable_id_tail(std::int64_t face)
+{
+    std::string tail = "the line indicating information about the face nr ";
+    append_decimal(tail, face);
+    tail += " doesn't indicate a valid sub-material reference. This whole object was skipped.";
+    return tail;
+}
+
+std::string unknown_material_tail(double number)
+{
+    const std::optional<std::int16_t> material = to_int16(number);
+    std::string tail = "the line indicating the material of this object refers to a non-existant material (";
+    tail += material ? format_number(static_cast<std::int64_t>(*material)) : format_number(number);
+    tail += "). This whole object was skipped.";
+    return tail;
+}
+
+std::string invalid_id_tail(std::size_t face, std::int16_t id)
+{
+    std::string tail = "the line indicating information about the face nr ";
+    append_decimal(tail, static_cast<std::int64_t>(face));
+    tail += "indicates a non-existant sub-material reference (";
+    append_decimal(tail, id);
+    tail += "). Please make sure that in your 3d modeller program you assign correctly every sub-material identifiers. This whole object was skipped.";
+    return tail;
 }
 
 } // namespace
+
+ObjectCheck AseObjectChecker::fail(const LineCursor& cursor, ObjectCheck& result, RejectionReason reason,
+                                   std::string_view tail)
+{
+    log_rejected_object(log_, reason, cursor.number(), result.name, tail);
+    result.verdict = ObjectVerdict::Failed;
+    return result;
+}
 
 ObjectCheck AseObjectChecker::examine(LineCursor& cursor)
 {
     ObjectCheck result;
     if (!starts_with_upper(cursor.line(), ase_keyword::object_start))
         return result;
+    reader_.read(cursor, object_);
+    result.name = object_.name;
+    result.has_name = object_.has_name;
+    result.vertices = object_.vertices;
+    result.faces = object_.faces;
+    if (object_.stop != AseStop::None)
+        return judge_stop(cursor, result);
+    return judge_material(cursor, result);
+}
 
-    auto fail = [&](RejectionReason reason, std::string_view tail) {
-        log_rejected_object(log_, reason, cursor.number(), result.name, tail);
+// The reading stopped before the object's end: the rule it broke.
+ObjectCheck AseObjectChecker::judge_stop(const LineCursor& cursor, ObjectCheck& result)
+{
+    switch (object_.stop) {
+    case AseStop::NameNotQuoted:
+        log_unnamed_object(log_, cursor.number());
         result.verdict = ObjectVerdict::Failed;
         return result;
-    };
-    auto fatal = [&](std::string message) {
-        result.fatal_message = std::move(message);
-        result.verdict = ObjectVerdict::Fatal;
+    case AseStop::VertexCountMissing:
+        return fatal(result, missing_count_message(result.name, "vertices"));
+    case AseStop::MappingVertexCountMissing:
+        return fatal(result, missing_count_message(result.name, "mapping vertices"));
+    case AseStop::ZeroVertices:
+        return fail(cursor, result, RejectionReason::ZeroVertices, zero_vertices);
+    case AseStop::ZeroFaces:
+        return fail(cursor, result, RejectionReason::ZeroFaces, zero_faces);
+    case AseStop::TooManyFaces:
+        return fail(cursor, result, RejectionReason::TooManyFaces, too_many_faces);
+    case AseStop::UnreadableSubmaterialId:
+        return fail(cursor, result, RejectionReason::UnreadableSubmaterialId,
+                    unreadable_id_tail(object_.unreadable_face));
+    case AseStop::ZeroMappingVertices:
+        return fail(cursor, result, RejectionReason::ZeroMappingVertices, zero_mapping_vertices);
+    case AseStop::ZeroMappingFaces:
+        return fail(cursor, result, RejectionReason::ZeroMappingFaces, zero_mapping_faces);
+    default:
+        // The file ends inside the object: the structure is broken.
+        return fatal(result, messages::ase_invalid_structure);
+    }
+}
+
+// The object was read whole: its material reference and its faces'
+// sub-material ids must name what the material list holds.
+ObjectCheck AseObjectChecker::judge_material(const LineCursor& cursor, ObjectCheck& result)
+{
+    if (!object_.has_material_reference) {
+        result.verdict = ObjectVerdict::Passed; // a wire colour: no material
         return result;
-    };
-    auto broken = [&] { return fatal(messages::ase_invalid_structure); };
-    // Reads lines until one matches keyword (upper-cased prefix test).
-    auto read_until = [&](std::string_view keyword) {
-        while (cursor.read())
-            if (starts_with_upper(cursor.line(), keyword))
-                return true;
-        return false;
-    };
-
-    // Name: between the first two double quotes of the line after the object start.
-    if (!cursor.read())
-        return broken();
-    {
-        const auto name = asc::quoted_name(cursor.line());
-        if (!name) {
-            log_unnamed_object(log_, cursor.number());
-            result.verdict = ObjectVerdict::Failed;
-            return result;
-        }
-        result.name = std::string(*name);
-        result.has_name = true;
     }
-
-    if (!read_until(ase_keyword::vertex_count))
-        return fatal(missing_count_message(result.name, "vertices"));
-    result.vertices = number_value(mid(cursor.line(), ase_keyword::vertex_count.size() + 1));
-    if (result.vertices == 0)
-        return fail(RejectionReason::ZeroVertices, zero_vertices);
-
-    if (!cursor.read())
-        return broken();
-    if (starts_with_upper(cursor.line(), ase_keyword::face_count)) {
-        face_count_ = number_value(mid(cursor.line(), ase_keyword::face_count.size() + 1));
-        if (face_count_ == 0) {
-            result.faces = face_count_;
-            return fail(RejectionReason::ZeroFaces, zero_faces);
-        }
-        if (face_count_ > 65535) {
-            result.faces = face_count_;
-            return fail(RejectionReason::TooManyFaces, too_many_faces);
-        }
-    }
-    result.faces = face_count_;
-
-    // The face list: two lines are passed over untested (the vertex list's
-    // opening line and its first vertex), then the search for the list's start.
-    if (!cursor.read() || !cursor.read())
-        return broken();
-    while (!starts_with_upper(cursor.line(), ase_keyword::face_list))
-        if (!cursor.read())
-            return broken();
-    if (!cursor.read())
-        return broken();
-
-    check_mtlids_.clear();
-    for (std::int64_t i = 0; static_cast<double>(i) <= result.faces - 1; ++i) {
-        const std::string_view line = cursor.line();
-        const std::size_t at = position_of(line, ase_keyword::face_submaterial_id);
-        const std::optional<std::int16_t> id =
-            at ? read_submaterial_id(mid(line, at + ase_keyword::face_submaterial_id.size() + 1)) : std::nullopt;
-        if (!id) {
-            std::string tail = "the line indicating information about the face nr ";
-            append_decimal(tail, i);
-            tail += " doesn't indicate a valid sub-material reference. This whole object was skipped.";
-            return fail(RejectionReason::UnreadableSubmaterialId, tail);
-        }
-        check_mtlids_.push_back(*id);
-        if (!cursor.read())
-            return broken();
-    }
-
-    if (!read_until(ase_keyword::mapping_vertex_count))
-        return fatal(missing_count_message(result.name, "mapping vertices"));
-    if (number_value(mid(cursor.line(), ase_keyword::mapping_vertex_count.size() + 1)) == 0)
-        return fail(RejectionReason::ZeroMappingVertices, zero_mapping_vertices);
-
-    if (!read_until(ase_keyword::mapping_face_count))
-        return broken();
-    if (number_value(mid(cursor.line(), ase_keyword::mapping_face_count.size() + 1)) == 0)
-        return fail(RejectionReason::ZeroMappingFaces, zero_mapping_faces);
-
-    // Closing scan: the material reference is the line right after the shadow
-    // property; the wire colour there means the object has no material.
-    for (;;) {
-        if (starts_with_upper(cursor.line(), ase_keyword::shadow_property)) {
-            if (!cursor.read())
-                return broken();
-            if (starts_with_upper(cursor.line(), ase_keyword::material_ref))
-                break;
-            if (starts_with_upper(cursor.line(), ase_keyword::wire_colour)) {
-                result.verdict = ObjectVerdict::Passed;
-                return result;
-            }
-        }
-        if (!cursor.read())
-            return broken();
-    }
-
-    // Sub-material check against the referenced material.
-    const std::optional<std::int16_t> material = to_int16(number_value(mid(cursor.line(), ase_keyword::material_ref.size() + 1)));
-    if (!material || *material < 0 || static_cast<std::size_t>(*material) >= submats_.size()) {
-        std::string tail = "the line indicating the material of this object refers to a non-existant material (";
-        tail += material ? format_number(static_cast<std::int64_t>(*material))
-                         : format_number(number_value(mid(cursor.line(), ase_keyword::material_ref.size() + 1)));
-        tail += "). This whole object was skipped.";
-        return fail(RejectionReason::UnknownMaterial, tail);
-    }
+    const std::optional<std::int16_t> material = to_int16(object_.material_number);
+    if (!material || *material < 0 || static_cast<std::size_t>(*material) >= submats_.size())
+        return fail(cursor, result, RejectionReason::UnknownMaterial, unknown_material_tail(object_.material_number));
     const int available = submats_[static_cast<std::size_t>(*material)];
-    for (std::size_t i = 0; i < check_mtlids_.size(); ++i) {
-        const std::int16_t id = check_mtlids_[i];
+    for (std::size_t i = 0; i < object_.submaterial_ids.size(); ++i) {
+        const std::int16_t id = object_.submaterial_ids[i];
         if (id > 0 && id >= available) {
-            std::string tail = "the line indicating information about the face nr ";
-            append_decimal(tail, static_cast<std::int64_t>(i));
-            tail += "indicates a non-existant sub-material reference (";
-            append_decimal(tail, id);
-            tail += "). Please make sure that in your 3d modeller program you assign correctly every sub-material identifiers. This whole object was skipped.";
             result.invalid_submaterial = true;
-            return fail(RejectionReason::InvalidSubmaterialId, tail);
+            return fail(cursor, result, RejectionReason::InvalidSubmaterialId, invalid_id_tail(i, id));
         }
     }
     result.verdict = ObjectVerdict::Passed;

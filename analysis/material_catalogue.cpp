@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "format/ase_keywords.hpp"
+#include "format/line_cursor.hpp"
 #include "format/text.hpp"
 
 namespace trevanix {
@@ -35,26 +36,14 @@ std::string quoted_value(std::string_view line, std::size_t keyword_length)
 // stops, so a list cut short never makes the reading run on.
 class MaterialListReader {
 public:
-    MaterialListReader(const CatalogueInput& input, CatalogueOutcome& outcome)
-        : input_(input), outcome_(outcome), source_(input.reading)
+    MaterialListReader(LineCursor& in, const CatalogueInput& input, CatalogueOutcome& outcome)
+        : in_(in), input_(input), outcome_(outcome)
     {
-    }
-
-    bool open()
-    {
-        const bool opened =
-            input_.file ? source_.open(*input_.file, outcome_.error) : source_.open(input_.path, outcome_.error);
-        if (!opened) {
-            outcome_.readable = false;
-            return false;
-        }
-        return true;
     }
 
     bool read()
     {
-        if (!source_.next(line_)) {
-            line_ = {};
+        if (!in_.read()) {
             ended_ = true;
             return false;
         }
@@ -64,7 +53,7 @@ public:
     bool read_until(auto&& matches)
     {
         while (read())
-            if (matches(line_))
+            if (matches(in_.line()))
                 return true;
         return false;
     }
@@ -76,23 +65,21 @@ public:
         outcome_.stopped = true;
         return false;
     }
-    std::string_view line() const { return line_; }
-    bool ended() const { return ended_ || source_.read_failed(); }
+    std::string_view line() const { return ended_ ? std::string_view() : in_.line(); }
     void note_read_failure()
     {
-        if (source_.stopped()) {
+        if (in_.stopped()) {
             outcome_.stopped = true;
-        } else if (source_.read_failed()) {
+        } else if (in_.read_failed()) {
             outcome_.readable = false;
-            outcome_.error = source_.failure_message();
+            outcome_.error = in_.failure_message();
         }
     }
 
 private:
+    LineCursor& in_;
     const CatalogueInput& input_;
     CatalogueOutcome& outcome_;
-    LineSource source_;
-    std::string_view line_;
     bool ended_ = false;
 };
 
@@ -286,12 +273,10 @@ private:
 
 } // namespace
 
-CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue)
+CatalogueOutcome size_material_list(LineCursor& cursor, const CatalogueInput& input, MaterialCatalogue& catalogue)
 {
     CatalogueOutcome outcome;
-    MaterialListReader in(input, outcome);
-    if (!in.open())
-        return outcome;
+    MaterialListReader in(cursor, input, outcome);
     catalogue.material_count = 0;
     catalogue.submaterial_counts.assign(1, 0);
     if (!in.read_until([](std::string_view l) { return position_of(l, ase_keyword::material_count) != 0; })) {
@@ -333,12 +318,10 @@ CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalog
     return outcome;
 }
 
-CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue)
+CatalogueOutcome read_material_catalogue(LineCursor& cursor, const CatalogueInput& input, MaterialCatalogue& catalogue)
 {
     CatalogueOutcome outcome;
-    MaterialListReader in(input, outcome);
-    if (!in.open())
-        return outcome;
+    MaterialListReader in(cursor, input, outcome);
     catalogue.short_texture_names.clear();
     TextureShortNamer namer(catalogue.short_texture_names, input.tiff_folder, input.renaming);
     CataloguePass(in, catalogue, namer, outcome).run();
@@ -348,6 +331,40 @@ CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCa
     outcome.missing_pictures = namer.missing();
     outcome.unrenamed_pictures = namer.unrenamed();
     return outcome;
+}
+
+namespace {
+
+// A pass that reads the scene on its own, from its first line.
+template <typename Pass>
+CatalogueOutcome on_own_reading(const CatalogueInput& input, MaterialCatalogue& catalogue, Pass pass)
+{
+    LineSource source(input.reading);
+    CatalogueOutcome outcome;
+    const bool opened =
+        input.file ? source.open(*input.file, outcome.error) : source.open(input.path, outcome.error);
+    if (!opened) {
+        outcome.readable = false;
+        return outcome;
+    }
+    LineCursor cursor(source);
+    return pass(cursor, input, catalogue);
+}
+
+} // namespace
+
+CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue)
+{
+    return on_own_reading(input, catalogue, [](LineCursor& cursor, const CatalogueInput& in, MaterialCatalogue& c) {
+        return size_material_list(cursor, in, c);
+    });
+}
+
+CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue)
+{
+    return on_own_reading(input, catalogue, [](LineCursor& cursor, const CatalogueInput& in, MaterialCatalogue& c) {
+        return read_material_catalogue(cursor, in, c);
+    });
 }
 
 } // namespace trevanix

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "format/line_cursor.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "analysis/texture_short_names.hpp"
@@ -29,8 +30,8 @@ struct CatalogueInput {
     std::string path;        // the scene file
     std::string tiff_folder; // the TIFFRGB folder beside it
     LineSourceOptions reading;
-    // The scene as the analysis opened it for all its passes; when null the
-    // passes open `path` themselves.
+    // The scene as the analysis opened it for all its passes; when null a
+    // pass on a reading of its own opens `path`.
     const SceneFile* file = nullptr;
     PictureRenaming renaming = PictureRenaming::Rename;
     // Called once per line of the outer scan, so a window can stay responsive;
@@ -38,11 +39,17 @@ struct CatalogueInput {
     std::function<bool()> keep_going;
 };
 
-// The sizing pass: fills catalogue.submaterial_counts and raises largest_submaterial_count.
-CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue);
+// The sizing pass, from the cursor's first line: fills
+// catalogue.submaterial_counts and raises largest_submaterial_count.
+CatalogueOutcome size_material_list(LineCursor& in, const CatalogueInput& input, MaterialCatalogue& catalogue);
 
-// The catalogue pass: fills cells, last_submaterial and short_texture_names, renames the
-// pictures of shortened texture names, and tells whether the scene has materials.
+// The catalogue pass, from the cursor's first line: fills cells,
+// last_submaterial and short_texture_names, renames the pictures of shortened
+// texture names, and tells whether the scene has materials.
+CatalogueOutcome read_material_catalogue(LineCursor& in, const CatalogueInput& input, MaterialCatalogue& catalogue);
+
+// The same passes on a reading of their own of input.file (or input.path).
+CatalogueOutcome size_material_list(const CatalogueInput& input, MaterialCatalogue& catalogue);
 CatalogueOutcome read_material_catalogue(const CatalogueInput& input, MaterialCatalogue& catalogue);
 
 } // namespace trevanix

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 #include "state/paths.hpp"
 
@@ -127,7 +128,7 @@ TextureShortNamer::~TextureShortNamer()
 std::string short_texture_name(std::vector<ShortTextureName>& known, const std::string& texture, bool& added)
 {
     added = false;
-    if (texture.size() <= 19)
+    if (texture.size() <= kolbrin::longest_texture_name)
         return texture;
     for (const ShortTextureName& entry : known)
         if (entry.long_text == texture)

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "state/scene_state.hpp"
-#include "state/session.hpp"
+#include "state/outcome_types.hpp"
 
 namespace trevanix {
 

@@ -6,9 +6,10 @@
 
 #include "analysis/analysis_driver.hpp"
 #include "app/notices.hpp"
+#include "app/on_scope_exit.hpp"
 #include "app/options_and_clearing.hpp"
 #include "app/scene_types.hpp"
-#include "app/start_process.hpp"
+#include "app/shown_analysis.hpp"
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "format/text.hpp"
@@ -19,8 +20,6 @@
 namespace trevanix {
 
 namespace {
-
-std::string decimal(std::int64_t value) { return format_number(value); }
 
 LineSourceOptions reading_options(const Session& session)
 {
@@ -50,128 +49,59 @@ bool refused_before_reading(Session& session, const std::string& path)
     return true;
 }
 
-// Shows an analysis as it runs: the progress row, the totals as they grow,
-// the comment and the log button once an object fails.
-class ShownAnalysis : public AnalysisObserver {
-public:
-    explicit ShownAnalysis(Session& session) : s_(session), scene_(session.scene), c_(session.controls) {}
-
-    bool keep_going() override
-    {
-        s_.ui.let_events_run();
-        return !s_.stop_requested;
-    }
-
-    void lines_counted() override
-    {
-        c_.Label_analize.visible = true;
-        c_.Analize_bar.visible = true;
-        c_.Analize_bar.min = 1;
-        // A file of fewer than two lines still needs a valid range.
-        c_.Analize_bar.max = scene_.line_count > 1 ? scene_.line_count : 2;
-        c_.Analize_bar.value = 1;
-        s_.refresh();
-    }
-
-    void objects_counted() override
-    {
-        c_.Text_total_objects.text = decimal(scene_.statistics.objects_found);
-        c_.Text_ascsplit.text = decimal(scene_.statistics.split_files);
-        s_.refresh();
-    }
-
-    void materials_read(const std::vector<PictureRenameFailure>& rename_failures,
-                        const std::vector<UnrenamedPicture>& unrenamed) override
-    {
-        for (const PictureRenameFailure& failure : rename_failures)
-            s_.tell("Warning",
-                    "The picture \"" + failure.from + "\" could not be renamed to \"" + failure.to + "\" (" +
-                        failure.reason + "). Please rename it by hand.",
-                    MessageIcon::Exclamation);
-        if (!unrenamed.empty())
-            s_.tell(unrenamed_pictures_notice(unrenamed));
-    }
-
-    void object_passed() override
-    {
-        const SceneStatistics& totals = scene_.statistics;
-        c_.Text_valid_objects.text = decimal(totals.valid_objects);
-        c_.Text_faces.text = decimal(totals.faces);
-        c_.Text_vertices.text = decimal(totals.vertices);
-    }
-
-    void object_failed(const ObjectCheck& check) override
-    {
-        if (check.invalid_submaterial)
-            c_.Text1.text = decimal(scene_.statistics.invalid_submaterial_objects);
-        c_.Text_comments.text = messages::comments_problems;
-        c_.Open_error_log.enabled = true;
-        s_.refresh();
-    }
-
-    void line_checked(std::int64_t line_number) override { c_.Analize_bar.value = line_number; }
-
-private:
-    Session& s_;
-    SceneState& scene_;
-    Controls& c_;
-};
-
 class AnalyseAction {
 public:
-    explicit AnalyseAction(Session& session)
-        : s_(session), scene_(session.scene), c_(session.controls), report_(session.analysis_report)
+    AnalyseAction(Session& session, const AnalysisRequest& request)
+        : s_(session), scene_(session.scene), c_(session.controls), report_(session.analysis_report),
+          request_(request)
     {
     }
 
-    void run()
+    AnalysisOutcome run()
     {
         report_ = {};
-        std::string path = scene_.command_line_scene;
-        if (path.empty()) {
-            if (scene_.file_loaded == 1 && !confirm_discard())
-                return;
-            if (!choose_input(path))
-                return;
-        }
+        std::string path = request_.scene;
+        if (path.empty() && !choose_scene(path))
+            return {};
         // A file that cannot be read is reported before anything else changes.
-        // The command-line scene is dropped then, so the next click offers the
-        // dialog instead of failing again.
-        if (refused_before_reading(s_, path)) {
-            scene_.command_line_scene.clear();
-            return;
-        }
-        scene_.scene_path = path;
-        s_.last_scene_folder = parent_folder_of(path);
-        c_.Text_loadfile.text = scene_.scene_path;
-        report_.ran = true;
-        scene_.file_type = to_lower_copy(extension_of(c_.Text_loadfile.text));
-        c_.Text_comments.enabled = false;
-        c_.Check_createmat.enabled = false;
-        c_.Check_vtextures.enabled = false;
-        s_.refresh();
-        create_log();
-        // Whatever an earlier scene left: this one is read anew.
-        scene_.reader = SceneReader::Exact;
-        scene_.held_scene.reset();
-
-        if (read_by_general_reader_first(scene_.file_type, s_.settings.reader)) {
+        if (refused_before_reading(s_, path))
+            return {};
+        load(path);
+        if (read_by_general_reader_first(scene_.extension, s_.settings.reader)) {
             ask_for_express_run();
             analyse_generally();
-        } else if (has_exact_reader(scene_.file_type)) {
-            analyse();
+        } else if (has_exact_reader(scene_.extension)) {
+            analyse_exactly();
         } else {
             s_.log.close();
-            scene_.command_line_scene.clear();
             s_.tell("Error", messages::not_a_scene_file, MessageIcon::Critical);
         }
-
-        if (scene_.express_run)
-            start_process(s_);
-        scene_.express_run = false;
+        // The outputs written beside the scan, and the claim on their target,
+        // are kept only for a conversion that follows.
+        if (!conversion_follows())
+            rider_.reset();
+        return {express_, std::move(rider_)};
     }
 
 private:
+    // The express run the user asked for and the verdict allows, or the
+    // command line's conversion when the verdict allows it.
+    bool conversion_follows() const
+    {
+        if (express_)
+            return true;
+        const bool allowed = converts_like_ase(scene_) || !report_.problems;
+        return request_.conversion.has_value() && report_.completed && allowed;
+    }
+
+    // The open dialog, after the discard question when a scene is loaded.
+    bool choose_scene(std::string& path)
+    {
+        if (scene_.file_loaded && !confirm_discard())
+            return false;
+        return choose_input(path);
+    }
+
     bool confirm_discard()
     {
         if (!s_.ask("Warning", messages::discard_question))
@@ -208,6 +138,24 @@ private:
         return s_.settings.program_folder;
     }
 
+    void load(const std::string& path)
+    {
+        scene_.scene_path = path;
+        s_.last_scene_folder = parent_folder_of(path);
+        c_.Text_loadfile.text = scene_.scene_path;
+        report_.ran = true;
+        scene_.extension = to_lower_copy(extension_of(c_.Text_loadfile.text));
+        scene_.file_type = file_type_of(scene_.extension);
+        c_.Text_comments.enabled = false;
+        c_.Check_createmat.enabled = false;
+        c_.Check_vtextures.enabled = false;
+        s_.refresh();
+        create_log();
+        // Whatever an earlier scene left: this one is read anew.
+        scene_.reader = SceneReader::Exact;
+        scene_.held_scene.reset();
+    }
+
     void create_log()
     {
         std::string error;
@@ -223,7 +171,7 @@ private:
         const std::string namesake =
             join_path(parent_folder_of(scene_.scene_path), base_name_of(scene_.scene_path) + ".asc");
         if (!file_exists(namesake) && s_.ask("Question", messages::express_question))
-            scene_.express_run = true;
+            express_ = true;
     }
 
     void become_idle()
@@ -240,59 +188,68 @@ private:
         s_.refresh();
     }
 
-    void analyse()
+    // The conversion that follows the analysis, when one is known to: it
+    // reads the scene beside the checks.
+    std::unique_ptr<RidingConversion> start_riding() const
     {
-        const bool ase = scene_.file_type == "ase";
+        std::optional<ConversionRequest> wanted = request_.conversion;
+        if (!wanted && express_)
+            wanted = ConversionRequest{scene_.chosen_target, chosen_options(c_)};
+        return wanted ? RidingConversion::start(scene_, *wanted) : nullptr;
+    }
+
+    void analyse_exactly()
+    {
+        const bool ase = scene_.file_type == FileType::Ase;
         if (ase)
             ask_for_express_run();
-        s_.ui.set_busy_pointer(true);
-        ShownAnalysis shown(s_);
-        AnalysisResult result =
-            analyse_scene_file(scene_, s_.log, reading_options(s_), shown, s_.settings.picture_renaming);
+        rider_ = start_riding();
+        const ReaderChoice choice = s_.settings.reader;
+        AnalysisResult result;
+        {
+            OnScopeExit idle([this] { become_idle(); });
+            s_.ui.set_busy_pointer(true);
+            ShownAnalysis shown(s_);
+            result = analyse_scene_file(scene_, s_.log, reading_options(s_), shown, s_.settings.picture_renaming,
+                                        rider_.get());
+            take_findings(result);
+            if (result.end != AnalysisEnd::BrokenStructure || choice == ReaderChoice::Exact ||
+                choice == ReaderChoice::General)
+                tell_early_end(result);
+            else if (choice == ReaderChoice::OfferGeneral)
+                s_.tell("Error", result.message, MessageIcon::Critical);
+        }
+        if (result.end == AnalysisEnd::BrokenStructure && choice == ReaderChoice::Auto)
+            return start_over_generally();
+        if (result.end == AnalysisEnd::BrokenStructure && choice == ReaderChoice::OfferGeneral)
+            return offer_general_reader();
+        after_idle(result, ase);
+    }
+
+    void take_findings(AnalysisResult& result)
+    {
         // Rejected objects stay reported when a broken structure ends the analysis after them.
         report_.problems = result.problems;
         report_.renamed_pictures = std::move(result.renamed_pictures);
         report_.missing_pictures = std::move(result.missing_pictures);
         report_.unrenamed_pictures = std::move(result.unrenamed_pictures);
-        if (result.end == AnalysisEnd::BrokenStructure && turn_to_general_reader(result.message))
-            return;
-        conclude(result, ase);
     }
 
-    // After the exact reader refused the structure of an ".ase" file: the
-    // general reader reads it when it was chosen to follow (auto), or when
-    // the user agrees to it. True when the general reader took over or the
-    // user declined it (the refusal has then been shown).
-    bool turn_to_general_reader(const std::string& refusal)
+    // After the exact reader refused the structure of an ".ase" file, the
+    // user is asked whether the general reader should read it.
+    void offer_general_reader()
     {
-        switch (s_.settings.reader) {
-        case ReaderChoice::Auto:
-            become_idle();
-            start_over();
-            analyse_generally();
-            return true;
-        case ReaderChoice::OfferGeneral:
-            s_.tell("Error", refusal, MessageIcon::Critical);
-            become_idle();
-            if (s_.ask("Question", messages::general_reader_question)) {
-                start_over();
-                analyse_generally();
-                return true;
-            }
-            scene_.express_run = false;
-            scene_.command_line_scene.clear();
-            report_.not_analysable = true;
-            return true;
-        case ReaderChoice::Exact:
-        case ReaderChoice::General:
-            break;
-        }
-        return false;
+        if (s_.ask("Question", messages::general_reader_question))
+            return start_over_generally();
+        express_ = false;
+        report_.not_analysable = true;
     }
 
-    // Empties what an exact reader that gave up showed and logged.
-    void start_over()
+    // Empties what an exact reader that gave up showed and logged, and reads
+    // the scene with the general reader.
+    void start_over_generally()
     {
+        rider_.reset();
         scene_.statistics = {};
         for (TextBoxState* box : {&c_.Text_total_objects, &c_.Text_valid_objects, &c_.Text_ascsplit, &c_.Text_faces,
                                   &c_.Text_vertices, &c_.Text1, &c_.Text_comments})
@@ -303,61 +260,66 @@ private:
         report_.missing_pictures.clear();
         report_.unrenamed_pictures.clear();
         create_log();
+        analyse_generally();
     }
 
     void analyse_generally()
     {
         report_.reader = SceneReader::General;
-        s_.ui.set_busy_pointer(true);
-        ShownAnalysis shown(s_);
-        GeneralAnalysis general = analyse_general_scene(scene_, s_.log, s_.settings.stop, shown);
-        report_.problems = general.result.problems;
-        report_.missing_pictures = std::move(general.result.missing_pictures);
-        report_.repaired = std::move(general.repaired);
-        if (!general.notice.empty())
-            s_.tell("Warning", general.notice, MessageIcon::Information);
-        conclude(general.result, true);
+        AnalysisResult result;
+        {
+            OnScopeExit idle([this] { become_idle(); });
+            s_.ui.set_busy_pointer(true);
+            ShownAnalysis shown(s_);
+            GeneralAnalysis general = analyse_general_scene(scene_, s_.log, s_.settings.stop, shown);
+            report_.problems = general.result.problems;
+            report_.missing_pictures = std::move(general.result.missing_pictures);
+            report_.repaired = std::move(general.repaired);
+            if (!general.notice.empty())
+                s_.tell("Warning", general.notice, MessageIcon::Information);
+            result = std::move(general.result);
+            tell_early_end(result);
+        }
+        after_idle(result, true);
     }
 
-    // The verdict of an analysis, or the message of one that could not end.
-    // `ase_like`: the scene converts as an ".ase" scene does.
-    void conclude(const AnalysisResult& result, bool ase_like)
+    // The message of an analysis that could not end, shown while the form
+    // is still busy.
+    void tell_early_end(const AnalysisResult& result)
     {
-        if (result.end != AnalysisEnd::Completed) {
-            scene_.express_run = false;
-            // A scene that cannot be analysed is not offered again: the next
-            // click opens the dialog, as the message asks for another file.
-            scene_.command_line_scene.clear();
-        }
         switch (result.end) {
         case AnalysisEnd::Completed:
-            become_idle();
-            if (ase_like)
-                give_ase_verdict(result.problems);
-            else
-                give_asc_verdict(result.problems);
-            finish_loading(result.problems);
             return;
         case AnalysisEnd::Unreadable:
         case AnalysisEnd::BrokenStructure:
             s_.tell("Error", result.message, MessageIcon::Critical);
-            report_.not_analysable = true;
-            become_idle();
-            return;
+            break;
         case AnalysisEnd::NoObjects:
             s_.tell("Error", messages::no_objects, MessageIcon::Critical);
             report_.no_objects = true;
-            report_.not_analysable = true;
             report_.input_has_lone_line_feeds = result.input_has_lone_line_feeds;
-            become_idle();
-            if (!ase_like)
-                clear_statistics(s_);
-            return;
+            break;
         case AnalysisEnd::Stopped:
-            report_.not_analysable = true;
-            become_idle();
-            return;
+            break;
         }
+        report_.not_analysable = true;
+        // A scene that cannot be analysed is not converted right away.
+        express_ = false;
+    }
+
+    // The verdict of an analysis, once the form is idle again. `ase_like`:
+    // the scene converts as an ".ase" scene does.
+    void after_idle(const AnalysisResult& result, bool ase_like)
+    {
+        if (result.end == AnalysisEnd::NoObjects && !ase_like)
+            clear_statistics(s_);
+        if (result.end != AnalysisEnd::Completed)
+            return;
+        if (ase_like)
+            give_ase_verdict(result.problems);
+        else
+            give_asc_verdict(result.problems);
+        finish_loading(result.problems);
     }
 
     void give_asc_verdict(bool problems)
@@ -381,37 +343,43 @@ private:
 
     void give_ase_verdict(bool problems)
     {
-        if (problems) {
-            c_.Open_error_log.enabled = true;
-            if (!scene_.target_path.empty()) {
-                s_.tell("Warning", messages::ase_finished_with_problems, MessageIcon::Critical);
-                c_.Start_process.enabled = true;
-            } else {
-                s_.tell("Warning", messages::ase_finished_with_problems_choose_target, MessageIcon::Critical);
-            }
-            // A scene with problems is never converted right away; a Yes to
-            // that question is answered with the reason.
-            if (scene_.express_run)
-                s_.tell("Warning", messages::express_run_not_honoured, MessageIcon::Information);
-            scene_.express_run = false;
-        } else {
-            c_.Open_error_log.enabled = false;
-            if (!scene_.express_run && scene_.target_path.empty()) {
-                s_.tell("Finished", messages::finished_choose_target, MessageIcon::Information);
-            } else if (!scene_.express_run) {
-                s_.tell("Finished", messages::finished, MessageIcon::Information);
-                c_.Start_process.enabled = true;
-            }
-        }
+        c_.Open_error_log.enabled = problems;
+        if (problems)
+            tell_problems();
+        else if (!express_)
+            tell_finished();
         c_.Target_filename.enabled = true;
+    }
+
+    void tell_problems()
+    {
+        if (!scene_.target_path.empty()) {
+            s_.tell("Warning", messages::ase_finished_with_problems, MessageIcon::Critical);
+            c_.Start_process.enabled = true;
+        } else {
+            s_.tell("Warning", messages::ase_finished_with_problems_choose_target, MessageIcon::Critical);
+        }
+        // A scene with problems is never converted right away; a Yes to
+        // that question is answered with the reason.
+        if (express_)
+            s_.tell("Warning", messages::express_run_not_honoured, MessageIcon::Information);
+        express_ = false;
+    }
+
+    void tell_finished()
+    {
+        if (scene_.target_path.empty()) {
+            s_.tell("Finished", messages::finished_choose_target, MessageIcon::Information);
+        } else {
+            s_.tell("Finished", messages::finished, MessageIcon::Information);
+            c_.Start_process.enabled = true;
+        }
     }
 
     void finish_loading(bool problems)
     {
         c_.Clear_statistics.enabled = true;
-        scene_.file_loaded = 1;
-        scene_.file_type = to_lower_copy(extension_of(scene_.scene_path));
-        scene_.command_line_scene.clear();
+        scene_.file_loaded = true;
         report_.completed = true;
         report_.problems = problems;
         s_.refresh();
@@ -421,28 +389,30 @@ private:
     SceneState& scene_;
     Controls& c_;
     AnalysisReport& report_;
+    const AnalysisRequest& request_;
     bool log_failure_told_ = false;
+    bool express_ = false;
+    std::unique_ptr<RidingConversion> rider_;
 };
 
 } // namespace
 
-void analyse_scene(Session& session)
+AnalysisOutcome analyse_scene(Session& session, const AnalysisRequest& request)
 {
-    AnalyseAction(session).run();
+    return AnalyseAction(session, request).run();
 }
 
-void analyse_given_scene(Session& session, const std::string& path)
+AnalysisOutcome analyse_given_scene(Session& session, const std::string& path)
 {
     // A file that will be refused leaves the loaded scene and its log as they are.
     if (refused_before_reading(session, path))
-        return;
-    if (session.scene.file_loaded == 1) {
+        return {};
+    if (session.scene.file_loaded) {
         if (!session.ask("Warning", messages::discard_question))
-            return;
+            return {};
         forget_loaded_scene(session);
     }
-    session.scene.command_line_scene = path;
-    analyse_scene(session);
+    return analyse_scene(session, {path, std::nullopt});
 }
 
 } // namespace trevanix

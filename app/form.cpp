@@ -28,18 +28,25 @@ void Form::run_guarded(Action action)
     session_.refresh();
 }
 
-void Form::start_up(const std::string& command_line)
+void Form::take(AnalysisOutcome outcome)
+{
+    prepared_ = std::move(outcome.prepared);
+    if (outcome.express_run)
+        start_process(session_, {true, std::move(prepared_)});
+}
+
+void Form::start_up(const std::string& command_line, std::optional<ConversionRequest> conversion)
 {
     session_.ui.let_events_run();
     if (command_line.empty())
         return;
-    session_.scene.command_line_scene = without_surrounding_quotes(command_line);
-    click_Analize_filename();
+    const AnalysisRequest request{without_surrounding_quotes(command_line), std::move(conversion)};
+    run_guarded([this, &request] { take(analyse_scene(session_, request)); });
 }
 
 void Form::click_Analize_filename()
 {
-    run_guarded([this] { analyse_scene(session_); });
+    run_guarded([this] { take(analyse_scene(session_, {})); });
 }
 
 void Form::click_Target_filename()
@@ -49,7 +56,9 @@ void Form::click_Target_filename()
 
 void Form::click_Start_process()
 {
-    run_guarded([this] { start_process(session_); });
+    run_guarded([this] {
+        start_process(session_, {false, std::move(prepared_)});
+    });
 }
 
 void Form::click_Check_all()
@@ -63,7 +72,7 @@ void Form::click_check_box(CheckBoxState Controls::*box)
     if (busy_)
         return;
     CheckBoxState& state = session_.controls.*box;
-    state.value = state.value == 1 ? 0 : 1;
+    state.checked = !state.checked;
     if (box == &Controls::Check_all)
         check_all_clicked(session_);
     session_.refresh();
@@ -71,12 +80,16 @@ void Form::click_check_box(CheckBoxState Controls::*box)
 
 void Form::drop_scene(const std::string& path)
 {
-    run_guarded([this, &path] { analyse_given_scene(session_, path); });
+    run_guarded([this, &path] { take(analyse_given_scene(session_, path)); });
 }
 
 void Form::click_Clear_statistics()
 {
-    run_guarded([this] { clear_statistics(session_); });
+    run_guarded([this] {
+        clear_statistics(session_);
+        if (!session_.scene.file_loaded)
+            prepared_.reset();
+    });
 }
 
 void Form::click_Open_error_log()

@@ -2,8 +2,12 @@
 // The main window's click actions over one session, without any widget. The
 // Qt window, the command line and the tests all drive the program through
 // this class.
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "app/analyse_scene.hpp"
+#include "convert/riding_conversion.hpp"
 #include "state/session.hpp"
 
 namespace trevanix {
@@ -18,8 +22,10 @@ public:
     Controls& controls() noexcept { return session_.controls; }
 
     // Start-up: runs the analysis of the command-line scene when one is given.
-    // Surrounding double quotes are removed only when both are there.
-    void start_up(const std::string& command_line);
+    // Surrounding double quotes are removed only when both are there. With
+    // `conversion`, the command line converts right after the analysis when
+    // its verdict allows it: the conversion rides along the analysis.
+    void start_up(const std::string& command_line, std::optional<ConversionRequest> conversion = std::nullopt);
 
     void click_Analize_filename();
     void click_Target_filename();
@@ -50,9 +56,15 @@ public:
 private:
     template <typename Action>
     void run_guarded(Action action);
+    // Keeps what the analysis leaves for the conversion, and starts the
+    // express run when the analysis says it follows.
+    void take(AnalysisOutcome outcome);
 
     Session session_;
     bool busy_ = false;
+    // The outputs written beside the last analysis, for the Start Process
+    // that follows it.
+    std::unique_ptr<RidingConversion> prepared_;
 };
 
 } // namespace trevanix

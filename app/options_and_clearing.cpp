@@ -4,22 +4,29 @@
 
 namespace trevanix {
 
+ConversionOptions chosen_options(const Controls& c) noexcept
+{
+    const bool all = c.Check_all.checked;
+    return {all || c.Check_splitasc.checked, all || c.Check_flip3daxis.checked, all || c.Check_vtextures.checked,
+            all || c.Check_createmat.checked};
+}
+
 void check_all_clicked(Session& session)
 {
     Controls& c = session.controls;
-    const std::string& type = session.scene.file_type;
-    if (c.Check_all.value == 1) {
+    const FileType type = session.scene.file_type;
+    if (c.Check_all.checked) {
         c.Check_createmat.enabled = false;
         c.Check_splitasc.enabled = false;
         c.Check_flip3daxis.enabled = false;
         c.Check_vtextures.enabled = false;
         return;
     }
-    if (type.empty() || converts_like_ase(session.scene)) {
+    if (type == FileType::None || converts_like_ase(session.scene)) {
         c.Check_vtextures.enabled = true;
         c.Check_createmat.enabled = true;
     }
-    if (type == "asc") {
+    if (type == FileType::Asc) {
         c.Check_createmat.enabled = false;
         c.Check_vtextures.enabled = false;
     }

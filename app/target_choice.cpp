@@ -39,7 +39,7 @@ void choose_target(Session& session)
     // kept for the next scene, and Start_process waits for its analysis.
     session.scene.chosen_target = target;
     session.scene.target_path = target;
-    session.controls.Start_process.enabled = session.scene.file_loaded == 1;
+    session.controls.Start_process.enabled = session.scene.file_loaded;
     session.controls.Text_savefile.text = session.scene.target_path;
 }
 

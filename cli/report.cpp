@@ -204,7 +204,7 @@ AnalysisSnapshot take_analysis_snapshot(const Session& session, const std::strin
 {
     AnalysisSnapshot s;
     s.scene = scene;
-    s.file_type = session.scene.file_type;
+    s.file_type = session.scene.extension;
     s.completed = session.analysis_report.completed;
     s.problems = session.analysis_report.problems;
     s.statistics = session.scene.statistics;

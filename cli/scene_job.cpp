@@ -101,7 +101,10 @@ private:
             snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
             return false;
         }
-        run_analysis(form_, services_, plan_.scene);
+        std::optional<ConversionRequest> conversion;
+        if (choices_.converting)
+            conversion = conversion_request(plan_.target, choices_.options);
+        run_analysis(form_, services_, plan_.scene, std::move(conversion));
         snapshot_ = take_analysis_snapshot(form_.session(), plan_.scene);
         if (!choices_.json) {
             if (snapshot_.completed)
@@ -142,10 +145,10 @@ private:
             hint(rejected_objects_note());
         const bool interrupted = choices_.interrupted != nullptr && *choices_.interrupted != 0;
         if (!report.completed && services_.messages().empty() && !interrupted)
-            error_note(is_scene_file_type(session.scene.file_type)
+            error_note(is_scene_file_type(session.scene.extension)
                            ? "the scene could not be analysed."
                            : "only .ase and .asc scenes and the scenes the general reader takes can be analysed.");
-        if (report.completed && report.reader == SceneReader::General && has_exact_reader(session.scene.file_type) &&
+        if (report.completed && report.reader == SceneReader::General && has_exact_reader(session.scene.extension) &&
             session.settings.reader == ReaderChoice::Auto)
             hint("the exact reader refused the structure of this scene; the general reader read it.");
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/target_choice.hpp"
 #include "format/scene_file.hpp"
 #include "state/paths.hpp"
 
@@ -63,10 +64,19 @@ std::string unreadable_scene_reason(const std::string& path)
     return {};
 }
 
-void run_analysis(Form& form, CliServices& services, const std::string& scene_argument)
+void run_analysis(Form& form, CliServices& services, const std::string& scene_argument,
+                  std::optional<ConversionRequest> conversion)
 {
     services.answer_questions(false);
-    form.start_up(scene_argument);
+    form.start_up(scene_argument, std::move(conversion));
+}
+
+ConversionRequest conversion_request(const std::string& target, const OptionBoxes& boxes)
+{
+    const ConversionOptions options =
+        boxes.all ? ConversionOptions{true, true, true, true}
+                  : ConversionOptions{boxes.split, boxes.flip_axis, boxes.flip_textures, boxes.mat};
+    return {target.empty() ? std::string() : normalised_target(target), options};
 }
 
 bool conversion_allowed(const Session& session)
@@ -76,7 +86,7 @@ bool conversion_allowed(const Session& session)
         return false;
     if (converts_like_ase(session.scene))
         return true;
-    return session.scene.file_type == "asc" && !report.problems;
+    return session.scene.file_type == FileType::Asc && !report.problems;
 }
 
 bool choose_target(Form& form, CliServices& services, const std::string& target)
@@ -91,17 +101,16 @@ bool choose_target(Form& form, CliServices& services, const std::string& target)
 void set_option_boxes(Form& form, const OptionBoxes& boxes)
 {
     Controls& c = form.controls();
-    const int all = boxes.all ? 1 : 0;
-    if (c.Check_all.value != all) {
-        c.Check_all.value = all;
+    if (c.Check_all.checked != boxes.all) {
+        c.Check_all.checked = boxes.all;
         form.click_Check_all();
     }
     if (boxes.all)
         return;
-    c.Check_splitasc.value = boxes.split ? 1 : 0;
-    c.Check_flip3daxis.value = boxes.flip_axis ? 1 : 0;
-    c.Check_vtextures.value = boxes.flip_textures ? 1 : 0;
-    c.Check_createmat.value = boxes.mat ? 1 : 0;
+    c.Check_splitasc.checked = boxes.split;
+    c.Check_flip3daxis.checked = boxes.flip_axis;
+    c.Check_vtextures.checked = boxes.flip_textures;
+    c.Check_createmat.checked = boxes.mat;
 }
 
 void run_conversion(Form& form, CliServices& services, bool yes)

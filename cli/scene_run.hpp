@@ -37,8 +37,15 @@ std::optional<OptionBoxes> parse_option_list(std::string_view list);
 // A sentence saying why the scene file cannot be read, or "" when it can.
 std::string unreadable_scene_reason(const std::string& path);
 
-// Runs the analysis as the command-line start does, every question answered No.
-void run_analysis(Form& form, CliServices& services, const std::string& scene_argument);
+// Runs the analysis as the command-line start does, every question answered
+// No. With `conversion`, the conversion that follows rides along it.
+void run_analysis(Form& form, CliServices& services, const std::string& scene_argument,
+                  std::optional<ConversionRequest> conversion = std::nullopt);
+
+// What the conversion after the analysis will be asked for: the target as
+// the target button takes it ("" beside the scene) and the options the boxes
+// choose.
+ConversionRequest conversion_request(const std::string& target, const OptionBoxes& boxes);
 
 // Whether the analysis' verdict lets the scene be converted: an ".ase" scene
 // (or one of the general reader) whose analysis completed, or an ".asc" scene

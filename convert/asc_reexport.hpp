@@ -1,6 +1,7 @@
 #pragma once
 // The object loop for ".asc" input: each object is copied again, without its
 // mapping, material and smoothing lines, with the axis flip on request.
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -8,7 +9,8 @@
 
 namespace trevanix {
 
-LoopEnd run_asc_reexport(ExportRun& run);
+// The object loop over `run`, taken a step at a time.
+std::unique_ptr<ExportLoop> asc_reexport_loop(ExportRun& run);
 
 // Copies the object whose object-name line is current into `block`. Gives
 // the reason, with `block` incomplete, when the object is left out; the line

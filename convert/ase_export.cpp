@@ -14,9 +14,10 @@
 
 #include "format/text.hpp"
 #include "format/ase_keywords.hpp"
+#include "format/ase_object_reader.hpp"
 #include "format/asc_lines.hpp"
+#include "format/kolbrin_limits.hpp"
 #include "convert/ase_face_lines.hpp"
-#include "convert/line_assembler.hpp"
 #include "convert/vertex_lines.hpp"
 
 namespace trevanix {
@@ -25,162 +26,21 @@ namespace {
 
 bool matches(std::string_view line, std::string_view keyword) noexcept { return starts_with_upper(line, keyword); }
 
-// Reads lines until one matches the keyword; false at the end of the input.
-bool read_until(LineCursor& in, std::string_view keyword)
-{
-    while (in.read()) {
-        if (matches(in.line(), keyword))
-            return true;
-    }
-    return false;
-}
-
-std::optional<std::int64_t> count_after(std::string_view line, std::string_view keyword) noexcept
-{
-    return asc::whole_count(number_value(line.substr(keyword.size())));
-}
-
-// Fields `first` to `first + count - 1` of a line cut at each TAB (field 0 is
-// what precedes the first TAB). False when the line has fewer fields.
-bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std::string_view* out) noexcept
-{
-    const std::size_t last = first + count;
-    std::size_t field = 0;
-    std::size_t start = 0;
-    // Each TAB ends a field; true once the last wanted one is ended.
-    auto tab_at = [&](std::size_t i) {
-        if (field >= first)
-            out[field - first] = line.substr(start, i - start);
-        start = i + 1;
-        return ++field == last;
-    };
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen bytes at a time: the TABs of a block as the bits of a mask.
-    const __m128i tab = _mm_set1_epi8('\t');
-    for (; i + 16 <= line.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab))); mask != 0;
-             mask &= mask - 1) {
-            if (tab_at(i + static_cast<std::size_t>(__builtin_ctz(mask))))
-                return true;
-        }
-    }
-#endif
-    for (; i < line.size(); ++i) {
-        if (line[i] == '\t' && tab_at(i))
-            return true;
-    }
-    // The end of the line ends the last field.
-    return tab_at(line.size());
-}
-
-bool is_blank_or_tab(char c) noexcept { return c == ' ' || c == '\t'; }
-
-// The values of a list line whose fields are not all TAB-separated: after the
-// leading TABs, the keyword, the index and each value are the runs of text
-// between blanks or TABs. `count` values after the index go to `out`; false
-// when the line has fewer.
-bool blank_fields(std::string_view line, std::size_t count, std::string_view* out) noexcept
-{
-    std::size_t i = 0;
-    while (i < line.size() && line[i] == '\t')
-        ++i;
-    for (std::size_t run = 0; run < count + 2; ++run) {
-        while (i < line.size() && is_blank_or_tab(line[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !is_blank_or_tab(line[i]))
-            ++i;
-        if (i == start)
-            return false;
-        if (run >= 2)
-            out[run - 2] = line.substr(start, i - start);
-    }
-    return true;
-}
-
-// The values of a list line: its TAB fields 4 onwards where it has them, as
-// the exporters write it; else its runs of text (see blank_fields).
-bool list_values(std::string_view line, std::size_t count, std::string_view* out) noexcept
-{
-    return tab_fields(line, 4, count, out) || blank_fields(line, count, out);
-}
-
 } // namespace
-
-std::string_view AseObjectExporter::line(const Span& span) const noexcept
-{
-    return std::string_view(arena_).substr(span.begin, span.size);
-}
-
-std::string_view AseObjectExporter::field(const Fields& fields, std::size_t k) const noexcept
-{
-    return std::string_view(arena_).substr(fields.begin[k], fields.size[k]);
-}
-
-bool AseObjectExporter::read_lines(ExportRun& run, std::int64_t count, std::vector<Span>& list)
-{
-    LineCursor& in = run.input;
-    list.clear();
-    for (std::int64_t i = 0; i < count; ++i) {
-        if (!in.read())
-            return false;
-        const std::string_view text = in.line();
-        run.note_copied_line();
-        list.push_back(Span{arena_.size(), text.size(), true});
-        arena_ += text;
-    }
-    return true;
-}
-
-bool AseObjectExporter::read_field_lines(ExportRun& run, std::int64_t count, std::size_t wanted,
-                                         std::vector<Fields>& list, std::string_view keyword)
-{
-    LineCursor& in = run.input;
-    list.clear();
-    for (std::int64_t i = 0; i < count; ++i) {
-        if (!in.read())
-            return false;
-        const std::string_view text = in.line();
-        std::string_view values[3];
-        Fields fields;
-        // A line that fails its keyword test, or lacks a field, stays an empty
-        // slot; an object whose faces use such a slot is left out. A cut line
-        // that passes the keyword test counts as copied: the fields it would
-        // be judged on may lie beyond the cut.
-        const bool keyword_matches = keyword.empty() || matches(text, keyword);
-        if (keyword_matches)
-            run.note_copied_line();
-        if (keyword_matches && list_values(text, wanted, values)) {
-            fields.present = true;
-            // Only the wanted fields are kept.
-            const char* kept = values[0].data();
-            const std::size_t base = arena_.size();
-            arena_.append(kept, static_cast<std::size_t>(values[wanted - 1].data() + values[wanted - 1].size() - kept));
-            for (std::size_t k = 0; k < wanted; ++k) {
-                fields.begin[k] = base + static_cast<std::size_t>(values[k].data() - kept);
-                fields.size[k] = values[k].size();
-            }
-        }
-        list.push_back(fields);
-    }
-    return true;
-}
 
 AseObjectExporter::Outcome AseObjectExporter::place_corner(std::optional<std::int64_t> g, std::string_view texture,
                                                            bool mapped)
 {
     if (!g || *g >= nv_)
         return LeftOutReason::VertexIndexOutOfRange;
-    if (!verts_[static_cast<std::size_t>(*g)].present)
+    if (!object_.vertex_values[static_cast<std::size_t>(*g)].present)
         return LeftOutReason::VertexLineUnreadable;
     std::int64_t at = *g;
     if (mapped) {
         const auto t = index_below(texture, ntv_);
         if (!t)
             return LeftOutReason::MappingVertexIndexOutOfRange;
-        if (!tverts_[static_cast<std::size_t>(*t)].present)
+        if (!object_.mapping_vertex_values[static_cast<std::size_t>(*t)].present)
             return LeftOutReason::MappingVertexLineUnreadable;
         at = *t;
     }
@@ -214,14 +74,14 @@ AseObjectExporter::Outcome AseObjectExporter::face_pass(const MaterialCatalogue&
     // No 16-bit id (not even a negative one) matches: the first face looks its cell up.
     cached_mtlid_ = 1 << 16;
     for (std::int64_t j = 0; j < ntf_; ++j) {
-        const std::string_view face = line(faces_[static_cast<std::size_t>(j)]);
+        const std::string_view face = object_.line(object_.face_lines[static_cast<std::size_t>(j)]);
         std::string_view texture_corners[3];
         if (mapped) {
-            const Fields& t = tfaces_[static_cast<std::size_t>(j)];
+            const AseListValues& t = object_.mapping_face_values[static_cast<std::size_t>(j)];
             if (!t.present)
                 return LeftOutReason::MappingFaceLineUnreadable;
             for (std::size_t k = 0; k < 3; ++k)
-                texture_corners[k] = field(t, k);
+                texture_corners[k] = object_.value(t, k);
         }
         FaceReading r;
         if (!read_face_line(face, r))
@@ -241,7 +101,7 @@ AseObjectExporter::Outcome AseObjectExporter::face_pass(const MaterialCatalogue&
 
 namespace {
 
-// A value text without blanks, tabs or colons splits back out of a rebuilt
+// A value text without blanks, tabs or colons splits back out of a written
 // vertex line exactly as it went in, so the flips can take it directly.
 bool splits_back(std::string_view text) noexcept
 {
@@ -252,59 +112,31 @@ bool splits_back(std::string_view text) noexcept
     return true;
 }
 
-constexpr std::string_view filler_value = "0.000000";
-
-// "Vertex " + i + the mapped or unmapped form of the values, flipped as
-// asked, assembled in one buffer. False (nothing appended) when the line
-// would not fit.
-bool assemble_vertex_line(std::string& out, std::size_t i, std::string_view x, std::string_view y, std::string_view z,
-                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip)
+bool all_split_back(const VertexValues& values) noexcept
 {
-    LineAssembler line;
-    if (!line.fits(7 + LineAssembler::decimal_room + 5 + 7 + 7 + 7 + 7 + 2 + 2 + x.size() + y.size() + z.size() +
-                   u.size() + v.size()))
-        return false;
-    line.put(asc::vertex_line_start);
-    line.put_decimal(static_cast<std::int64_t>(i));
-    line.put(asc::vertex_x_label);
-    line.put(x);
-    line.put(asc::vertex_y_label);
-    if (axis_flip) {
-        line.put(z);
-        line.put(asc::vertex_z_label);
-        line.put_sign_toggled(y);
-    } else {
-        line.put(y);
-        line.put(asc::vertex_z_label);
-        line.put(z);
-    }
-    if (mapped) {
-        line.put(asc::vertex_u_label);
-        line.put(u);
-        line.put(asc::vertex_v_label);
-        if (texture_flip)
-            line.put_sign_toggled(v);
-        else
-            line.put(v);
-    }
-    line.put(asc::line_end);
-    line.append_to(out);
-    return true;
+    return splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
+           (!values.mapped || (splits_back(values.u) && splits_back(values.v)));
 }
+
+constexpr std::string_view filler_value = "0.000000";
 
 } // namespace
 
-AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, bool mapped) const noexcept
+VertexValues AseObjectExporter::slot_values(std::size_t slot, bool mapped) const noexcept
 {
     const std::int64_t g = slot_sources_[slot];
-    if (g < 0)
-        return {};
-    const Fields& position = verts_[static_cast<std::size_t>(g)];
-    VertexSlot values{field(position, 0), field(position, 1), field(position, 2), {}, {}, true};
+    if (g < 0) {
+        // A slot no face reaches.
+        const std::string_view uv = mapped ? filler_value : std::string_view();
+        return {filler_value, filler_value, filler_value, uv, uv, mapped};
+    }
+    const AseListValues& position = object_.vertex_values[static_cast<std::size_t>(g)];
+    VertexValues values{object_.value(position, 0), object_.value(position, 1), object_.value(position, 2), {}, {},
+                        mapped};
     if (mapped) {
-        const Fields& texture = tverts_[slot];
-        values.u = field(texture, 0);
-        values.v = field(texture, 1);
+        const AseListValues& texture = object_.mapping_vertex_values[slot];
+        values.u = object_.value(texture, 0);
+        values.v = object_.value(texture, 1);
     }
     return values;
 }
@@ -312,196 +144,89 @@ AseObjectExporter::VertexSlot AseObjectExporter::slot_values(std::size_t slot, b
 bool AseObjectExporter::append_vertex_lines(const ExportOptions& options, bool mapped, std::string& block,
                                             std::string& clipboard_line)
 {
-    const bool texture_flip = options.texture_flip && mapped;
-    const bool axis_flip = options.axis_flip;
-    for (std::size_t i = 0; i < slot_sources_.size(); ++i) {
-        const VertexSlot slot = slot_values(i, mapped);
-        if (!axis_flip && !texture_flip) {
-            const VertexSlot values = slot.set ? slot
-                                               : VertexSlot{filler_value, filler_value, filler_value,
-                                                            mapped ? filler_value : std::string_view(),
-                                                            mapped ? filler_value : std::string_view(), true};
-            if (assemble_vertex_line(block, i, values.x, values.y, values.z, values.u, values.v, mapped, false, false))
-                continue;
-        } else if (const bool last = i + 1 == slot_sources_.size(); slot.set && !(last && axis_flip)) {
-            // Values that split back unchanged take the flips directly.
-            const bool direct = splits_back(slot.x) && splits_back(slot.y) && splits_back(slot.z) &&
-                                (!mapped || (splits_back(slot.u) && splits_back(slot.v)));
-            if (direct && assemble_vertex_line(block, i, slot.x, slot.y, slot.z, slot.u, slot.v, mapped, axis_flip,
-                                               texture_flip))
-                continue;
-        }
-        asc::append_vertex_start(block, static_cast<std::int64_t>(i));
-        if (!axis_flip && !texture_flip) {
-            if (!slot.set)
-                block += mapped ? asc::mapped_filler : asc::unmapped_filler;
-            else if (mapped)
-                append_mapped_form(block, slot.x, slot.y, slot.z, slot.u, slot.v);
-            else
-                append_unmapped_form(block, slot.x, slot.y, slot.z);
-            block += asc::line_end;
-            continue;
-        }
-        const bool last = i + 1 == slot_sources_.size();
-        const VertexSlot values = slot.set ? slot
-                                           : VertexSlot{filler_value, filler_value, filler_value,
-                                                        mapped ? filler_value : std::string_view(),
-                                                        mapped ? filler_value : std::string_view(), true};
-        const bool direct = splits_back(values.x) && splits_back(values.y) && splits_back(values.z) &&
-                            (!mapped || (splits_back(values.u) && splits_back(values.v)));
-        if (direct && !(last && axis_flip)) {
-            append_vertex_values(block, values.x, values.y, values.z, values.u, values.v, mapped, axis_flip,
-                                 texture_flip);
-            block += asc::line_end;
-            continue;
-        }
-        scratch_.clear();
-        if (!slot.set)
-            scratch_ += mapped ? asc::mapped_filler : asc::unmapped_filler;
-        else if (mapped)
-            append_mapped_form(scratch_, slot.x, slot.y, slot.z, slot.u, slot.v);
-        else
-            append_unmapped_form(scratch_, slot.x, slot.y, slot.z);
-        std::string* text = &scratch_;
-        if (axis_flip) {
-            if (last)
-                clipboard_line = scratch_;
-            flipped_.clear();
-            if (!append_axis_flipped(flipped_, scratch_, mapped))
-                return false;
-            text = &flipped_;
-        }
-        if (texture_flip) {
-            flipped_again_.clear();
-            if (!append_texture_flipped(flipped_again_, *text))
-                return false;
-            text = &flipped_again_;
-        }
-        block += *text;
-        block += asc::line_end;
+    const VertexFlips flips{options.axis_flip, options.texture_flip && mapped};
+    const std::size_t count = slot_sources_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const VertexValues values = slot_values(i, mapped);
+        const bool last = i + 1 == count;
+        const auto index = static_cast<std::int64_t>(i);
+        if (!flips.any() || (all_split_back(values) && !(last && flips.axis)))
+            write_vertex_line(block, index, values, flips);
+        else if (!write_resplit_vertex_line(block, index, values, flips, last ? &clipboard_line : nullptr))
+            return false;
     }
     return true;
 }
 
-AseObjectExporter::Outcome AseObjectExporter::read_counts(ExportRun& run)
+// The flips of values that would not split back out of the written line as
+// they stand (a blank, TAB or colon in a text), and of an object's last line
+// under the axis flip, whose unflipped text goes to the clipboard: the
+// unflipped line is built, and each flip takes its values from the line
+// before it by the split, as it takes them from 3D Studio's own lines.
+bool AseObjectExporter::write_resplit_vertex_line(std::string& block, std::int64_t index, const VertexValues& values,
+                                                  VertexFlips flips, std::string* clipboard_line)
 {
-    LineCursor& in = run.input;
-    if (!in.read())
-        return LeftOutReason::ObjectCutShort;
-    const auto name = asc::quoted_name(in.line());
-    if (!name)
-        return LeftOutReason::NameNotQuoted;
-    if (name->substr(0, 3) == "LOD")
-        return LeftOutReason::LodName;
-    run.note_copied_line();
-    name_.assign(*name);
-
-    if (!read_until(in, ase_keyword::vertex_count))
-        return LeftOutReason::ObjectCutShort;
-    const auto nv = count_after(in.line(), ase_keyword::vertex_count);
-    if (!nv)
-        return LeftOutReason::CountsUnusable;
-    if (*nv == 0)
-        return LeftOutReason::ZeroVertices;
-    // A face count that does not follow the vertex count directly would leave
-    // the object without a face count of its own.
-    if (!in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (!matches(in.line(), ase_keyword::face_count))
-        return LeftOutReason::FaceCountLineMissing;
-    const auto nf = count_after(in.line(), ase_keyword::face_count);
-    if (!nf)
-        return LeftOutReason::CountsUnusable;
-    if (*nf == 0)
-        return LeftOutReason::ZeroFaces;
-    if (*nf > 65535)
-        return LeftOutReason::TooManyFaces;
-    nv_ = *nv;
-    nf_ = *nf;
-    return std::nullopt;
-}
-
-AseObjectExporter::Outcome AseObjectExporter::read_lists(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    if (!in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (!matches(in.line(), ase_keyword::vertex_list))
-        return LeftOutReason::VertexListMissing;
-    if (!read_field_lines(run, nv_, 3, verts_, {}) || !in.read() || !in.read())
-        return LeftOutReason::ObjectCutShort;
-    if (!matches(in.line(), ase_keyword::face_list))
-        return LeftOutReason::FaceListMissing;
-    if (!read_lines(run, nf_, faces_))
-        return LeftOutReason::ObjectCutShort;
-    return std::nullopt;
-}
-
-AseObjectExporter::Outcome AseObjectExporter::read_mapping_lists(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    if (!in.read() || !read_until(in, ase_keyword::mapping_vertex_count))
-        return LeftOutReason::ObjectCutShort;
-    const auto ntv = count_after(in.line(), ase_keyword::mapping_vertex_count);
-    if (!ntv)
-        return LeftOutReason::CountsUnusable;
-    if (*ntv == 0)
-        return LeftOutReason::ZeroMappingVertices;
-    ntv_ = *ntv;
-    if (!in.read() || !read_field_lines(run, ntv_, 2, tverts_, ase_keyword::mapping_vertex))
-        return LeftOutReason::ObjectCutShort;
-
-    if (!read_until(in, ase_keyword::mapping_face_count))
-        return LeftOutReason::ObjectCutShort;
-    const auto ntf = count_after(in.line(), ase_keyword::mapping_face_count);
-    if (!ntf)
-        return LeftOutReason::CountsUnusable;
-    if (*ntf == 0)
-        return LeftOutReason::ZeroMappingFaces;
-    ntf_ = *ntf;
-    if (!in.read() || !read_field_lines(run, ntf_, 3, tfaces_, ase_keyword::mapping_face))
-        return LeftOutReason::ObjectCutShort;
-    return std::nullopt;
-}
-
-AseObjectExporter::Outcome AseObjectExporter::read_material_reference(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    if (!read_until(in, ase_keyword::shadow_property) || !in.read())
-        return LeftOutReason::ObjectCutShort;
-    mapped_ = false;
-    if (matches(in.line(), ase_keyword::material_ref) && run.has_materials) {
-        const auto reference = to_int16(number_value(in.line().substr(ase_keyword::material_ref.size())));
-        if (!reference)
-            return LeftOutReason::UnknownMaterial;
-        material_reference_ = *reference;
-        mapped_ = true;
+    scratch_.clear();
+    append_vertex_tail(scratch_, values, {});
+    std::string_view line = scratch_;
+    VertexValues found;
+    if (flips.axis) {
+        if (clipboard_line != nullptr)
+            *clipboard_line = scratch_;
+        if (!split_vertex_values(line, values.mapped, found))
+            return false;
+        if (!flips.texture) {
+            write_vertex_line(block, index, found, {.axis = true});
+            return true;
+        }
+        flipped_.clear();
+        append_vertex_tail(flipped_, found, {.axis = true});
+        line = flipped_;
     }
-    // The line after the material reference closes the object; the input may
-    // end there.
-    in.read();
-    return std::nullopt;
+    if (!split_vertex_values(line, true, found))
+        return false;
+    write_vertex_line(block, index, found, {.texture = true});
+    return true;
 }
+
+namespace {
+
+// Why the conversion leaves out an object whose reading stopped.
+LeftOutReason left_out_reason(AseStop stop) noexcept
+{
+    switch (stop) {
+    case AseStop::NameNotQuoted: return LeftOutReason::NameNotQuoted;
+    case AseStop::LodName: return LeftOutReason::LodName;
+    case AseStop::CountsUnusable: return LeftOutReason::CountsUnusable;
+    case AseStop::ZeroVertices: return LeftOutReason::ZeroVertices;
+    case AseStop::ZeroFaces: return LeftOutReason::ZeroFaces;
+    case AseStop::TooManyFaces: return LeftOutReason::TooManyFaces;
+    case AseStop::FaceCountLineMissing: return LeftOutReason::FaceCountLineMissing;
+    case AseStop::VertexListMissing: return LeftOutReason::VertexListMissing;
+    case AseStop::FaceListMissing: return LeftOutReason::FaceListMissing;
+    case AseStop::ZeroMappingVertices: return LeftOutReason::ZeroMappingVertices;
+    case AseStop::ZeroMappingFaces: return LeftOutReason::ZeroMappingFaces;
+    case AseStop::UnknownMaterial: return LeftOutReason::UnknownMaterial;
+    case AseStop::MappingFaceCountDiffers: return LeftOutReason::MappingFaceCountDiffers;
+    default: return LeftOutReason::ObjectCutShort;
+    }
+}
+
+} // namespace
 
 void AseObjectExporter::read_object(ExportRun& run)
 {
-    run.cut_line = 0;
-    cut_line_ = 0;
-    start_line_ = run.input.number();
-    arena_.clear();
-    left_out_ = read_counts(run);
-    if (!left_out_)
-        left_out_ = read_lists(run);
-    if (!left_out_)
-        left_out_ = read_mapping_lists(run);
-    if (!left_out_)
-        left_out_ = read_material_reference(run);
-    // The faces are written from the face list and joined to the texture faces
-    // one by one: both lists must be equally long.
-    if (!left_out_ && ntf_ != nf_)
-        left_out_ = LeftOutReason::MappingFaceCountDiffers;
-    if (!left_out_)
-        cut_line_ = run.cut_line;
+    reader_.read(run.input, object_);
+    left_out_.reset();
+    if (object_.stop != AseStop::None)
+        left_out_ = left_out_reason(object_.stop);
+    nv_ = static_cast<std::int64_t>(object_.vertices);
+    nf_ = static_cast<std::int64_t>(object_.faces);
+    ntv_ = static_cast<std::int64_t>(object_.mapping_vertices);
+    ntf_ = static_cast<std::int64_t>(object_.mapping_faces);
+    mapped_ = object_.has_material_reference;
+    if (mapped_ && !left_out_)
+        material_reference_ = *to_int16(object_.material_number);
 }
 
 AseObjectExporter::Outcome AseObjectExporter::write_object(const ExportOptions& options,
@@ -513,7 +238,7 @@ AseObjectExporter::Outcome AseObjectExporter::write_object(const ExportOptions& 
     if (const Outcome faces = face_pass(catalogue, mapped))
         return faces;
 
-    asc::append_name_line(block, name_);
+    asc::append_name_line(block, object_.name);
     asc::append_counts_line(block, mapped ? ntv_ : nv_, mapped ? ntf_ : nf_);
     asc::append_line(block, asc::mapped_line);
     asc::append_line(block, asc::vertex_list_line);
@@ -651,41 +376,73 @@ private:
 
 } // namespace
 
-LoopEnd run_ase_export(ExportRun& run)
-{
-    LineCursor& in = run.input;
-    AseObjectExporter exporters[2];
-    int reading = 0; // the exporter the next object is read into
-    ObjectWriting writing(run);
+namespace {
+
+// The ".ase" object loop, a line or an object a step. Objects are read into
+// one of two exporters while the writing places the other.
+class AseExportLoop : public ExportLoop {
+public:
+    explicit AseExportLoop(ExportRun& run)
+        : run_(run), exporters_{AseObjectExporter(run.has_materials), AseObjectExporter(run.has_materials)},
+          writing_(run)
+    {
+    }
+
+    bool step() override
+    {
+        if (!run_.pace.keep_going()) {
+            stopped_ = true;
+            return false;
+        }
+        LineCursor& in = run_.input;
+        if (at_object_ && !read_and_hand_over())
+            return false;
+        if (in.number() != 0)
+            run_.pace.progress(in.number());
+        if (in.at_end())
+            return false;
+        if (!at_object_) {
+            if (!in.read())
+                return false;
+            at_object_ = matches(in.line(), ase_keyword::object_start);
+        }
+        return true;
+    }
+
+    LoopEnd finish() override
+    {
+        if (stopped_)
+            return LoopEnd::Stopped;
+        const LoopEnd end = writing_.finish();
+        if (end == LoopEnd::LineTooLong)
+            run_.cut_line = writing_.cut_line();
+        run_.clipboard_line = std::move(writing_.clipboard_line());
+        return end;
+    }
+
+private:
+    bool read_and_hand_over()
+    {
+        exporters_[reading_].read_object(run_);
+        if (!writing_.hand_over(exporters_[reading_]))
+            return false;
+        reading_ = 1 - reading_;
+        at_object_ = matches(run_.input.line(), ase_keyword::object_start);
+        return true;
+    }
+
+    ExportRun& run_;
+    AseObjectExporter exporters_[2];
+    int reading_ = 0; // the exporter the next object is read into
+    ObjectWriting writing_;
     // Whether the current line starts an object. Kept as a flag because the
     // end-of-input test may move the reader's buffer under the current line.
-    bool at_object = false;
-    LoopEnd end = LoopEnd::Finished;
-    for (;;) {
-        if (!run.pace.keep_going())
-            return LoopEnd::Stopped;
-        if (at_object) {
-            exporters[reading].read_object(run);
-            if (!writing.hand_over(exporters[reading]))
-                break;
-            reading = 1 - reading;
-            at_object = matches(in.line(), ase_keyword::object_start);
-        }
-        if (in.number() != 0)
-            run.pace.progress(in.number());
-        if (in.at_end())
-            break;
-        if (!at_object) {
-            if (!in.read())
-                break;
-            at_object = matches(in.line(), ase_keyword::object_start);
-        }
-    }
-    end = writing.finish();
-    if (end == LoopEnd::LineTooLong)
-        run.cut_line = writing.cut_line();
-    run.clipboard_line = std::move(writing.clipboard_line());
-    return end;
-}
+    bool at_object_ = false;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<ExportLoop> ase_export_loop(ExportRun& run) { return std::make_unique<AseExportLoop>(run); }
 
 } // namespace trevanix

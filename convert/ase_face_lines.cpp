@@ -179,22 +179,20 @@ private:
 // a line each label occurs first where the grammar puts it, so reading it
 // straight through gives what the reading by labels gives; any other line is
 // read by its labels.
-bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+// "A:" a " B:" b " C:" c " AB:" ab " BC:" bc " CA:" ca, each value after
+// blanks (the labels as the face line grammar spells them, checked with
+// compares the compiler unrolls).
+bool read_canonical_corners_and_edges(FaceScan& scan, FaceReading& r) noexcept
 {
-    FaceScan scan(face);
-    std::string_view index, id;
-    if (!scan.literal("\t\t\t*MESH_FACE"))
-        return false;
-    scan.blanks();
-    if (!scan.plain_number(index) || !scan.literal(":"))
-        return false;
-    scan.blanks();
-    if (!scan.literal("A:") || !scan.value(r.corners[0]) || !scan.literal(" B:") || !scan.value(r.corners[1]) ||
-        !scan.literal(" C:") || !scan.value(r.corners[2]) || !scan.literal(" AB:") || !scan.value(r.edges[0]) ||
-        !scan.literal(" BC:") || !scan.value(r.edges[1]) || !scan.literal(" CA:") || !scan.value(r.edges[2]))
-        return false;
-    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
-        return false;
+    return scan.literal("A:") && scan.value(r.corners[0]) && scan.literal(" B:") && scan.value(r.corners[1]) &&
+           scan.literal(" C:") && scan.value(r.corners[2]) && scan.literal(" AB:") && scan.value(r.edges[0]) &&
+           scan.literal(" BC:") && scan.value(r.edges[1]) && scan.literal(" CA:") && scan.value(r.edges[2]);
+}
+
+// The sub-material id: 1 to 5 digits that fit 16 bits, ending the line.
+bool read_canonical_id(FaceScan& scan, FaceReading& r) noexcept
+{
+    std::string_view id;
     scan.blanks();
     if (!scan.plain_number(id) || !scan.at_end() || id.size() > 5)
         return false;
@@ -204,6 +202,25 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
     if (submaterial > 32767)
         return false;
     r.submaterial = static_cast<std::int16_t>(submaterial);
+    return true;
+}
+
+bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
+{
+    FaceScan scan(face);
+    std::string_view index;
+    if (!scan.literal("\t\t\t*MESH_FACE"))
+        return false;
+    scan.blanks();
+    if (!scan.plain_number(index) || !scan.literal(":"))
+        return false;
+    scan.blanks();
+    if (!read_canonical_corners_and_edges(scan, r))
+        return false;
+    if (!scan.literal("\t *MESH_SMOOTHING ") || !scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID "))
+        return false;
+    if (!read_canonical_id(scan, r))
+        return false;
     for (int k = 0; k < 3; ++k) {
         std::int64_t value = 0;
         for (const char c : r.corners[k])
@@ -221,9 +238,8 @@ void append_face_text(std::string& out, std::int64_t j, const FaceReading& r, co
                                          std::string_view material)
 {
     asc::append_face_start(out, j);
-    constexpr std::string_view corner_labels[3] = {": A:", " B:", " C:"};
     for (int k = 0; k < 3; ++k) {
-        out += corner_labels[k];
+        out += asc::face_corner_labels[k];
         if (texture_corners)
             out += texture_corners[k];
         else if (r.canonical)
@@ -231,9 +247,8 @@ void append_face_text(std::string& out, std::int64_t j, const FaceReading& r, co
         else
             append_field_number(out, r.corners[k]);
     }
-    constexpr std::string_view edge_labels[3] = {" AB:", " BC:", " CA:"};
     for (int k = 0; k < 3; ++k) {
-        out += edge_labels[k];
+        out += asc::face_edge_labels[k];
         if (r.canonical)
             out += r.edges[k];
         else
@@ -250,27 +265,25 @@ void append_face_text(std::string& out, std::int64_t j, const FaceReading& r, co
 bool assemble_face_text(std::string& out, std::int64_t j, const FaceReading& r, const std::string_view* corners,
                                            std::string_view material)
 {
-    constexpr std::size_t fixed = 5 + LineAssembler::decimal_room + 4 + 3 + 3 + 4 + 4 + 4 + 2 + 10 + 3 + 11 + 2;
-    std::size_t variable = material.size() + r.smoothing.size();
+    std::size_t room = asc::face_line_start.size() + LineAssembler::decimal_room + asc::line_end.size() +
+                       material.size() + r.smoothing.size() + asc::material_line_start.size() + 1 +
+                       asc::line_end.size() + asc::smoothing_line_start.size() + asc::line_end.size();
     for (int k = 0; k < 3; ++k)
-        variable += corners[k].size() + r.edges[k].size();
+        room += asc::face_corner_labels[k].size() + corners[k].size() + asc::face_edge_labels[k].size() +
+                r.edges[k].size();
     LineAssembler line;
-    if (!line.fits(fixed + variable))
+    if (!line.fits(room))
         return false;
     line.put(asc::face_line_start);
     line.put_decimal(j);
-    line.put(": A:");
-    line.put(corners[0]);
-    line.put(" B:");
-    line.put(corners[1]);
-    line.put(" C:");
-    line.put(corners[2]);
-    line.put(" AB:");
-    line.put(r.edges[0]);
-    line.put(" BC:");
-    line.put(r.edges[1]);
-    line.put(" CA:");
-    line.put(r.edges[2]);
+    for (int k = 0; k < 3; ++k) {
+        line.put(asc::face_corner_labels[k]);
+        line.put(corners[k]);
+    }
+    for (int k = 0; k < 3; ++k) {
+        line.put(asc::face_edge_labels[k]);
+        line.put(r.edges[k]);
+    }
     line.put(asc::line_end);
     if (!material.empty()) {
         line.put(asc::material_line_start);

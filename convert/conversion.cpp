@@ -82,19 +82,20 @@ std::string line_too_long_text(const std::string& scene_path, std::int64_t line_
 WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionInput& input,
                                    const TargetFolder& folder, WorkPace& pace)
 {
-    const bool ase = input.file_type == "ase";
+    const bool ase = input.file_type == FileType::Ase;
     std::vector<OutputFile> files;
     LineSource source(input.reading);
     std::string error;
     if (!source.open(input.scene, error))
         return failed(ConversionStatus::InputFailed, error);
-    LineCursor cursor(source, ase ? 0 : 1);
+    LineCursor cursor(source);
     ObjectPlacement placement(folder, files, plan.split, plan.target, input.scene_path);
-    ExportRun run{cursor, placement, pace, input.options, input.line_count, input.catalogue, input.has_materials, {}};
+    ExportRun run{cursor, placement, pace, input.options, input.catalogue, input.has_materials, {}};
     std::optional<LeftOutAccounting> accounting;
     if (input.passed != nullptr && input.left_out != nullptr)
         run.outcomes = &accounting.emplace(*input.passed, *input.left_out);
-    const LoopEnd end = ase ? run_ase_export(run) : run_asc_reexport(run);
+    const std::unique_ptr<ExportLoop> loop = ase ? ase_export_loop(run) : asc_reexport_loop(run);
+    const LoopEnd end = run_to_end(*loop);
     const bool read_failed = cursor.read_failed();
     // A reader that stopped on request has not seen the whole scene: what was
     // written from it must not be committed, as after the user's stop.
@@ -109,10 +110,7 @@ WrittenOutputs write_scene_outputs(const ConversionPlan& plan, const ConversionI
         return failed(placement.refused_input() ? ConversionStatus::RefusedTarget : ConversionStatus::WriteFailed,
                       placement.error());
     case LoopEnd::LineTooLong:
-        // The ".asc" loop's counter starts at 1 before the first line (it is
-        // also its progress), so its numbers run one ahead of the file's.
-        return failed(ConversionStatus::InputFailed,
-                      line_too_long_text(input.scene_path, ase ? run.cut_line : run.cut_line - 1));
+        return failed(ConversionStatus::InputFailed, line_too_long_text(input.scene_path, run.cut_line));
     case LoopEnd::Finished:
         break;
     }

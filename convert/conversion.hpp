@@ -14,9 +14,19 @@
 #include "format/line_source.hpp"
 #include "format/scene_file.hpp"
 #include "state/scene_state.hpp"
-#include "state/session.hpp"
+#include "state/outcome_types.hpp"
 
 namespace trevanix {
+
+// The options a conversion writes with, chosen once from the check boxes.
+struct ConversionOptions {
+    bool split = false;         // numbered split files of 255 objects
+    bool axis_flip = false;     // (X, Y, Z) becomes (X, Z, -Y)
+    bool texture_flip = false;  // V becomes -V (".ase" and the general reader's scenes)
+    bool material_file = false; // the ".mat" file of an ".ase" scene with materials
+
+    bool operator==(const ConversionOptions&) const = default;
+};
 
 // The files one conversion writes.
 struct ConversionPlan {
@@ -37,8 +47,7 @@ struct ConversionInput {
     // The scene, open: the file the analysis read (see SceneFile::open_unchanged).
     const SceneFile& scene;
     std::string scene_path;
-    std::string file_type; // "asc" or "ase"
-    std::int64_t line_count = 0;
+    FileType file_type = FileType::None; // Ase or Asc
     const MaterialCatalogue& catalogue;
     bool has_materials = false;
     ExportOptions options;

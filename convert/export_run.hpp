@@ -49,8 +49,6 @@ struct ExportRun {
     BlockSink& sink;
     WorkPace& pace;
     ExportOptions options;
-    // The analysis' line count: the ".asc" loop reads no further.
-    std::int64_t line_count = 0;
     // The material catalogue of an ".ase" scene, used when has_materials.
     const MaterialCatalogue& catalogue;
     bool has_materials = false;
@@ -64,12 +62,25 @@ struct ExportRun {
     // Told about every object the loop meets; none when nobody asks.
     ObjectOutcomes* outcomes = nullptr;
 
-    // Notes the current line as copied into the object's block.
-    void note_copied_line() noexcept
-    {
-        if (cut_line == 0 && input.line_cut())
-            cut_line = input.number();
-    }
 };
+
+// An object loop over an ExportRun, taken a step (a line, or an object) at a
+// time, so that it can ride along another reading of the same lines.
+class ExportLoop {
+public:
+    virtual ~ExportLoop() = default;
+    // One step; false once the loop has ended.
+    virtual bool step() = 0;
+    // Waits for what the loop still writes, and tells how it ended.
+    virtual LoopEnd finish() = 0;
+};
+
+// Runs a loop to its end.
+inline LoopEnd run_to_end(ExportLoop& loop)
+{
+    while (loop.step()) {
+    }
+    return loop.finish();
+}
 
 } // namespace trevanix

@@ -11,6 +11,7 @@
 
 #include "convert/left_out.hpp"
 #include "state/passed_objects.hpp"
+#include "state/spill_buffer.hpp"
 
 namespace trevanix {
 
@@ -19,6 +20,25 @@ class LeftOutReport {
 public:
     virtual ~LeftOutReport() = default;
     virtual void object_left_out(std::int64_t start_line, std::string_view name, LeftOutReason reason) = 0;
+};
+
+// The outcomes of an object loop, kept in order (in bounded memory) to be
+// told later: a conversion that rides along the analysis meets its objects
+// before the analysis has passed them all.
+class OutcomeRecord : public ObjectOutcomes {
+public:
+    void object_written(std::int64_t start_line) override { add(start_line, 0); }
+    void object_left_out(std::int64_t start_line, LeftOutReason reason) override
+    {
+        add(start_line, static_cast<unsigned>(reason) + 1);
+    }
+    // Tells `to` every outcome, in the order they came.
+    void replay(ObjectOutcomes& to) const;
+
+private:
+    void add(std::int64_t start_line, unsigned code);
+
+    SpillBuffer bytes_;
 };
 
 class LeftOutAccounting : public ObjectOutcomes {

@@ -28,6 +28,8 @@ public:
     }
     void put(std::string_view text) noexcept
     {
+        if (text.empty())
+            return; // an empty view may have no bytes at all to copy from
         std::memcpy(buffer_ + size_, text.data(), text.size());
         size_ += text.size();
     }
@@ -35,17 +37,6 @@ public:
     {
         size_ = static_cast<std::size_t>(std::to_chars(buffer_ + size_, buffer_ + capacity, value).ptr - buffer_);
     }
-    // The text with its leading "-" removed, or with a "-" added.
-    void put_sign_toggled(std::string_view value) noexcept
-    {
-        if (!value.empty() && value.front() == '-') {
-            put(value.substr(1));
-        } else {
-            buffer_[size_++] = '-';
-            put(value);
-        }
-    }
-
     void append_to(std::string& out) const { out.append(buffer_, size_); }
     void clear() noexcept { size_ = 0; }
 

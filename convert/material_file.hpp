@@ -10,6 +10,16 @@
 
 namespace trevanix {
 
+// The four byte templates of the material file.
+struct MaterialTemplates {
+    std::string file_header;
+    std::string record_start;
+    std::string record_middle;
+    std::string record_end;
+};
+// The templates, built on first use.
+const MaterialTemplates& material_templates();
+
 // The material file of a target: its last three characters become "mat".
 std::string material_path_for(const std::string& target);
 
@@ -18,7 +28,7 @@ std::string material_path_for(const std::string& target);
 // record start, the name, the record middle, the texture's base name, the
 // record end. Cells that are empty pairs, or hold no " , " at all, are passed
 // over.
-std::string material_file_bytes(const MaterialCatalogue& catalogue, const MaterialTemplates& templates);
+std::string material_file_bytes(const MaterialCatalogue& catalogue);
 
 // Writes the whole file into `file`, an unseen temporary in `folder` (the
 // folder of `path`) flushed to the disk; it appears when `file` is
@@ -26,6 +36,6 @@ std::string material_file_bytes(const MaterialCatalogue& catalogue, const Materi
 // sentence for the user in `error`; nothing is left behind and the previous
 // file is as it was.
 bool prepare_material_file(const TargetFolder& folder, const std::string& path, const MaterialCatalogue& catalogue,
-                           const MaterialTemplates& templates, OutputFile& file, std::string& error);
+                           OutputFile& file, std::string& error);
 
 } // namespace trevanix

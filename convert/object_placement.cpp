@@ -1,16 +1,11 @@
 #include "convert/object_placement.hpp"
 
+#include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 #include "state/messages.hpp"
 #include "state/paths.hpp"
 
 namespace trevanix {
-
-namespace {
-
-constexpr std::int64_t objects_per_file = 255;
-
-} // namespace
 
 std::string split_file_name(const std::string& target, std::int64_t number)
 {
@@ -65,11 +60,23 @@ bool ObjectPlacement::place_block(std::string_view block)
     if (!file.write(block))
         return failed(file);
     ++objects_placed_;
-    if (split_ && objects_placed_ == current_split_file_ * objects_per_file) {
+    if (split_ && objects_placed_ == current_split_file_ * kolbrin::objects_per_file) {
         ++current_split_file_;
         return file_full(file);
     }
     return true;
+}
+
+void ObjectPlacement::settle_split(bool split)
+{
+    if (split || !split_)
+        return;
+    split_ = false;
+    current_split_file_ = 1;
+    // At most one file of objects was begun: a scene of one file holds no
+    // more objects than a file takes.
+    if (!files_.empty())
+        files_.front().retarget(target_);
 }
 
 bool ObjectPlacement::create_remaining(std::size_t count)

@@ -38,6 +38,9 @@ public:
     }
 
     bool place_block(std::string_view block) override;
+    // The objects were placed as split files before the number of files the
+    // scene needs was known: when it needs one, that file is the target.
+    void settle_split(bool split);
     // Creates, empty, the files up to `count` that no object reached: the
     // later split files the analysis foresaw. False with error() on failure.
     bool create_remaining(std::size_t count);

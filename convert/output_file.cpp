@@ -132,13 +132,25 @@ bool OutputFile::open(const TargetFolder& folder, const std::string& target)
     // error, if any, is the one the user sees.
     if (!open_unnamed() && !open_named())
         return false;
-    // A replaced file keeps its permissions.
-    struct stat existing {};
-    replaced_mode_ = folder.look_at(name_, existing) && S_ISREG(existing.st_mode)
-                         ? static_cast<unsigned>(existing.st_mode & 07777)
-                         : 0;
+    note_replaced_mode();
     buffer_.clear();
     return true;
+}
+
+// A replaced file keeps its permissions.
+void OutputFile::note_replaced_mode()
+{
+    struct stat existing {};
+    replaced_mode_ = folder_->look_at(name_, existing) && S_ISREG(existing.st_mode)
+                         ? static_cast<unsigned>(existing.st_mode & 07777)
+                         : 0;
+}
+
+void OutputFile::retarget(const std::string& target)
+{
+    target_ = target;
+    name_ = file_name_of(target);
+    note_replaced_mode();
 }
 
 bool OutputFile::write(std::string_view bytes)

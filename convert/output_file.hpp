@@ -70,6 +70,9 @@ public:
     // outlive this file. On failure returns false and error() names the
     // file and the system's reason.
     bool open(const TargetFolder& folder, const std::string& target);
+    // Gives a file written before its name was settled the target it is
+    // placed as (and the permissions of the file that one replaces).
+    void retarget(const std::string& target);
     bool write(std::string_view bytes);
     // Writes the text and CR LF.
     bool write_line(std::string_view text);
@@ -108,6 +111,7 @@ private:
 
     bool open_unnamed();
     bool open_named();
+    void note_replaced_mode();
     bool flush();
     bool link_under_private_name();
     int move_into_place(bool target_exists);

@@ -1,6 +1,10 @@
 #include "convert/vertex_lines.hpp"
 
+#include <algorithm>
+
+#include "convert/line_assembler.hpp"
 #include "format/asc_lines.hpp"
+#include "format/text.hpp"
 
 namespace trevanix {
 
@@ -9,6 +13,68 @@ namespace {
 constexpr std::string_view no_uv = "no_uv";
 
 bool is_blank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// Appends to a string as the assembler does to its buffer.
+struct StringLine {
+    std::string& out;
+    void put(std::string_view text) { out += text; }
+    void put_decimal(std::int64_t value) { append_decimal(out, value); }
+};
+
+template <typename Line>
+void put_toggled(Line& line, std::string_view value)
+{
+    const ToggledSign toggled = toggled_sign(value);
+    line.put(toggled.sign);
+    line.put(toggled.digits);
+}
+
+template <typename Line>
+void put_tail(Line& line, const VertexValues& values, VertexFlips flips)
+{
+    line.put(asc::vertex_x_label);
+    line.put(values.x);
+    line.put(asc::vertex_y_label);
+    if (flips.axis) {
+        line.put(values.z);
+        line.put(asc::vertex_z_label);
+        put_toggled(line, values.y);
+    } else {
+        line.put(values.y);
+        line.put(asc::vertex_z_label);
+        line.put(values.z);
+    }
+    if (!values.mapped)
+        return;
+    line.put(asc::vertex_u_label);
+    line.put(values.u);
+    line.put(asc::vertex_v_label);
+    if (flips.texture)
+        put_toggled(line, values.v);
+    else
+        line.put(values.v);
+}
+
+template <typename Line>
+void put_line(Line& line, std::int64_t index, const VertexValues& values, VertexFlips flips)
+{
+    line.put(asc::vertex_line_start);
+    line.put_decimal(index);
+    put_tail(line, values, flips);
+    line.put(asc::line_end);
+}
+
+// The most a vertex line can take, from the grammar's pieces: the line start
+// and index, the labels, the values, a sign for each flip and the line end.
+std::size_t vertex_line_room(const VertexValues& values) noexcept
+{
+    std::size_t room = asc::vertex_line_start.size() + LineAssembler::decimal_room + asc::vertex_x_label.size() +
+                       asc::vertex_y_label.size() + asc::vertex_z_label.size() + values.x.size() + values.y.size() +
+                       values.z.size() + 1 + asc::line_end.size();
+    if (values.mapped)
+        room += asc::vertex_u_label.size() + asc::vertex_v_label.size() + values.u.size() + values.v.size() + 1;
+    return room;
+}
 
 // Where the value after a label starts: at the first non-blank character, as
 // 3D Studio writes "X: -2500" and the written form "X:-2500". When the next
@@ -42,7 +108,43 @@ bool value_after(std::string_view line, std::string_view label, std::string_view
     return true;
 }
 
+// A value of a vertex line as written: no blank, tab or colon, so that no
+// label can hide in it and the split takes it from its first character.
+std::size_t plain_value_end(std::string_view tail, std::size_t from) noexcept
+{
+    std::size_t i = from;
+    while (i < tail.size() && !is_blank(tail[i]) && tail[i] != ':')
+        ++i;
+    return i;
+}
+
 } // namespace
+
+void write_vertex_line(std::string& out, std::int64_t index, const VertexValues& values, VertexFlips flips)
+{
+    // Most lines fit the assembler, which costs less than growing the block
+    // piece by piece; a longer one is written piece by piece, alike.
+    LineAssembler line;
+    if (line.fits(vertex_line_room(values))) {
+        put_line(line, index, values, flips);
+        line.append_to(out);
+        return;
+    }
+    StringLine whole{out};
+    put_line(whole, index, values, flips);
+}
+
+void append_vertex_tail(std::string& out, const VertexValues& values, VertexFlips flips)
+{
+    StringLine tail{out};
+    put_tail(tail, values, flips);
+}
+
+void append_sign_toggled(std::string& out, std::string_view value)
+{
+    StringLine text{out};
+    put_toggled(text, value);
+}
 
 SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexcept
 {
@@ -71,93 +173,55 @@ SplitResult split_vertex_line(std::string_view line, VertexFields& fields) noexc
     return SplitResult::Ok;
 }
 
-void append_sign_toggled(std::string& out, std::string_view value)
+bool split_vertex_values(std::string_view line, bool mapped, VertexValues& values) noexcept
 {
-    if (!value.empty() && value.front() == '-') {
-        out += value.substr(1);
-    } else {
-        out += '-';
-        out += value;
-    }
+    VertexFields f;
+    const SplitResult split = split_vertex_line(line, f);
+    if (split == SplitResult::MissingXyz || (mapped && (split != SplitResult::Ok || !f.has_uv)))
+        return false;
+    values = {f.x, f.y, f.z, f.u, f.v, mapped};
+    return true;
 }
 
-void append_unmapped_form(std::string& out, std::string_view x, std::string_view y, std::string_view z)
+bool plain_vertex_tail_values(std::string_view tail, VertexValues& values) noexcept
 {
-    out += asc::vertex_x_label;
-    out += x;
-    out += asc::vertex_y_label;
-    out += y;
-    out += asc::vertex_z_label;
-    out += z;
-}
-
-void append_mapped_form(std::string& out, std::string_view x, std::string_view y, std::string_view z,
-                        std::string_view u, std::string_view v)
-{
-    append_unmapped_form(out, x, y, z);
-    out += asc::vertex_u_label;
-    out += u;
-    out += asc::vertex_v_label;
-    out += v;
-}
-
-void append_vertex_values(std::string& out, std::string_view x, std::string_view y, std::string_view z,
-                          std::string_view u, std::string_view v, bool mapped, bool axis_flip, bool texture_flip)
-{
-    out += asc::vertex_x_label;
-    out += x;
-    out += asc::vertex_y_label;
-    if (axis_flip) {
-        out += z;
-        out += asc::vertex_z_label;
-        append_sign_toggled(out, y);
-    } else {
-        out += y;
-        out += asc::vertex_z_label;
-        out += z;
-    }
-    if (!mapped)
-        return;
-    out += asc::vertex_u_label;
-    out += u;
-    out += asc::vertex_v_label;
-    if (texture_flip)
-        append_sign_toggled(out, v);
-    else
-        out += v;
+    constexpr std::string_view x_label = asc::vertex_x_label;
+    constexpr std::string_view y_label = asc::vertex_y_label;
+    constexpr std::string_view z_label = asc::vertex_z_label;
+    if (tail.substr(0, x_label.size()) != x_label)
+        return false;
+    const std::size_t x_end = plain_value_end(tail, x_label.size());
+    if (tail.substr(x_end, y_label.size()) != y_label)
+        return false;
+    const std::size_t y_start = x_end + y_label.size();
+    const std::size_t y_end = plain_value_end(tail, y_start);
+    if (tail.substr(y_end, z_label.size()) != z_label)
+        return false;
+    const std::size_t z_start = y_end + z_label.size();
+    // A blank or tab after "Z:" is skipped by the split: not this form.
+    if (z_start < tail.size() && is_blank(tail[z_start]))
+        return false;
+    const std::size_t z_end = std::min(tail.find(' ', z_start), tail.size());
+    values = {tail.substr(x_label.size(), x_end - x_label.size()), tail.substr(y_start, y_end - y_start),
+              tail.substr(z_start, z_end - z_start), {}, {}, false};
+    return true;
 }
 
 bool append_axis_flipped(std::string& out, std::string_view line, bool mapped_form)
 {
-    VertexFields f;
-    const SplitResult split = split_vertex_line(line, f);
-    if (split == SplitResult::MissingXyz || (mapped_form && (split != SplitResult::Ok || !f.has_uv)))
+    VertexValues values;
+    if (!split_vertex_values(line, mapped_form, values))
         return false;
-    out += asc::vertex_x_label;
-    out += f.x;
-    out += asc::vertex_y_label;
-    out += f.z;
-    out += asc::vertex_z_label;
-    append_sign_toggled(out, f.y);
-    if (mapped_form) {
-        out += asc::vertex_u_label;
-        out += f.u;
-        out += asc::vertex_v_label;
-        out += f.v;
-    }
+    append_vertex_tail(out, values, {.axis = true});
     return true;
 }
 
 bool append_texture_flipped(std::string& out, std::string_view line)
 {
-    VertexFields f;
-    if (split_vertex_line(line, f) != SplitResult::Ok || !f.has_uv)
+    VertexValues values;
+    if (!split_vertex_values(line, true, values))
         return false;
-    append_unmapped_form(out, f.x, f.y, f.z);
-    out += asc::vertex_u_label;
-    out += f.u;
-    out += asc::vertex_v_label;
-    append_sign_toggled(out, f.v);
+    append_vertex_tail(out, values, {.texture = true});
     return true;
 }
 

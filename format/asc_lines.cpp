@@ -120,6 +120,7 @@ void RunningIndex::next() noexcept
         ++digits_[i - 1];
     else
         digits_[--start_] = '1';
+    packed_ = short_text(digits());
 }
 
 bool starts_with_indexed(std::string_view line, std::string_view keyword, const RunningIndex& index,

@@ -4,8 +4,10 @@
 // Readers recognise a line by its first characters, lower-cased, so the
 // keywords to test are given in lower case. Writers append whole lines, each
 // ending with CR LF, to an output buffer.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,9 @@ inline constexpr std::string_view vertex_y_label = "     Y:";
 inline constexpr std::string_view vertex_z_label = "     Z:";
 inline constexpr std::string_view vertex_u_label = "     U:";
 inline constexpr std::string_view vertex_v_label = "     V:";
+// A face line after its index: ": A:a B:b C:c AB:ab BC:bc CA:ca".
+inline constexpr std::string_view face_corner_labels[3] = {": A:", " B:", " C:"};
+inline constexpr std::string_view face_edge_labels[3] = {" AB:", " BC:", " CA:"};
 inline constexpr std::string_view material_line_start = "Material:\""; // then the name and a closing quote
 inline constexpr std::string_view smoothing_line_start = "Smoothing: ";
 inline constexpr std::string_view vertex_list_line = "Vertex list:";
@@ -99,6 +104,36 @@ struct Counts {
 };
 std::optional<Counts> read_counts_line(std::string_view line) noexcept;
 
+// A text of at most eight characters as the eight bytes a line starts with:
+// a line begins with the text exactly when its first eight bytes, masked,
+// equal `word`. One compare instead of a library call, for the keywords and
+// indices every vertex and face line is tested against.
+struct ShortText {
+    std::uint64_t word = 0;
+    std::uint64_t mask = 0;
+    std::size_t size = 0;
+};
+
+constexpr ShortText short_text(std::string_view text) noexcept
+{
+    ShortText packed;
+    packed.size = text.size() < 8 ? text.size() : 8;
+    for (std::size_t i = 0; i < packed.size; ++i) {
+        const std::size_t shift = std::endian::native == std::endian::little ? 8 * i : 8 * (7 - i);
+        packed.word |= std::uint64_t{static_cast<unsigned char>(text[i])} << shift;
+        packed.mask |= std::uint64_t{0xFF} << shift;
+    }
+    return packed;
+}
+
+// The eight bytes at `at` (which must be readable) begin with `text`.
+inline bool begins_with(const char* at, const ShortText& text) noexcept
+{
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return (bytes & text.mask) == text.word;
+}
+
 // The decimal digits of a running index, counted up in place: the vertex and
 // face lines of an object are matched against 0, 1, 2, ... without
 // formatting each number anew.
@@ -106,6 +141,8 @@ class RunningIndex {
 public:
     std::int64_t value() const noexcept { return value_; }
     std::string_view digits() const noexcept { return {digits_ + start_, sizeof digits_ - start_}; }
+    // The digits packed for begins_with(), while there are at most eight.
+    const ShortText& packed() const noexcept { return packed_; }
     void next() noexcept;
 
 private:
@@ -113,6 +150,7 @@ private:
                         '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
     std::size_t start_ = sizeof digits_ - 1;
     std::int64_t value_ = 0;
+    ShortText packed_ = short_text("0");
 };
 
 // The line begins, case-insensitively, with `keyword` followed by the index's

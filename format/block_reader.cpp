@@ -85,8 +85,8 @@ void BlockReader::start(const SceneFile& file)
         filled_ = 1;
         return;
     }
-    allocate(buffers_[0], options_.room_before, options_.block_size);
-    allocate(buffers_[1], options_.room_before, options_.block_size);
+    for (Buffer& buffer : buffers_)
+        allocate(buffer, options_.room_before, options_.block_size);
     helper_ = std::thread([this] { read_ahead(); });
 }
 
@@ -111,11 +111,11 @@ void BlockReader::read_ahead()
     for (std::size_t block = 0;; ++block) {
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return quit_ || block < given_back_ + 2; });
+            changed_.wait(lock, [&] { return quit_ || block < given_back_ + buffer_count; });
             if (quit_)
                 return;
         }
-        Buffer& buffer = buffers_[block % 2];
+        Buffer& buffer = buffers_[block % buffer_count];
         fill(buffer, static_cast<std::uint64_t>(block) * options_.block_size);
         const bool over = buffer.block.last || buffer.outcome != BlockReadEnd::Whole;
         {
@@ -139,12 +139,12 @@ bool BlockReader::next(ReadBlock& block, const char* keep, std::size_t keep_leng
 {
     if (finished_)
         return false;
-    if (taken_ > 0 && buffers_[(taken_ - 1) % 2].block.last) {
+    if (taken_ > 0 && buffers_[(taken_ - 1) % buffer_count].block.last) {
         finished_ = true; // the last block was handed out before
         return false;
     }
     wait_for(taken_);
-    Buffer& buffer = buffers_[taken_ % 2];
+    Buffer& buffer = buffers_[taken_ % buffer_count];
     if (keep_length > 0)
         std::memmove(buffer.block.data - keep_length, keep, keep_length);
     if (taken_ > 0) {

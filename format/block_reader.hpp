@@ -1,10 +1,11 @@
 #pragma once
 // Reads a scene file block after block, one block ahead of its reader.
 //
-// Two buffers take turns: while the reader works on one block, a helper
-// thread reads the next one into the other buffer and, when asked, finds its
+// Three buffers take turns: while the reader works on one block, a helper
+// thread reads the next ones into the others and, when asked, finds their
 // line ends, so the copy from the operating system and the scan run beside
-// the reader's own work. A file no larger than one block is read at once,
+// the reader's own work, and a block that takes one of them longer than the
+// other does not hold the other up. A file no larger than one block is read at once,
 // without a thread.
 //
 // Each block has free room in front of it, where the reader may move the
@@ -86,7 +87,8 @@ private:
 
     BlockReaderOptions options_;
     const SceneFile* file_ = nullptr;
-    Buffer buffers_[2];         // block k lives in buffers_[k % 2]
+    static constexpr std::size_t buffer_count = 3;
+    Buffer buffers_[buffer_count]; // block k lives in buffers_[k % buffer_count]
     std::size_t taken_ = 0;     // blocks handed out so far
     bool finished_ = true;      // no block is left to hand out
     BlockReadEnd end_ = BlockReadEnd::Whole;

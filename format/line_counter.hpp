@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/object_starts.hpp"
 #include "format/scene_file.hpp"
 
 namespace trevanix {
@@ -21,16 +22,6 @@ struct LineCount {
     bool lf_ends_line = false;
     // The file holds an LF that no CR precedes.
     bool lone_line_feeds = false;
-};
-
-// Tells whether a line starts an object, given the line's text from its first
-// character (at least the keyword's length when the line is that long).
-using ObjectStartTest = bool (*)(std::string_view line_start);
-
-struct ObjectStartKeyword {
-    ObjectStartTest test;
-    char first_lower; // the keyword's first character in both cases; a line
-    char first_upper; // starting otherwise cannot start an object
 };
 
 struct CountOptions {

@@ -57,6 +57,7 @@ void LineSource::start()
     skipping_ = false;
     line_cut_ = false;
     lines_read_ = 0;
+    bytes_reached_ = 0;
     next_end_ = 0;
     block_ = {};
     line_start_ = nullptr;
@@ -122,6 +123,7 @@ bool LineSource::move_to_next_block()
         return false;
     }
     block_ = next;
+    bytes_reached_ += next.size;
     line_start_ = block_.data - keep + skip;
     next_end_ = 0;
     while (next_end_ < block_.end_count && block_.ends[next_end_] < skip)

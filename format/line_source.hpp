@@ -70,8 +70,20 @@ public:
     // True when no character is left to read (or nothing more can be read).
     bool at_end();
 
+    // The lines handed out so far stay where they are through the next
+    // next() and at_end(): the next line ends in the current block. When
+    // false, the block may be given back for the next one.
+    bool next_keeps_views() const noexcept
+    {
+        return next_end_ < block_.end_count &&
+               static_cast<std::size_t>(block_.data + block_.ends[next_end_] - line_start_) <= max_line_length;
+    }
+
     // Lines handed out since open().
     std::int64_t lines_read() const noexcept { return lines_read_; }
+    // Bytes of the file read so far (those of the blocks handed out), for a
+    // progress display.
+    std::uint64_t bytes_reached() const noexcept { return bytes_reached_; }
     // True when the file was not read to its end: the operating system
     // reported an error, the file changed while it was read, or a stop was
     // requested. What was read is then not the whole file, and nothing may
@@ -124,6 +136,7 @@ private:
     bool line_cut_ = false;
     Failure failure_ = Failure::None;
     std::int64_t lines_read_ = 0;
+    std::uint64_t bytes_reached_ = 0;
 };
 
 } // namespace trevanix

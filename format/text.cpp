@@ -156,93 +156,134 @@ bool beyond_largest_double(std::string_view mantissa, long exponent) noexcept
 
 } // namespace
 
+namespace {
+
+// The characters of a number text, gathered for std::from_chars: the sign,
+// the digits with the decimal point, the exponent. Blanks, tabs and line
+// feeds are skipped wherever they stand. A long digit run is kept up to the
+// buffer's size; further integer digits only change the exponent, which is
+// counted apart.
+class NumberText {
+public:
+    explicit NumberText(std::string_view text) noexcept : text_(text) { c_ = next(); }
+
+    double value() noexcept
+    {
+        const bool negative = sign();
+        const bool whole = integer_digits();
+        const bool fraction = fraction_digits();
+        if (!whole && !fraction)
+            return 0.0;
+        const long exponent = exponent_part() + extra_exponent_;
+        const double magnitude = converted(exponent);
+        return negative ? -magnitude : magnitude;
+    }
+
+private:
+    static constexpr std::size_t room = 128 - 24; // leaves room for the exponent
+
+    // The next character that is not skipped; -1 at the end.
+    int next() noexcept
+    {
+        while (i_ < text_.size() && is_ignored_blank(text_[i_]))
+            ++i_;
+        return i_ < text_.size() ? static_cast<unsigned char>(text_[i_]) : -1;
+    }
+    void advance() noexcept
+    {
+        ++i_;
+        c_ = next();
+    }
+    bool at_digit() const noexcept { return c_ >= 0 && is_digit(static_cast<char>(c_)); }
+    void put(char c) noexcept
+    {
+        if (n_ < room)
+            buf_[n_++] = c;
+    }
+
+    bool sign() noexcept
+    {
+        if (c_ != '+' && c_ != '-')
+            return false;
+        const bool negative = c_ == '-';
+        advance();
+        return negative;
+    }
+
+    bool integer_digits() noexcept
+    {
+        bool digits = false;
+        for (; at_digit(); advance()) {
+            digits = true;
+            if (n_ < room)
+                buf_[n_++] = static_cast<char>(c_);
+            else
+                ++extra_exponent_;
+        }
+        return digits;
+    }
+
+    bool fraction_digits() noexcept
+    {
+        if (c_ != '.')
+            return false;
+        put('.');
+        advance();
+        bool digits = false;
+        for (; at_digit(); advance()) {
+            digits = true;
+            put(static_cast<char>(c_));
+        }
+        return digits;
+    }
+
+    // "E" or "D", an optional sign and digits; 0 when there is none.
+    long exponent_part() noexcept
+    {
+        if (c_ != 'e' && c_ != 'E' && c_ != 'd' && c_ != 'D')
+            return 0;
+        advance();
+        const bool negative = sign();
+        long exponent = 0;
+        for (; at_digit(); advance())
+            if (exponent < 100000)
+                exponent = exponent * 10 + (c_ - '0');
+        return negative ? -exponent : exponent;
+    }
+
+    // The gathered number's magnitude, read with std::from_chars, which knows
+    // no locale: a decimal point is a point under every desktop language.
+    double converted(long exponent) noexcept
+    {
+        const std::string_view mantissa(buf_, n_);
+        std::size_t n = n_;
+        if (exponent != 0) {
+            buf_[n++] = 'e';
+            const auto r = std::to_chars(buf_ + n, buf_ + sizeof buf_, exponent);
+            n = static_cast<std::size_t>(r.ptr - buf_);
+        }
+        double magnitude = 0.0;
+        const auto read = std::from_chars(buf_, buf_ + n, magnitude);
+        if (read.ec == std::errc::result_out_of_range)
+            return beyond_largest_double(mantissa, exponent) ? std::numeric_limits<double>::infinity() : 0.0;
+        return read.ec == std::errc() ? magnitude : 0.0;
+    }
+
+    std::string_view text_;
+    std::size_t i_ = 0;
+    int c_ = -1;
+    char buf_[128];
+    std::size_t n_ = 0;
+    long extra_exponent_ = 0; // integer digits dropped for lack of room
+};
+
+} // namespace
+
 double number_value(std::string_view text) noexcept
 {
     if (const auto plain = plain_integer(text))
         return plain->as_double();
-
-    // Gather the number's characters, skipping the ignored blanks, into a small
-    // buffer; long digit runs are kept up to the buffer's size (further digits
-    // only change the exponent, which is counted separately). The buffer is
-    // read with std::from_chars, which knows no locale: a decimal point is a
-    // point under every desktop language.
-    char buf[128];
-    std::size_t n = 0;
-    long extra_exponent = 0; // integer digits dropped for lack of room
-    std::size_t i = 0;
-    auto next = [&]() -> int {
-        while (i < text.size() && is_ignored_blank(text[i]))
-            ++i;
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : -1;
-    };
-    auto put = [&](char c) {
-        if (n < sizeof buf - 24)
-            buf[n++] = c;
-    };
-
-    int c = next();
-    bool negative = false;
-    if (c == '+' || c == '-') {
-        negative = c == '-';
-        ++i;
-        c = next();
-    }
-    bool digits = false;
-    while (c >= 0 && is_digit(static_cast<char>(c))) {
-        digits = true;
-        if (n < sizeof buf - 24)
-            buf[n++] = static_cast<char>(c);
-        else
-            ++extra_exponent;
-        ++i;
-        c = next();
-    }
-    if (c == '.') {
-        put('.');
-        ++i;
-        c = next();
-        while (c >= 0 && is_digit(static_cast<char>(c))) {
-            digits = true;
-            put(static_cast<char>(c));
-            ++i;
-            c = next();
-        }
-    }
-    if (!digits)
-        return 0.0;
-    long exponent = 0;
-    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
-        ++i;
-        c = next();
-        bool negative_exponent = false;
-        if (c == '+' || c == '-') {
-            negative_exponent = c == '-';
-            ++i;
-            c = next();
-        }
-        while (c >= 0 && is_digit(static_cast<char>(c))) {
-            if (exponent < 100000)
-                exponent = exponent * 10 + (c - '0');
-            ++i;
-            c = next();
-        }
-        if (negative_exponent)
-            exponent = -exponent;
-    }
-    exponent += extra_exponent;
-    const std::string_view mantissa(buf, n);
-    if (exponent != 0) {
-        buf[n++] = 'e';
-        const auto r = std::to_chars(buf + n, buf + sizeof buf, exponent);
-        n = static_cast<std::size_t>(r.ptr - buf);
-    }
-    double magnitude = 0.0;
-    const auto read = std::from_chars(buf, buf + n, magnitude);
-    if (read.ec == std::errc::result_out_of_range)
-        magnitude = beyond_largest_double(mantissa, exponent) ? std::numeric_limits<double>::infinity() : 0.0;
-    else if (read.ec != std::errc())
-        magnitude = 0.0;
-    return negative ? -magnitude : magnitude;
+    return NumberText(text).value();
 }
 
 namespace {

@@ -102,11 +102,11 @@ private:
         if (!read())
             return false;
         const std::vector<MeshInstance> instances =
-            mesh_instances(held_->scene(), to_3d_studio_axes(held_->scene(), scene_.file_type));
+            mesh_instances(held_->scene(), to_3d_studio_axes(held_->scene(), scene_.extension));
         if (instances.empty())
             return end(AnalysisEnd::NoObjects);
         scene_.line_count = general_progress_steps;
-        observer_.lines_counted();
+        observer_.reading_started(general_progress_steps);
         plan_objects(instances);
         if (!check_objects())
             return false;
@@ -126,7 +126,6 @@ private:
     {
         scene_.line_count = 0;
         scene_.object_count = 0;
-        scene_.valid_objects = 0;
         scene_.statistics.faces = 0;
         scene_.statistics.vertices = 0;
         scene_.statistics.valid_objects = 0;
@@ -231,10 +230,9 @@ private:
     {
         SceneStatistics& totals = scene_.statistics;
         for (const std::int64_t vertices : survey.part_vertices) {
-            ++scene_.valid_objects;
+            ++totals.valid_objects;
             totals.vertices += vertices;
         }
-        totals.valid_objects = scene_.valid_objects;
         totals.faces += survey.faces;
     }
 
@@ -267,7 +265,7 @@ private:
                 check.verdict = ObjectVerdict::Failed;
                 observer_.object_failed(check);
             }
-            observer_.line_checked(1 + static_cast<std::int64_t>((i + 1) * (general_progress_steps - 1) / n));
+            observer_.progress(1 + static_cast<std::int64_t>((i + 1) * (general_progress_steps - 1) / n));
         }
         return true;
     }

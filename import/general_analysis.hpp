@@ -36,7 +36,7 @@ struct GeneralAnalysis {
 // have no input lines to count).
 inline constexpr std::int64_t general_progress_steps = 1000;
 
-// Analyses scene.scene_path (scene.file_type is its lower-cased extension).
+// Analyses scene.scene_path (scene.extension is its lower-cased extension).
 // `stop` (may be null) ends the reading once set. The log must be open (or
 // have failed to open).
 GeneralAnalysis analyse_general_scene(SceneState& scene, ErrorLog& log, const std::atomic<bool>* stop,

@@ -6,11 +6,12 @@
 #include <span>
 #include <vector>
 
+#include "format/kolbrin_limits.hpp"
 #include "import/object_triangles.hpp"
 
 namespace trevanix {
 
-inline constexpr std::size_t most_faces_per_object = 65535;
+inline constexpr auto most_faces_per_object = static_cast<std::size_t>(kolbrin::most_faces_per_object);
 
 // The number of parts `triangles` triangles are written as (at least one).
 std::size_t part_count(std::size_t triangles) noexcept;

@@ -31,10 +31,8 @@ void ObjectWriter::append_vertex_lines(const aiMesh& mesh, const PlannedObject& 
             set_number(u_, mesh.mTextureCoords[0][v].x);
             set_number(v_, mesh.mTextureCoords[0][v].y);
         }
-        asc::append_vertex_start(block_, static_cast<std::int64_t>(i));
-        append_vertex_values(block_, x_, y_, z_, u_, v_, object.mapped, options.axis_flip,
-                             options.texture_flip && object.mapped);
-        block_ += asc::line_end;
+        write_vertex_line(block_, static_cast<std::int64_t>(i), {x_, y_, z_, u_, v_, object.mapped},
+                          {options.axis_flip, options.texture_flip && object.mapped});
     }
 }
 
@@ -47,18 +45,14 @@ void ObjectWriter::append_face_lines(std::span<const ObjectTriangle> part, std::
         line.clear();
         line.put(asc::face_line_start);
         line.put_decimal(static_cast<std::int64_t>(j));
-        line.put(": A:");
-        line.put_decimal(part_vertices_.index_of(t.vertex[0]));
-        line.put(" B:");
-        line.put_decimal(part_vertices_.index_of(t.vertex[1]));
-        line.put(" C:");
-        line.put_decimal(part_vertices_.index_of(t.vertex[2]));
-        line.put(" AB:");
-        line.put_decimal(t.polygon_edges & 1);
-        line.put(" BC:");
-        line.put_decimal((t.polygon_edges >> 1) & 1);
-        line.put(" CA:");
-        line.put_decimal((t.polygon_edges >> 2) & 1);
+        for (int k = 0; k < 3; ++k) {
+            line.put(asc::face_corner_labels[k]);
+            line.put_decimal(part_vertices_.index_of(t.vertex[k]));
+        }
+        for (int k = 0; k < 3; ++k) {
+            line.put(asc::face_edge_labels[k]);
+            line.put_decimal((t.polygon_edges >> k) & 1);
+        }
         line.put(asc::line_end);
         line.append_to(block_);
         if (!material.empty()) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake g++ libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev nlohmann-json3-dev
-          libassimp-dev libtiff-dev libstb-dev xvfb xauth jq clang-14 libclang-rt-14-dev)
+          libassimp-dev libtiff-dev libstb-dev xvfb xauth jq clang-14 libclang-rt-14-dev pmccabe)
 
 missing=()
 for package in "${packages[@]}"; do

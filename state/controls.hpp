@@ -21,9 +21,8 @@ struct LabelState {
 };
 
 struct CheckBoxState {
-    int value = 0; // 0 unchecked, 1 checked
+    bool checked = false;
     bool enabled = true;
-    bool checked() const noexcept { return value == 1; }
 };
 
 struct ProgressBarState {
@@ -51,11 +50,11 @@ struct Controls {
 
     ButtonState Target_filename{false};
     TextBoxState Text_savefile;
-    CheckBoxState Check_createmat{0, false};
-    CheckBoxState Check_all{1, true};
-    CheckBoxState Check_splitasc{0, false};
-    CheckBoxState Check_flip3daxis{0, false};
-    CheckBoxState Check_vtextures{0, false};
+    CheckBoxState Check_createmat{false, false};
+    CheckBoxState Check_all{true, true};
+    CheckBoxState Check_splitasc{false, false};
+    CheckBoxState Check_flip3daxis{false, false};
+    CheckBoxState Check_vtextures{false, false};
     ButtonState Start_process{false};
     ProgressBarState Process_bar;
 

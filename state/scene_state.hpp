@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/scene_file.hpp"
@@ -59,11 +60,17 @@ public:
     virtual ~HeldScene() = default;
 };
 
+// The format of a scene, by its extension: the two formats of the exact
+// readers, or a scene of another tool (read by the general reader).
+enum class FileType { None, Ase, Asc, Other };
+// The type of a lower-cased extension ("ase", "asc", "gltf", ...; "" for none).
+FileType file_type_of(std::string_view extension) noexcept;
+
 struct SceneState {
     // Input and loading.
-    std::string command_line_scene; // the next analysis reads this scene instead of asking
     std::string scene_path;
-    std::string file_type; // lower-cased extension: "asc", "ase", or another scene's ("gltf", "obj", ...)
+    FileType file_type = FileType::None;
+    std::string extension; // lower-cased: "asc", "ase", or another scene's ("gltf", "obj", ...)
     SceneReader reader = SceneReader::Exact;
     std::shared_ptr<HeldScene> held_scene; // the general reader's scene; empty for the exact readers
     // The file the analysis read; the conversion reads only that file.
@@ -72,12 +79,11 @@ struct SceneState {
     // file holds LF and no CR at all, or that was asked for). The conversion
     // reads the scene by the same rule.
     bool lf_ends_line = false;
-    int file_loaded = 0;   // 1 once an analysis has completed
+    bool file_loaded = false; // an analysis has completed
 
     // Counts and statistics.
     std::int64_t line_count = 0;
     std::int64_t object_count = 0;
-    std::int64_t valid_objects = 0;
     std::int64_t invalid_submaterial_objects_since_start = 0; // never reset
     SceneStatistics statistics;
     // The objects the last checking pass passed: the conversion accounts for
@@ -87,20 +93,10 @@ struct SceneState {
     // Target and conversion.
     std::string target_path;
     std::string chosen_target; // the target the user picked; empty: derive from the input
-    bool express_run = false;  // convert right after the analysis, with the default settings
     bool has_materials = false;
 
     MaterialCatalogue catalogue;
 };
-
-// The four byte templates of the material file, built once at start-up.
-struct MaterialTemplates {
-    std::string file_header;
-    std::string record_start;
-    std::string record_middle;
-    std::string record_end;
-};
-MaterialTemplates build_material_templates();
 
 // Whether the scene converts as an ".ase" scene does: objects that failed a
 // check are left out, the texture options apply and a material file may be

@@ -3,8 +3,7 @@
 namespace trevanix {
 
 Session::Session(UserServices& services, EngineSettings engine_settings)
-    : ui(services), settings(std::move(engine_settings)), templates(build_material_templates()),
-      log(settings.log_path)
+    : ui(services), settings(std::move(engine_settings)), log(settings.log_path)
 {
 }
 
@@ -37,12 +36,12 @@ void forget_loaded_scene(Session& session)
         box->text.clear();
     scene.line_count = 0;
     scene.object_count = 0;
-    scene.valid_objects = 0;
     scene.scene_path.clear();
     scene.scene_identity = {};
     scene.target_path.clear();
     scene.chosen_target.clear();
-    scene.file_type.clear();
+    scene.file_type = FileType::None;
+    scene.extension.clear();
     scene.has_materials = false;
     scene.reader = SceneReader::Exact;
     scene.held_scene.reset();
@@ -51,7 +50,7 @@ void forget_loaded_scene(Session& session)
     c.Start_process.enabled = false;
     c.Open_error_log.enabled = false;
     c.Clear_statistics.enabled = false;
-    scene.file_loaded = 0;
+    scene.file_loaded = false;
     session.refresh();
 }
 

@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "state/controls.hpp"
+#include "state/outcome_types.hpp"
 #include "state/error_log.hpp"
 #include "state/scene_state.hpp"
 #include "state/user_services.hpp"
 
 namespace trevanix {
-
-// Whether the analysis renames the pictures of shortened texture names, or
-// only lists what it would rename (to inspect a scene without touching its folder).
-enum class PictureRenaming { Rename, ListOnly };
 
 // Which reader reads ".ase" and ".asc" scenes; every other scene has only the
 // general reader.
@@ -39,20 +36,6 @@ struct EngineSettings {
     ReaderChoice reader = ReaderChoice::Exact;
 };
 
-// A picture of the TIFFRGB folder given its short texture name.
-struct PictureRename {
-    std::string from;
-    std::string to;
-};
-
-// A picture of a shortened texture name that was not renamed, and why (a
-// stable key, e.g. "linked_folder"; see unrenamed_picture_text).
-struct UnrenamedPicture {
-    std::string from;
-    std::string to;
-    std::string reason;
-};
-
 // What the last analysis ended with, for the command line and the tests.
 struct AnalysisReport {
     bool ran = false;        // got past the file choice
@@ -70,16 +53,6 @@ struct AnalysisReport {
     // points and lines dropped): one entry per log line, in log order.
     std::vector<LoggedProblem> repaired;
     std::vector<UnrenamedPicture> unrenamed_pictures;
-};
-
-enum class ConversionStatus {
-    NotRun,
-    Completed,     // ran to its end
-    Declined,      // stopped by a No answer
-    RefusedTarget, // an output would have replaced the input
-    WriteFailed,   // an output could not be written
-    InputFailed,   // the input could not be read again, or changed since its analysis
-    TargetBusy,    // another conversion was writing to the same target
 };
 
 // An object that passed the analysis and that the conversion did not write.
@@ -120,7 +93,6 @@ struct Session {
     EngineSettings settings;
     SceneState scene;
     Controls controls;
-    MaterialTemplates templates;
     ErrorLog log;
 
     AnalysisReport analysis_report;

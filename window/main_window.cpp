@@ -584,8 +584,8 @@ void MainWindow::sync_from_controls()
         show_text(t, c.*t.state);
     for (const CheckBinding& k : checks_) {
         const CheckBoxState& state = c.*k.state;
-        if (k.widget->isChecked() != state.checked())
-            k.widget->setChecked(state.checked());
+        if (k.widget->isChecked() != state.checked)
+            k.widget->setChecked(state.checked);
         const bool enabled = state.enabled && !running;
         if (k.widget->isEnabled() != enabled)
             k.widget->setEnabled(enabled);

@@ -211,13 +211,12 @@ TEST(AseAnalysis, BrokenStructureEndsTheAnalysis)
         h.analyse("broken.ase", c.text);
         ASSERT_FALSE(h.services.messages.empty()) << c.what;
         EXPECT_EQ(h.services.messages.front().message.text, messages::express_question) << c.what;
-        EXPECT_FALSE(h.scene().express_run) << c.what;
         EXPECT_EQ(h.session().conversion_report.status, ConversionStatus::NotRun) << c.what;
         const auto& last = h.services.messages.back().message;
         EXPECT_EQ(last.caption, "Error") << c.what;
         EXPECT_EQ(last.icon, MessageIcon::Critical) << c.what;
         EXPECT_EQ(last.text, c.message) << c.what;
-        EXPECT_EQ(h.scene().file_loaded, 0) << c.what;
+        EXPECT_FALSE(h.scene().file_loaded) << c.what;
         EXPECT_FALSE(h.session().analysis_report.completed) << c.what;
         EXPECT_TRUE(h.session().analysis_report.not_analysable) << c.what;
         EXPECT_FALSE(h.controls().Label_analize.visible);

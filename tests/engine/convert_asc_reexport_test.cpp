@@ -91,7 +91,7 @@ TEST(AscReexport, CopiesObjectsByteForByteWithAndWithoutTheAxisFlip)
         start_process(f.session);
         EXPECT_EQ(f.output("out.asc"), c.expected) << "axis flip " << c.axis;
         EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
-        EXPECT_EQ(f.session.scene.valid_objects, 3);
+        EXPECT_EQ(f.session.conversion_report.objects_written, 3);
         EXPECT_EQ(f.session.conversion_report.outputs, std::vector<std::string>{f.dir.file("out.asc")});
         EXPECT_EQ(f.session.conversion_report.mat_file, "");
         EXPECT_TRUE(f.ui.clipboard_history.empty()) << "an .asc input never touches the clipboard";

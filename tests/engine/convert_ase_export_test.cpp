@@ -124,7 +124,7 @@ TEST(AseExport, MergesGeometryAndMappingWithEveryFlipCombination)
         expected.insert(expected.end(), c.bare_vertices.begin(), c.bare_vertices.end());
         EXPECT_EQ(out, lines(expected, {"Face list:", "Face 0: A:2 B:1 C:0 AB:1 BC:1 CA:0", ""}))
             << "axis " << c.axis << " texture " << c.texture << " all " << c.all;
-        EXPECT_EQ(f.session.scene.valid_objects, 2);
+        EXPECT_EQ(f.session.conversion_report.objects_written, 2);
         // The clipboard ends holding the last vertex line handed to the axis flip.
         if (c.axis) {
             EXPECT_EQ(f.ui.clipboard_history, std::vector<std::string>{":  X:0.000000     Y:0.000000     Z:0.000000"});
@@ -160,7 +160,7 @@ TEST(AseExport, LeavesOutObjectsTheConversionCannotWriteAndNamesEach)
         c.change(broken);
         const std::string out = convert(f, {broken, bare()});
         EXPECT_EQ(out.find("Named object: \"lod1_bare\""), 0u) << c.what << "\n" << out;
-        EXPECT_EQ(f.session.scene.valid_objects, 1) << c.what;
+        EXPECT_EQ(f.session.conversion_report.objects_written, 1) << c.what;
         // The header takes lines 1 and 2: the object starts on line 3.
         EXPECT_EQ(f.left_out(), std::vector<std::string>{"3 " + broken.name + " " + c.reason}) << c.what;
         // One warning names it, before the final message.
@@ -193,7 +193,7 @@ TEST(AseExport, FacesOfSubMaterialsTheListLeavesUndefinedGetNoMaterialLines)
         const std::string out = f.output("scene.asc");
         EXPECT_NE(out.find(lines(expected_faces, {})), std::string::npos) << id << "\n" << out;
         EXPECT_TRUE(f.left_out().empty()) << id;
-        EXPECT_EQ(f.session.scene.valid_objects, 1);
+        EXPECT_EQ(f.session.conversion_report.objects_written, 1);
     }
 }
 
@@ -262,7 +262,7 @@ TEST(AseExport, SurvivesAnInputThatEndsInsideAnObject)
         f.materials({"stone , stone.bmp", "[{empty material}] , [{empty material}]"}, true);
         start_process(f.session);
         EXPECT_EQ(f.session.conversion_report.status, ConversionStatus::Completed);
-        EXPECT_EQ(f.session.scene.valid_objects, 1) << "cut at " << cut;
+        EXPECT_EQ(f.session.conversion_report.objects_written, 1) << "cut at " << cut;
     }
 }
 
@@ -287,7 +287,7 @@ TEST(AseExport, ConvertsTheRealScenesWithoutFault)
             ++starts;
             ++pos;
         }
-        EXPECT_EQ(starts, static_cast<std::size_t>(f.session.scene.valid_objects)) << name;
+        EXPECT_EQ(starts, static_cast<std::size_t>(f.session.conversion_report.objects_written)) << name;
         if (!out.empty()) {
             EXPECT_EQ(out.substr(out.size() - 4), "\r\n\r\n") << name;
         }

@@ -124,12 +124,11 @@ TEST(ConversionDriver, EndsWithTheFinalMessageAndLeavesTheWindowIdle)
     for (const auto& c : cases) {
         ConversionFixture f;
         f.load("scene.ase", ase_scene({}));
-        f.session.scene.express_run = c.express;
         f.session.show_final_message = c.show;
         f.session.controls.Open_error_log.enabled = true;
         if (c.answer)
             f.ui.answers.push_back(*c.answer);
-        start_process(f.session);
+        start_process(f.session, {.express_run = c.express == 1, .prepared = nullptr});
         EXPECT_EQ(f.ui.quit_called, c.quits);
         EXPECT_EQ(f.ui.messages.size(), c.show ? 1u : 0u);
         if (c.show) {
@@ -213,7 +212,8 @@ TEST(ConversionDriver, AStopRequestAbandonsTheOutputsSilently)
     const std::string input = asc_scene(40);
     session.scene.scene_path = dir.write("in.asc", input);
     session.scene.scene_identity = identity_of(session.scene.scene_path);
-    session.scene.file_type = "asc";
+    session.scene.file_type = FileType::Asc;
+    session.scene.extension = "asc";
     session.scene.line_count = 2 + 40 * 7;
     session.scene.statistics.split_files = 1;
     session.scene.chosen_target = dir.file("out.asc");
@@ -323,6 +323,16 @@ TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
     const std::string lod_scene = ase_scene({good, lod, flat});
     const std::string asc_text = trevanix::testing::asc_scene({{.name = "a"}, {.name = "b"}, {.name = "c"}, {.name = "d"}});
     const std::string missing_face = without_line(asc_text, "\"c\"", "Face 0:");
+    // Kolbrin2's face limit itself passes both readings of both formats.
+    AseObject limit;
+    limit.name = "limit";
+    limit.faces = ase_faces(65535);
+    limit.tfaces = ase_tfaces(65535);
+    const std::string limit_ase = ase_scene({limit});
+    const std::string limit_asc = trevanix::testing::asc_scene({{.name = "limit", .faces = 65535}});
+    // More lines in one object than are kept for a conversion riding along
+    // the analysis: that one reads the scene again.
+    const std::string huge_asc = trevanix::testing::asc_scene({{.name = "huge", .vertices = 300000}, {.name = "next"}});
     struct Case {
         const char* what;
         std::string name, scene;
@@ -336,6 +346,9 @@ TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
          {std::to_string(line_of(lod_scene, "\"LOD1_tree\"") - 1) + " LOD1_tree lod_name"}},
         {"an object read into the one before it", "scene.ase", overrun, 1,
          {std::to_string(line_of(overrun, "\"second\"") - 1) + " second object_start_skipped"}},
+        {"an .ase object of exactly 65535 faces", "scene.ase", limit_ase, 1, {}},
+        {"an .asc object of exactly 65535 faces", "scene.asc", limit_asc, 1, {}},
+        {"an .asc object of more lines than a riding conversion keeps", "scene.asc", huge_asc, 2, {}},
     };
     for (const Case& c : cases) {
         Harness h;
@@ -355,5 +368,22 @@ TEST(ConversionDriver, EveryObjectThatPassedTheAnalysisIsWrittenOrNamed)
         EXPECT_EQ(report.objects_written + report.objects_left_out, h.scene().statistics.valid_objects) << c.what;
         // The conversion's log stays empty.
         EXPECT_EQ(h.log_text(), "") << c.what;
+
+        // The same conversion riding along the analysis, as the command line
+        // runs it, writes and names the same.
+        Harness riding;
+        const std::string path = riding.dir.write(c.name, c.scene);
+        riding.form().start_up(path, ConversionRequest{riding.dir.file("out.asc"), {true, true, true, true}});
+        riding.services.save_choices.push_back(ScriptedServices::chosen(riding.dir.file("out.asc")));
+        riding.form().click_Target_filename();
+        riding.form().click_Start_process();
+        const ConversionReport& rode = riding.session().conversion_report;
+        EXPECT_EQ(rode.objects_written, report.objects_written) << c.what;
+        EXPECT_EQ(rode.objects_left_out, report.objects_left_out) << c.what;
+        std::vector<std::string> rode_left_out;
+        for (const LeftOutObject& o : rode.first_left_out)
+            rode_left_out.push_back(std::to_string(o.line) + " " + o.object + " " + o.reason);
+        EXPECT_EQ(rode_left_out, left_out) << c.what;
+        EXPECT_EQ(read_bytes(riding.dir.file("out.asc")), read_bytes(h.dir.file("out.asc"))) << c.what;
     }
 }

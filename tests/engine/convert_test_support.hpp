@@ -35,13 +35,14 @@ public:
         SceneState& s = session.scene;
         s.scene_path = path;
         const auto dot = name.rfind('.');
-        s.file_type = name.substr(dot + 1);
+        s.extension = name.substr(dot + 1);
+        s.file_type = file_type_of(s.extension);
         s.line_count = 0;
         for (char c : bytes)
             s.line_count += c == '\r';
         s.statistics.split_files = split_files;
         s.scene_identity = identity_of(path);
-        pass_every_object(bytes, s.file_type == "ase");
+        pass_every_object(bytes, s.file_type == FileType::Ase);
         return path;
     }
 
@@ -82,11 +83,11 @@ public:
     void options(bool split, bool axis, bool texture, bool createmat)
     {
         Controls& c = session.controls;
-        c.Check_all.value = 0;
-        c.Check_splitasc.value = split ? 1 : 0;
-        c.Check_flip3daxis.value = axis ? 1 : 0;
-        c.Check_vtextures.value = texture ? 1 : 0;
-        c.Check_createmat.value = createmat ? 1 : 0;
+        c.Check_all.checked = false;
+        c.Check_splitasc.checked = split;
+        c.Check_flip3daxis.checked = axis;
+        c.Check_vtextures.checked = texture;
+        c.Check_createmat.checked = createmat;
     }
 
     // One material (index 0) whose cells are given; submaterial_counts follows them.

@@ -105,6 +105,28 @@ TEST(Flips, RewriteVertexLinesAsText)
     EXPECT_EQ(texture(":  X:0     Y:0     Z:0     U:0.25     V:-0.25"), ":  X:0     Y:0     Z:0     U:0.25     V:0.25");
     EXPECT_EQ(texture(":  X:0     Y:0     Z:7.25"), "<refused>");
     EXPECT_EQ(texture(":  X: 0     Y: 0     Z: 0     U: 0.25     V: 0.75"), once);
+
+    // The one writer, whole lines compared: within the assembler's room and
+    // beyond it (each value a few hundred characters), so no value can take
+    // another's place or sign unseen.
+    const std::string x(300, '1'), u(200, '2'), v = "0." + std::string(150, '5');
+    struct Written {
+        VertexValues values;
+        VertexFlips flips;
+        std::string expected;
+    };
+    const Written written[] = {
+        {{"1", "-2", "3", "0.25", "-0.5", true}, {true, true}, "Vertex 7:  X:1     Y:3     Z:2     U:0.25     V:0.5\r\n"},
+        {{"1", "-2", "3", "0.25", "-0.5", true}, {}, "Vertex 7:  X:1     Y:-2     Z:3     U:0.25     V:-0.5\r\n"},
+        {{x, "-2", "3", u, v, true}, {true, true}, "Vertex 7:  X:" + x + "     Y:3     Z:2     U:" + u + "     V:-" + v + "\r\n"},
+        {{x, "2", "-3", u, v, true}, {false, true}, "Vertex 7:  X:" + x + "     Y:2     Z:-3     U:" + u + "     V:-" + v + "\r\n"},
+        {{x, u, v, {}, {}, false}, {true, true}, "Vertex 7:  X:" + x + "     Y:" + v + "     Z:-" + u + "\r\n"},
+    };
+    for (const Written& w : written) {
+        std::string out = "before\r\n";
+        write_vertex_line(out, 7, w.values, w.flips);
+        EXPECT_EQ(out, "before\r\n" + w.expected) << w.expected.size();
+    }
 }
 
 TEST(AscText, ReadsCountsLinesAndIndexedPrefixes)

@@ -5,7 +5,9 @@
 
 #include "format/line_counter.hpp"
 #include "format/line_scan.hpp"
+#include "format/line_cursor.hpp"
 #include "format/line_source.hpp"
+#include "format/line_tape.hpp"
 #include "format/text.hpp"
 #include "support/temp_dir.hpp"
 
@@ -285,4 +287,61 @@ TEST(LineCounter, AgreesWithTheLineReaderOnEveryLayoutAndRule)
             }
         }
     });
+}
+
+// Every pass of one scan reads the file's lines through the tape: an earlier
+// pass from the first line, then the last pass with a follower that falls
+// behind it or runs ahead of it, across many block ends (where kept lines are
+// copied). A bound too small for a pass turns the tape un-whole; one too
+// small for the follower drops it, and what it read until then is right.
+TEST(LineTape, EveryPassReadsTheFileWhateverItsPaceAndTheBound)
+{
+    TempDir dir;
+    std::mt19937 random(7);
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += (i % 50 == 0 ? "Named object: " : "") + std::string(random() % 90, 'a' + static_cast<char>(i % 26)) + "\r\n";
+    const std::string path = dir.write("scene.asc", bytes);
+    const LineSourceOptions options{false, 4096};
+    const std::vector<std::string> expected = read_all(path, options);
+    struct Case {
+        std::size_t bound;
+        int follower_lines; // lines the follower reads each time the pass reads one
+        bool whole, follower_kept;
+    };
+    for (const Case& c : {Case{1 << 20, 1, true, true}, Case{1 << 20, 0, true, true}, Case{1 << 20, 3, true, true},
+                          Case{1 << 14, 1, true, true}, Case{1 << 14, 0, true, false}, Case{1 << 8, 1, false, false}}) {
+        SCOPED_TRACE(std::to_string(c.bound) + " " + std::to_string(c.follower_lines));
+        LineSource source(options);
+        std::string error;
+        ASSERT_TRUE(source.open(path, error));
+        ObjectStartTally tally{{starts_named_object, 'n', 'N'}};
+        LineTape tape(source, tally, c.bound);
+        LineCursor first(tape);
+        for (int i = 0; i < 200 && first.read(); ++i)
+            EXPECT_EQ(first.line(), expected[static_cast<std::size_t>(first.number() - 1)]);
+        ASSERT_EQ(tape.whole(), c.whole);
+        if (!c.whole)
+            continue;
+        LineCursor pass(tape), follower(tape);
+        tape.begin_last_pass(pass, &follower);
+        std::vector<std::string> passed, followed;
+        auto follow = [&](int lines) {
+            for (int k = 0; k < lines && follower.read(); ++k)
+                followed.emplace_back(follower.line());
+        };
+        while (pass.read()) {
+            passed.emplace_back(pass.line());
+            follow(c.follower_lines);
+        }
+        follow(1 << 30);
+        EXPECT_EQ(passed, expected);
+        EXPECT_EQ(tape.follower_dropped(), !c.follower_kept);
+        ASSERT_LE(followed.size(), expected.size());
+        EXPECT_EQ(followed, std::vector<std::string>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(followed.size())));
+        if (c.follower_kept) {
+            EXPECT_EQ(followed.size(), expected.size());
+        }
+        EXPECT_EQ(tally.count, 60);
+    }
 }

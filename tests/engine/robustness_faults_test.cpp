@@ -920,7 +920,7 @@ public:
             cut_to_half(path_);
         return true;
     }
-    void lines_counted() override
+    void reading_started(std::int64_t) override
     {
         if (at_step_ == 0)
             cut_to_half(path_);
@@ -928,7 +928,7 @@ public:
 
 private:
     std::string path_;
-    int at_step_; // 0: right after the counting pass
+    int at_step_; // 0: as the reading starts
     int steps_ = 0;
 };
 
@@ -942,13 +942,13 @@ TEST(RobustnessFaults, ASceneThatShrinksWhileItIsReadEndsWithAMessageAndNoOutput
     for (const bool ase : {false, true}) {
         const std::string name = ase ? "scene.ase" : "scene.asc";
         SCOPED_TRACE(name);
-        // The analysis alone: between the counting pass and the next, and
-        // inside a pass (several of them for an ".ase" scene).
+        // The analysis alone: as its reading starts, and inside the scan.
         for (const int at_step : {0, 2, 30}) {
             TempDir dir;
             SceneState scene;
             scene.scene_path = dir.write(name, many_object_scene(ase));
-            scene.file_type = ase ? "ase" : "asc";
+            scene.extension = ase ? "ase" : "asc";
+            scene.file_type = file_type_of(scene.extension);
             ErrorLog log(dir.file("log.txt"));
             std::string error;
             ASSERT_TRUE(log.create(error));

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "convert/material_file.hpp"
 #include "import/general_analysis.hpp"
 #include "import_scenes.hpp"
 #include "support/scene_runs.hpp"
@@ -35,9 +36,9 @@ protected:
     {
         ASSERT_TRUE(h.session().analysis_report.completed) << h.log_text();
         if (!all_options) {
-            h.controls().Check_all.value = 0;
+            h.controls().Check_all.checked = false;
             h.form().click_Check_all();
-            h.controls().Check_createmat.value = 1;
+            h.controls().Check_createmat.checked = true;
         }
         h.services.save_choices.push_back(ScriptedServices::chosen(h.dir.file("out.asc")));
         h.form().click_Target_filename();
@@ -156,7 +157,7 @@ TEST_F(GeneralReader, AQuadGetsOneHiddenDiagonalAndAShortTextureName)
     const std::string short_name = std::string("brickwall_p") + '\xAB' + "0";
     const std::string mat = read_bytes(h.dir.file("out.mat"));
     EXPECT_EQ(mat.size(), 16 + 73 + 5 + 9 + short_name.size() + 9);
-    EXPECT_NE(mat.find("brick" + h.session().templates.record_middle + short_name), std::string::npos);
+    EXPECT_NE(mat.find("brick" + material_templates().record_middle + short_name), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_regular_file(h.dir.path() / "TIFFRGB" / "brickwall_p\xC2\xAB" "0.tif"));
     expect_exact_analysis_agrees(h.dir.file("out.asc"), h.scene().statistics);
 }

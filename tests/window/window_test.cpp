@@ -551,7 +551,7 @@ private slots:
         }
         f.click_check("Check_all");
         QVERIFY(!f.check("Check_all")->isChecked());
-        QCOMPARE(f.controls().Check_all.value, 0);
+        QCOMPARE(f.controls().Check_all.checked, false);
         QCOMPARE(f.check("Check_createmat")->isEnabled(), materialOptions);
         QCOMPARE(f.check("Check_vtextures")->isEnabled(), materialOptions);
         QVERIFY(f.check("Check_splitasc")->isEnabled());
@@ -559,13 +559,13 @@ private slots:
 
         // The options only store their value.
         f.click_check("Check_splitasc");
-        QCOMPARE(f.controls().Check_splitasc.value, 1);
+        QCOMPARE(f.controls().Check_splitasc.checked, true);
         QVERIFY(f.check("Check_splitasc")->isChecked());
         f.click_check("Check_splitasc");
-        QCOMPARE(f.controls().Check_splitasc.value, 0);
+        QCOMPARE(f.controls().Check_splitasc.checked, false);
 
         f.click_check("Check_all");
-        QCOMPARE(f.controls().Check_all.value, 1);
+        QCOMPARE(f.controls().Check_all.checked, true);
         for (const char* name : {"Check_createmat", "Check_splitasc", "Check_flip3daxis", "Check_vtextures"})
             QVERIFY2(!f.check(name)->isEnabled(), name);
     }
@@ -587,7 +587,7 @@ private slots:
             box->text = "7";
         c.Start_process.enabled = c.Open_error_log.enabled = c.Clear_statistics.enabled = true;
         c.Target_filename.enabled = true;
-        f.scene().file_loaded = 1;
+        f.scene().file_loaded = true;
         f.window->sync_from_controls();
 
         f.services.answers = {yes};
@@ -604,7 +604,7 @@ private slots:
             QCOMPARE(f.button(name)->isEnabled(), !yes);
         QVERIFY(f.button("Target_filename")->isEnabled());
         QCOMPARE(std::filesystem::exists(log), !yes);
-        QCOMPARE(f.scene().file_loaded, yes ? 0 : 1);
+        QCOMPARE(f.scene().file_loaded, !yes);
     }
 
     void target_choice_data()
@@ -629,7 +629,7 @@ private slots:
         QFETCH(bool, loaded);
         Fixture f;
         f.scene().scene_path = f.dir.file("town.asc");
-        f.scene().file_loaded = loaded ? 1 : 0;
+        f.scene().file_loaded = loaded;
         f.controls().Target_filename.enabled = true;
         f.window->sync_from_controls();
         if (choice == QLatin1String("cancel"))
@@ -801,7 +801,7 @@ private slots:
         QCOMPARE(f.services.open_requests.size(), std::size_t{1});
         QVERIFY(!drag_taken);
         QCOMPARE(f.scene().scene_path, f.dir.file("box.asc"));
-        QCOMPARE(f.controls().Check_all.value, 1);
+        QCOMPARE(f.controls().Check_all.checked, true);
         QVERIFY(f.check("Check_all")->isChecked());
     }
 
@@ -859,7 +859,7 @@ private slots:
         QFETCH(bool, taken);
         Fixture f;
         const std::string loaded = f.analyse("loaded.asc", trevanix::testing::asc_scene({{.faces = 0}}));
-        QCOMPARE(f.scene().file_loaded, 1);
+        QCOMPARE(f.scene().file_loaded, true);
         const std::string log_before = trevanix::testing::read_bytes(f.dir.file("testfile.txt"));
         QVERIFY(!log_before.empty());
         f.services.messages.clear();
@@ -892,7 +892,7 @@ private slots:
             QVERIFY(f.services.messages.empty());
             QCOMPARE(f.shown("Text_loadfile"), QString::fromStdString(loaded));
             QCOMPARE(trevanix::testing::read_bytes(f.dir.file("testfile.txt")), log_before);
-            QCOMPARE(f.scene().file_loaded, 1);
+            QCOMPARE(f.scene().file_loaded, true);
         }
     }
 
