@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "format/code_pages.hpp"
 #include "format/kolbrin_limits.hpp"
 #include "format/text.hpp"
 #include "state/paths.hpp"
@@ -15,27 +16,6 @@
 namespace trevanix {
 
 namespace {
-
-// Unicode code points of the Windows-1252 bytes 0x80 to 0x9F (0 where the
-// code page leaves the byte undefined; those keep their Latin-1 meaning).
-constexpr char16_t cp1252_high_controls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void append_utf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 std::string without_last_three(const std::string& text)
 {
@@ -81,16 +61,8 @@ std::string file_name_from_scene_text(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + 4);
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out.push_back(c);
-        } else if (byte < 0xA0 && cp1252_high_controls[byte - 0x80] != 0) {
-            append_utf8(out, cp1252_high_controls[byte - 0x80]);
-        } else {
-            append_utf8(out, byte);
-        }
-    }
+    for (const char c : text)
+        append_utf8(out, windows_1252_code_point(static_cast<unsigned char>(c)));
     return out;
 }
 

@@ -4,11 +4,8 @@
 // (ru_maxrss) of "trevanix-cli convert" (Assimp's reading, then the checks,
 // the writing and the pictures) against those of "assimp info" (Assimp's
 // reading with its default post-processing). The goals: at most 1.5 times
-// the time, at most 2 times the memory. Measured on the largest public
+// the time, at most 2 times the memory. ProcessRund on the largest public
 // sample and on a generated OBJ scene (100 MB by default).
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <stb_image_write.h>
@@ -24,6 +21,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "bench/whole_process.hpp"
 
 namespace fs = std::filesystem;
 
@@ -42,49 +41,21 @@ struct Settings {
     std::string cli = TREVANIX_CLI;
 };
 
-struct Measure {
-    double seconds = 0;
-    long peak_kib = 0;
-    bool ok = false;
-};
+using trevanix::bench::ProcessRun;
+using trevanix::bench::run_process;
 
-// Runs the program with its output thrown away; its wall time and peak memory.
-Measure run_once(const std::vector<std::string>& args)
+ProcessRun best_of(int repeat, const std::vector<std::string>& args, const std::function<void()>& before_each)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Measure m;
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
-        return m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peak_kib = usage.ru_maxrss;
-    m.ok = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
-    return m;
-}
-
-Measure best_of(int repeat, const std::vector<std::string>& args, const std::function<void()>& before_each)
-{
-    Measure best;
+    ProcessRun best;
     for (int i = 0; i < repeat; ++i) {
         before_each();
-        const Measure m = run_once(args);
+        const ProcessRun m = run_process(args);
+        const long peak_kib = std::max(best.peak_kib, m.peak_kib);
+        const bool ok = (i == 0 || best.ok) && m.ok;
         if (i == 0 || m.seconds < best.seconds)
-            best = {m.seconds, std::max(best.peak_kib, m.peak_kib), m.ok};
-        best.peak_kib = std::max(best.peak_kib, m.peak_kib);
-        best.ok = best.ok && m.ok;
+            best = m;
+        best.peak_kib = peak_kib;
+        best.ok = ok;
     }
     return best;
 }
@@ -155,8 +126,8 @@ fs::path largest_sample(const std::string& corpus)
 void compare(const Settings& settings, const fs::path& scene, const fs::path& work)
 {
     const fs::path out = work / "out";
-    const Measure assimp = best_of(settings.repeat, {settings.assimp, "info", scene.string()}, [] {});
-    const Measure trevanix =
+    const ProcessRun assimp = best_of(settings.repeat, {settings.assimp, "info", scene.string()}, [] {});
+    const ProcessRun trevanix =
         best_of(settings.repeat,
                 {settings.cli, "convert", scene.string(), "--out-dir", out.string(), "--yes", "--quiet", "--log",
                  (work / "log.txt").string()},
@@ -218,7 +189,7 @@ int main(int argc, char** argv)
             return usage(("trevanix-import-bench: bad number for " + arg).c_str());
         }
     }
-    if (!run_once({settings.assimp, "version"}).ok) {
+    if (!run_process({settings.assimp, "version"}).ok) {
         std::fprintf(stderr, "trevanix-import-bench: \"%s\" does not run; install assimp-utils\n",
                      settings.assimp.c_str());
         return 1;

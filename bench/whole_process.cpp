@@ -44,6 +44,7 @@ ProcessRun run_process(const std::vector<std::string>& args)
     if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
         return run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peak_kib = usage.ru_maxrss;
     run.peak_mib = usage.ru_maxrss / 1024;
     run.ok = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
     return run;

@@ -13,6 +13,7 @@ namespace trevanix::bench {
 struct ProcessRun {
     double seconds = 0;
     long peak_mib = 0;
+    long peak_kib = 0; // the same, finer, for small programs
     bool ok = false; // exit status 0 or 1 (objects left out or skipped)
 };
 

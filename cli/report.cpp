@@ -1,51 +1,13 @@
 #include "cli/report.hpp"
 
 #include "analysis/texture_short_names.hpp"
+#include "format/code_pages.hpp"
 #include "format/text.hpp"
 #include "state/controls.hpp"
 
 namespace trevanix::cli {
 
 namespace {
-
-bool is_valid_utf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            code = c & 0x1Fu;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            code = c & 0x0Fu;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            code = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size())
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (d & 0x3Fu);
-        }
-        static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-        if (code < smallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 Json text_or_null(const std::string& text)
 {
@@ -184,19 +146,13 @@ std::string shown(std::string_view text) { return printable_text(text); }
 
 std::string json_text(std::string_view bytes)
 {
-    if (is_valid_utf8(bytes))
+    if (is_utf8(bytes))
         return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    // Latin-1: each byte is the code point of the same number.
+    for (const char c : bytes)
+        append_utf8(out, static_cast<unsigned char>(c));
     return out;
 }
 
