@@ -52,6 +52,12 @@ public:
     // copied into its block; 0 when none.
     std::int64_t cut_line() const noexcept { return left_out_ ? 0 : object_.cut_line; }
 
+    // The memory the object read last holds, about.
+    std::size_t held_bytes() const noexcept;
+    // Gives back the memory of a large object once it is written, so that
+    // exporters waiting their turn do not each keep the largest object's room.
+    void release_if_large() noexcept;
+
 private:
     Outcome face_pass(const MaterialCatalogue& catalogue, bool mapped);
     // The material name of the face's sub-material; "" for the empty
