@@ -399,23 +399,24 @@ private:
         for (double i = 0; i < count; ++i) {
             if (!next())
                 return false;
-            list.push_back(kept_values(in_.line(), wanted, keyword));
+            // Filled where it stands: a copy of a just-built entry would
+            // wait for its own stores.
+            keep_values(in_.line(), wanted, keyword, list.emplace_back());
         }
         return true;
     }
 
-    AseListValues kept_values(std::string_view text, std::size_t wanted, std::string_view keyword)
+    void keep_values(std::string_view text, std::size_t wanted, std::string_view keyword, AseListValues& kept)
     {
-        AseListValues kept;
         const bool keyword_matches = keyword.empty() || matches(text, keyword);
         if (!keyword_matches)
-            return kept;
+            return;
         // A cut line that passes the keyword test counts as kept: the values
         // it would be judged on may lie beyond the cut.
         note_kept_line();
         std::string_view values[3];
         if (!ase_list_values(text, wanted, values))
-            return kept;
+            return;
         kept.present = true;
         // Only the wanted values are kept, with what stands between them.
         const char* first = values[0].data();
@@ -426,7 +427,6 @@ private:
             kept.begin[k] = base + static_cast<std::size_t>(values[k].data() - first);
             kept.size[k] = values[k].size();
         }
-        return kept;
     }
 
     LineCursor& in_;
