@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "convert/ase_face_columns.hpp"
 #include "convert/line_assembler.hpp"
 #include "format/asc_lines.hpp"
 #include "format/ase_keywords.hpp"
@@ -266,6 +267,19 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
     return true;
 }
 
+// A face line in the columns 3ds Max writes: the columns in a few vector
+// steps, then the smoothing groups and the id as the straight reading takes them.
+bool read_columns_face(std::string_view face, FaceReading& r) noexcept
+{
+    if (!read_face_columns(face, r))
+        return false;
+    FaceScan scan(face.substr(face_columns_end));
+    if (!scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID ") || !read_canonical_id(scan, r))
+        return false;
+    r.canonical = true;
+    return true;
+}
+
 // The face line and, for a face with a material, its material and smoothing
 // lines, piece by piece; the corners are the texture corners of a mapped
 // object (written as they stand) or, when null, the geometric ones.
@@ -361,7 +375,8 @@ std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limi
 
 bool read_face_line(std::string_view face, FaceReading& reading) noexcept
 {
-    return read_canonical_face(face, reading) || read_face_by_labels(face, reading);
+    return read_columns_face(face, reading) || read_canonical_face(face, reading) ||
+           read_face_by_labels(face, reading);
 }
 
 void append_face_lines(std::string& out, std::int64_t j, const FaceReading& reading,
