@@ -77,7 +77,7 @@ void LineTape::copy_line(std::int64_t index)
     if (chunks_.empty() || chunks_.back().size - chunks_.back().used < k.size) {
         Chunk chunk;
         chunk.size = std::max<std::size_t>(chunk_size, k.size);
-        chunk.bytes = std::make_unique<char[]>(chunk.size);
+        chunk.bytes = std::make_unique_for_overwrite<char[]>(chunk.size); // filled as lines are copied
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();
