@@ -24,8 +24,9 @@ std::unique_ptr<ExportLoop> ase_export_loop(ExportRun& run);
 // and the face lines to be written. Reused from object to object, so a scene
 // costs no allocation per line once the largest object has been seen.
 //
-// Reading and writing an object are two steps, so that one exporter can be
-// written by another thread while the next object is read into a second one.
+// Reading and writing an object are two steps, so that exporters already
+// read can be written by another thread while the next object is read into
+// one more (the loop keeps a few, see ase_export.cpp).
 class AseObjectExporter {
 public:
     using Outcome = std::optional<LeftOutReason>; // none: the object is kept so far
