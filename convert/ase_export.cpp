@@ -1,6 +1,7 @@
 #include "convert/ase_export.hpp"
 
 #include <condition_variable>
+#include <deque>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -229,6 +230,35 @@ void AseObjectExporter::read_object(ExportRun& run)
         material_reference_ = *to_int16(object_.material_number);
 }
 
+std::size_t AseObjectExporter::held_bytes() const noexcept
+{
+    return object_.arena.size() + object_.face_lines.size() * sizeof(AseLineSpan) +
+           (object_.vertex_values.size() + object_.mapping_vertex_values.size() +
+            object_.mapping_face_values.size()) *
+               sizeof(AseListValues);
+}
+
+void AseObjectExporter::release_if_large() noexcept
+{
+    constexpr std::size_t large = std::size_t{4} << 20;
+    const std::size_t room = object_.arena.capacity() + face_text_.capacity() +
+                             slot_sources_.capacity() * sizeof(std::int64_t) +
+                             object_.face_lines.capacity() * sizeof(AseLineSpan) +
+                             (object_.vertex_values.capacity() + object_.mapping_vertex_values.capacity() +
+                              object_.mapping_face_values.capacity()) *
+                                 sizeof(AseListValues);
+    if (room <= large)
+        return;
+    object_.arena = std::string();
+    object_.face_lines = {};
+    object_.vertex_values = {};
+    object_.mapping_vertex_values = {};
+    object_.mapping_face_values = {};
+    object_.submaterial_ids = {};
+    face_text_ = std::string();
+    slot_sources_ = {};
+}
+
 AseObjectExporter::Outcome AseObjectExporter::write_object(const ExportOptions& options,
                                                            const MaterialCatalogue& catalogue, std::string& block,
                                                            std::string& clipboard_line)
@@ -253,12 +283,18 @@ AseObjectExporter::Outcome AseObjectExporter::write_object(const ExportOptions& 
 namespace {
 
 // Writes read objects into blocks and places them, on a thread of its own,
-// while the loop reads the next object into the other of two exporters. One
-// object is in flight at a time, so blocks are placed (and objects left out
-// are told) in the order of the scene, and the loop waits when the writing
-// falls behind.
+// while the loop reads the next objects into other exporters. Objects are
+// written in the order they were handed over, so blocks are placed (and
+// objects left out are told) in the order of the scene. A few objects may
+// wait their turn, so that neither side stalls on the other's slower
+// objects; the loop waits when the writing falls further behind.
 class ObjectWriting {
 public:
+    // Objects handed over and not yet placed, at most, and the memory they
+    // hold (one larger object is handed over alone).
+    static constexpr std::size_t most_in_flight = 8;
+    static constexpr std::size_t most_bytes_in_flight = std::size_t{16} << 20;
+
     explicit ObjectWriting(ExportRun& run)
         : options_(run.options), catalogue_(run.catalogue), sink_(run.sink), outcomes_(run.outcomes),
           thread_([this] { work(); })
@@ -276,16 +312,23 @@ public:
     ObjectWriting(const ObjectWriting&) = delete;
     ObjectWriting& operator=(const ObjectWriting&) = delete;
 
-    // Waits until the object handed over before is placed, then takes this
-    // one. False when the writing has ended the run (see end()).
+    // Waits for room among the objects in flight, then takes this one. False
+    // when the writing has ended the run (see finish()).
     bool hand_over(AseObjectExporter& exporter)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return job_ == nullptr; });
+        // Once full, the loop waits until half of the room is free again: it
+        // sleeps less often, and for longer.
+        if (in_flight_.size() >= most_in_flight || held_bytes_ > most_bytes_in_flight)
+            changed_.wait(lock, [this] {
+                return (in_flight_.size() <= most_in_flight / 2 && held_bytes_ <= most_bytes_in_flight / 2) ||
+                       stopped_writing();
+            });
         rethrow_failure();
         if (end_ != LoopEnd::Finished)
             return false;
-        job_ = &exporter;
+        in_flight_.push_back({&exporter, exporter.held_bytes()});
+        held_bytes_ += in_flight_.back().bytes;
         lock.unlock();
         changed_.notify_all();
         return true;
@@ -295,7 +338,7 @@ public:
     LoopEnd finish()
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return job_ == nullptr; });
+        changed_.wait(lock, [this] { return in_flight_.empty(); });
         rethrow_failure();
         return end_;
     }
@@ -304,27 +347,42 @@ public:
     std::string& clipboard_line() noexcept { return clipboard_line_; }
 
 private:
+    bool stopped_writing() const noexcept { return end_ != LoopEnd::Finished || failed_; }
+
     void work()
     {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [this] { return job_ != nullptr || closing_; });
-            if (job_ == nullptr)
+            changed_.wait(lock, [this] { return !in_flight_.empty() || closing_; });
+            if (in_flight_.empty())
                 return;
-            lock.unlock();
-            LoopEnd end = LoopEnd::Finished;
-            std::exception_ptr failure;
-            try {
-                end = write(*job_);
-            } catch (...) {
-                failure = std::current_exception();
+            const Job job = in_flight_.front();
+            // Once the writing has ended the run, or the loop is given up,
+            // the objects after it are neither written nor told.
+            if (!stopped_writing() && !closing_) {
+                lock.unlock();
+                write_one(*job.exporter);
+                job.exporter->release_if_large();
+                lock.lock();
             }
-            lock.lock();
-            end_ = end;
-            failure_ = failure;
-            job_ = nullptr;
+            held_bytes_ -= job.bytes;
+            in_flight_.pop_front();
             changed_.notify_all();
         }
+    }
+    void write_one(AseObjectExporter& job)
+    {
+        LoopEnd end = LoopEnd::Finished;
+        std::exception_ptr failure;
+        try {
+            end = write(job);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(mutex_);
+        end_ = end;
+        failure_ = failure;
+        failed_ = failure != nullptr;
     }
     // Writes and places one object, or tells why it is left out.
     LoopEnd write(AseObjectExporter& job)
@@ -367,9 +425,15 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    AseObjectExporter* job_ = nullptr;
+    struct Job {
+        AseObjectExporter* exporter;
+        std::size_t bytes; // what it held when handed over
+    };
+    std::deque<Job> in_flight_; // the first is being written
+    std::size_t held_bytes_ = 0;
     LoopEnd end_ = LoopEnd::Finished;
     std::exception_ptr failure_;
+    bool failed_ = false; // a write threw: nothing after it is written
     bool closing_ = false;
     std::thread thread_;
 };
@@ -379,11 +443,13 @@ private:
 namespace {
 
 // The ".ase" object loop, a line or an object a step. Objects are read into
-// one of two exporters while the writing places the other.
+// one exporter while the writing holds the others: an exporter is read into
+// again once the objects handed over after it leave no room for it in
+// flight.
 class AseExportLoop : public ExportLoop {
 public:
     explicit AseExportLoop(ExportRun& run)
-        : run_(run), exporters_{AseObjectExporter(run.has_materials), AseObjectExporter(run.has_materials)},
+        : run_(run), exporters_(ObjectWriting::most_in_flight + 1, AseObjectExporter(run.has_materials)),
           writing_(run)
     {
     }
@@ -426,14 +492,14 @@ private:
         exporters_[reading_].read_object(run_);
         if (!writing_.hand_over(exporters_[reading_]))
             return false;
-        reading_ = 1 - reading_;
+        reading_ = (reading_ + 1) % exporters_.size();
         at_object_ = matches(run_.input.line(), ase_keyword::object_start);
         return true;
     }
 
     ExportRun& run_;
-    AseObjectExporter exporters_[2];
-    int reading_ = 0; // the exporter the next object is read into
+    std::vector<AseObjectExporter> exporters_;
+    std::size_t reading_ = 0; // the exporter the next object is read into
     ObjectWriting writing_;
     // Whether the current line starts an object. Kept as a flag because the
     // end-of-input test may move the reader's buffer under the current line.

@@ -24,8 +24,9 @@ std::unique_ptr<ExportLoop> ase_export_loop(ExportRun& run);
 // and the face lines to be written. Reused from object to object, so a scene
 // costs no allocation per line once the largest object has been seen.
 //
-// Reading and writing an object are two steps, so that one exporter can be
-// written by another thread while the next object is read into a second one.
+// Reading and writing an object are two steps, so that exporters already
+// read can be written by another thread while the next object is read into
+// one more (the loop keeps a few, see ase_export.cpp).
 class AseObjectExporter {
 public:
     using Outcome = std::optional<LeftOutReason>; // none: the object is kept so far
@@ -51,6 +52,12 @@ public:
     // The first line of the object read last that was cut short and is
     // copied into its block; 0 when none.
     std::int64_t cut_line() const noexcept { return left_out_ ? 0 : object_.cut_line; }
+
+    // The memory the object read last holds, about.
+    std::size_t held_bytes() const noexcept;
+    // Gives back the memory of a large object once it is written, so that
+    // exporters waiting their turn do not each keep the largest object's room.
+    void release_if_large() noexcept;
 
 private:
     Outcome face_pass(const MaterialCatalogue& catalogue, bool mapped);

@@ -1,7 +1,9 @@
 #include "convert/ase_face_lines.hpp"
 
+#include <bit>
 #include <cstring>
 
+#include "convert/ase_face_columns.hpp"
 #include "convert/line_assembler.hpp"
 #include "format/asc_lines.hpp"
 #include "format/ase_keywords.hpp"
@@ -149,9 +151,16 @@ public:
         digits = std::string_view(start, static_cast<std::size_t>(p_ - start));
         return !digits.empty() && digits.size() <= 9 && (digits[0] != '0' || digits.size() == 1);
     }
-    // Blanks, then a plain number.
+    // Blanks, then a plain number. Where the line has room for it, the
+    // blanks and the digits are each counted in one step, eight bytes at a
+    // time: how many of each stand there varies from value to value, and a
+    // loop over them would keep guessing wrong where it ends.
     bool value(std::string_view& digits) noexcept
     {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end_ - p_ >= 16 && counted_value(digits))
+                return !digits.empty() && (digits[0] != '0' || digits.size() == 1);
+        }
         blanks();
         return plain_number(digits);
     }
@@ -167,6 +176,33 @@ public:
     bool at_end() const noexcept { return p_ == end_; }
 
 private:
+    static std::uint64_t eight_at(const char* at) noexcept
+    {
+        std::uint64_t bytes = 0;
+        std::memcpy(&bytes, at, sizeof bytes);
+        return bytes;
+    }
+    // Up to seven blanks, then up to seven digits (at least 16 bytes are
+    // left); false, with nothing passed, for a longer run of either.
+    bool counted_value(std::string_view& digits) noexcept
+    {
+        const std::uint64_t not_blank = eight_at(p_) ^ 0x2020202020202020ULL;
+        if (not_blank == 0)
+            return false;
+        const char* start = p_ + (__builtin_ctzll(not_blank) >> 3);
+        // A byte is a digit when it differs from '0' by less than ten; the
+        // top bit of each byte tells, without a carry into the next one.
+        const std::uint64_t offset = eight_at(start) ^ 0x3030303030303030ULL;
+        const std::uint64_t not_digit =
+            (((offset & 0x7F7F7F7F7F7F7F7FULL) + 0x7676767676767676ULL) | offset) & 0x8080808080808080ULL;
+        if (not_digit == 0)
+            return false;
+        const auto length = static_cast<std::size_t>(__builtin_ctzll(not_digit) >> 3);
+        digits = std::string_view(start, length);
+        p_ = start + length;
+        return true;
+    }
+
     const char* p_;
     const char* end_;
 };
@@ -227,6 +263,19 @@ bool read_canonical_face(std::string_view face, FaceReading& r) noexcept
             value = value * 10 + (c - '0');
         r.corner_values[k] = value;
     }
+    r.canonical = true;
+    return true;
+}
+
+// A face line in the columns 3ds Max writes: the columns in a few vector
+// steps, then the smoothing groups and the id as the straight reading takes them.
+bool read_columns_face(std::string_view face, FaceReading& r) noexcept
+{
+    if (!read_face_columns(face, r))
+        return false;
+    FaceScan scan(face.substr(face_columns_end));
+    if (!scan.group_list(r.smoothing) || !scan.literal(" \t*MESH_MTLID ") || !read_canonical_id(scan, r))
+        return false;
     r.canonical = true;
     return true;
 }
@@ -326,7 +375,8 @@ std::optional<std::int64_t> index_below(std::string_view text, std::int64_t limi
 
 bool read_face_line(std::string_view face, FaceReading& reading) noexcept
 {
-    return read_canonical_face(face, reading) || read_face_by_labels(face, reading);
+    return read_columns_face(face, reading) || read_canonical_face(face, reading) ||
+           read_face_by_labels(face, reading);
 }
 
 void append_face_lines(std::string& out, std::int64_t j, const FaceReading& reading,

@@ -100,13 +100,26 @@ bool tab_fields(std::string_view line, std::size_t first, std::size_t count, std
 #if defined(__SSE2__)
     // Sixteen bytes at a time: the TABs of a block as the bits of a mask.
     const __m128i tab = _mm_set1_epi8('\t');
-    for (; i + 16 <= line.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab))); mask != 0;
+    auto tabs_in = [&](std::size_t at, unsigned seen) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab))) & ~seen; mask != 0;
              mask &= mask - 1) {
-            if (tab_at(i + static_cast<std::size_t>(__builtin_ctz(mask))))
+            if (tab_at(at + static_cast<std::size_t>(__builtin_ctz(mask))))
                 return true;
         }
+        return false;
+    };
+    for (; i + 16 <= line.size(); i += 16) {
+        if (tabs_in(i, 0))
+            return true;
+    }
+    // The rest of a line of 16 bytes or more: the last 16 bytes, without
+    // those already looked at.
+    if (i < line.size() && line.size() >= 16) {
+        const std::size_t at = line.size() - 16;
+        if (tabs_in(at, (1u << (i - at)) - 1))
+            return true;
+        i = line.size();
     }
 #endif
     for (; i < line.size(); ++i) {
@@ -399,23 +412,24 @@ private:
         for (double i = 0; i < count; ++i) {
             if (!next())
                 return false;
-            list.push_back(kept_values(in_.line(), wanted, keyword));
+            // Filled where it stands: a copy of a just-built entry would
+            // wait for its own stores.
+            keep_values(in_.line(), wanted, keyword, list.emplace_back());
         }
         return true;
     }
 
-    AseListValues kept_values(std::string_view text, std::size_t wanted, std::string_view keyword)
+    void keep_values(std::string_view text, std::size_t wanted, std::string_view keyword, AseListValues& kept)
     {
-        AseListValues kept;
         const bool keyword_matches = keyword.empty() || matches(text, keyword);
         if (!keyword_matches)
-            return kept;
+            return;
         // A cut line that passes the keyword test counts as kept: the values
         // it would be judged on may lie beyond the cut.
         note_kept_line();
         std::string_view values[3];
         if (!ase_list_values(text, wanted, values))
-            return kept;
+            return;
         kept.present = true;
         // Only the wanted values are kept, with what stands between them.
         const char* first = values[0].data();
@@ -426,7 +440,6 @@ private:
             kept.begin[k] = base + static_cast<std::size_t>(values[k].data() - first);
             kept.size[k] = values[k].size();
         }
-        return kept;
     }
 
     LineCursor& in_;

@@ -11,11 +11,10 @@
 #include <string_view>
 
 #include "format/line_source.hpp"
+#include "format/line_tape.hpp"
 #include "format/object_starts.hpp"
 
 namespace trevanix {
-
-class LineTape;
 
 class LineCursor {
 public:
@@ -32,8 +31,15 @@ public:
     // Reads the next line; false (and an empty current line) at the end of the file.
     [[gnu::always_inline]] bool read()
     {
-        if (tape_ != nullptr)
+        if (tape_ != nullptr) {
+            if (const LineTape::Kept* kept = tape_->kept_for(*this, number_)) {
+                line_ = std::string_view(kept->data, kept->size);
+                tape_line_cut_ = kept->cut;
+                ++number_;
+                return true;
+            }
             return read_from_tape();
+        }
         if (!source_.next(line_)) {
             line_ = {};
             return false;

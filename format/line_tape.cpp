@@ -49,7 +49,20 @@ bool LineTape::take(std::string_view& text)
 void LineTape::keep(std::string_view text)
 {
     if (keeping())
-        kept_.push_back({text.data(), text.size(), source_.line_cut(), false});
+        kept_.push_back({text.data(), static_cast<std::uint32_t>(text.size()), source_.line_cut(), false});
+}
+
+// Lines whose end lies in the block are handed out by the source without a
+// copy and without a cut: taken in one go, they cost the cursors a look-up
+// each instead of a call into the tape.
+void LineTape::take_rest_of_block()
+{
+    std::string_view text;
+    while (source_.next_keeps_views() && source_.next(text)) {
+        ++taken_;
+        tally_.see(text);
+        kept_.push_back({text.data(), static_cast<std::uint32_t>(text.size()), false, false});
+    }
 }
 
 void LineTape::repoint(LineCursor* cursor, std::int64_t index, const Kept& moved) const noexcept
@@ -63,8 +76,8 @@ void LineTape::copy_line(std::int64_t index)
     Kept& k = kept(index);
     if (chunks_.empty() || chunks_.back().size - chunks_.back().used < k.size) {
         Chunk chunk;
-        chunk.size = std::max(chunk_size, k.size);
-        chunk.bytes = std::make_unique<char[]>(chunk.size);
+        chunk.size = std::max<std::size_t>(chunk_size, k.size);
+        chunk.bytes = std::make_unique_for_overwrite<char[]>(chunk.size); // filled as lines are copied
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();
@@ -188,10 +201,9 @@ bool LineTape::line(const LineCursor& cursor, std::int64_t index, std::string_vi
     direct = false;
     if (&cursor == follower_ && follower_dropped_)
         return false;
-    if (kept_at(index)) {
-        const Kept& k = kept(index);
-        text = std::string_view(k.data, k.size);
-        cut = k.cut;
+    if (const Kept* k = kept_for(cursor, index)) {
+        text = std::string_view(k->data, k->size);
+        cut = k->cut;
         return true;
     }
     // The cursor stands at the front of the reading: the file's next line.
@@ -200,6 +212,10 @@ bool LineTape::line(const LineCursor& cursor, std::int64_t index, std::string_vi
     cut = source_.line_cut();
     keep(text);
     direct = !keeping() && (last_pass_ || !whole_);
+    // Beside a follower, the other cursor reads each line too: the rest of
+    // the block is taken at once.
+    if (last_pass_ && keeping())
+        take_rest_of_block();
     // Lines are let go in bulk, not one by one.
     if (kept_count() > 4096)
         let_go_of_read_lines();

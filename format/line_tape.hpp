@@ -83,12 +83,25 @@ public:
 private:
     friend class LineCursor;
 
+    // A kept line; its size is below 4 GiB, since the source cuts lines
+    // at LineSource::max_line_length.
     struct Kept {
         const char* data = nullptr;
-        std::size_t size = 0;
+        std::uint32_t size = 0;
         bool cut = false;
         bool copied = false; // in the tape's own chunks, not in the source's block
     };
+
+    // Line `index` is kept and `cursor` may read it: the cursors' common
+    // case, answered inline.
+    [[gnu::always_inline]] const Kept* kept_for(const LineCursor& cursor, std::int64_t index) const noexcept
+    {
+        if (index < first_ || index - first_ >= static_cast<std::int64_t>(kept_count()))
+            return nullptr;
+        if (follower_dropped_ && &cursor == follower_)
+            return nullptr;
+        return &kept_[head_ + static_cast<std::size_t>(index - first_)];
+    }
     struct Chunk {
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
@@ -104,6 +117,8 @@ private:
     bool kept_at(std::int64_t index) const noexcept;
     bool take(std::string_view& text);
     void keep(std::string_view text);
+    // Takes and keeps the rest of the lines that end in the source's block.
+    void take_rest_of_block();
     bool keeping() const noexcept;
     bool may_take(const LineCursor& cursor);
     // Before the source may move to its next block: the kept lines that

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/start_process.hpp"
+#include "convert/ase_face_lines.hpp"
 #include "convert_test_support.hpp"
 
 using namespace trevanix;
@@ -294,4 +296,69 @@ TEST(AseExport, ConvertsTheRealScenesWithoutFault)
         ++converted;
     }
     EXPECT_GT(converted, 0);
+}
+
+// A face line in the five-character columns 3ds Max writes is read as the
+// same line read straight (its columns widened by a blank, which only the
+// straight reading takes); a column that is not blanks then a plain number
+// leaves the line to the other readings.
+TEST(AseExport, FaceLinesInColumnsReadAsTheirStraightTwins)
+{
+    // Index, A, B, C, AB, BC, CA, smoothing, id.
+    auto face = [](const char* format, const std::vector<std::string>& v) {
+        char line[512];
+        std::snprintf(line, sizeof line, format, v[0].c_str(), v[1].c_str(), v[2].c_str(), v[3].c_str(),
+                      v[4].c_str(), v[5].c_str(), v[6].c_str(), v[7].c_str(), v[8].c_str());
+        return std::string(line);
+    };
+    const char* columns = "\t\t\t*MESH_FACE%5s:    A:%5s B:%5s C:%5s AB:%5s BC:%5s CA:%5s\t *MESH_SMOOTHING %s \t*MESH_MTLID %s";
+    const char* widened = "\t\t\t*MESH_FACE%6s:    A:%6s B:%6s C:%6s AB:%6s BC:%6s CA:%6s\t *MESH_SMOOTHING %s \t*MESH_MTLID %s";
+    struct Case {
+        std::vector<std::string> values;
+        bool straight; // read straight (else by its labels, or not at all)
+    };
+    const Case cases[] = {
+        {{"0", "0", "1", "18", "1", "1", "0", "1", "0"}, true},
+        {{"65534", "12345", "99999", "7", "0", "1", "1", "1,2,17", "32767"}, true},
+        {{"3", "10", "200", "3000", "40000", "5", "60", "0", "12"}, true},
+        {{"1", "01", "2", "3", "1", "1", "0", "1", "0"}, false},   // a leading zero
+        {{"1", "1 2", "2", "3", "1", "1", "0", "1", "0"}, false},  // a blank inside
+        {{"1", "", "2", "3", "1", "1", "0", "1", "0"}, false},     // blanks only
+        {{"1", "-1", "2", "3", "1", "1", "0", "1", "0"}, false},   // a sign
+        {{"1", "1", "2", "3", "1", "1", "0x", "1", "0"}, false},   // not a number
+        {{"00", "1", "2", "3", "1", "1", "0", "1", "0"}, false},   // the index's leading zero
+        {{"1", "1", "2", "3", "1", "1", "0", "1", "32768"}, false}, // an id beyond 16 bits
+    };
+    for (const Case& c : cases) {
+        const std::string line = face(columns, c.values);
+        const std::string twin = face(widened, c.values);
+        FaceReading in_columns, straight;
+        const bool read = read_face_line(line, in_columns);
+        ASSERT_EQ(read_face_line(twin, straight), read) << line;
+        if (!read)
+            continue;
+        EXPECT_EQ(in_columns.canonical, c.straight) << line;
+        EXPECT_EQ(straight.canonical, c.straight) << twin;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(in_columns.corners[k], c.straight ? c.values[1 + k] : in_columns.corners[k]) << line;
+            if (!c.straight)
+                continue;
+            EXPECT_EQ(in_columns.corners[k], straight.corners[k]) << line;
+            EXPECT_EQ(in_columns.edges[k], straight.edges[k]) << line;
+            EXPECT_EQ(in_columns.edges[k], c.values[4 + k]) << line;
+            EXPECT_EQ(in_columns.corner_values[k], std::stoll(c.values[1 + k])) << line;
+        }
+        EXPECT_EQ(in_columns.smoothing, straight.smoothing) << line;
+        EXPECT_EQ(in_columns.submaterial, straight.submaterial) << line;
+    }
+    // A line cut short is read straight only while it still ends in an id,
+    // and no byte past its end is looked at (each cut is a buffer of its own).
+    const std::string whole = face(columns, cases[1].values);
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+        const std::vector<char> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+        FaceReading reading;
+        if (read_face_line(std::string_view(cut.data(), cut.size()), reading)) {
+            EXPECT_EQ(reading.canonical, size >= whole.size() - 4) << size;
+        }
+    }
 }
